@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a target needs. As root it runs apt-get; otherwise it prints the
+# one apt-get line that is needed and fails, so a newcomer knows exactly what to do.
+#   scripts/deps.sh native    Linux build, tests, demo
+#   scripts/deps.sh windows   the i686 cross-build and Wine (adds the i386 architecture)
+set -eu
+
+native_pkgs="cmake make g++ pkg-config libsdl2-dev googletest libbenchmark-dev libfreetype-dev
+  fonts-dejavu-core xvfb xauth xdotool x11-apps imagemagick sox ffmpeg clang libclang-rt-14-dev
+  pulseaudio"
+windows_pkgs="g++-mingw-w64-i686 wine wine32 xvfb xauth pulseaudio"
+
+what=${1:-native}
+case "$what" in
+  native) pkgs=$native_pkgs ;;
+  windows) pkgs=$windows_pkgs ;;
+  *) echo "usage: $0 native|windows" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in $pkgs; do
+  # An i386 package is asked for by its qualified name so that the amd64 one does not count.
+  q=$p; [ "$p" = wine32 ] && q=wine32:i386
+  dpkg-query -W -f='${Status}' "$q" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  line="apt-get install -y ${missing[*]}"
+  [ "$what" = windows ] && line="dpkg --add-architecture i386 && apt-get update && $line"
+  echo "missing packages; run as root: $line" >&2
+  exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+if [ "$what" = windows ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
