@@ -5,22 +5,24 @@
 namespace host {
 
 namespace {
-std::unique_ptr<Host> g_pHost;
-}
+// Never destroyed: objects that the system destroys at exit may still reach the stand-in then.
+Host* g_pHost = nullptr;
+}  // namespace
 
 Host& Current()
 {
     if (!g_pHost) {
-        auto p = std::make_unique<HeadlessHost>();
+        auto* p = new HeadlessHost;
         p->InstallClock();
-        g_pHost = std::move(p);
+        g_pHost = p;
     }
     return *g_pHost;
 }
 
 void Install(std::unique_ptr<Host> pHost)
 {
-    g_pHost = std::move(pHost);
+    delete g_pHost;
+    g_pHost = pHost.release();
 }
 
 }  // namespace host

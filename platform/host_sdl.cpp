@@ -1,0 +1,319 @@
+#include "platform/host_sdl.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <map>
+#include <vector>
+
+#include "platform/types.h"
+
+namespace host {
+
+namespace {
+
+int VirtualKey(SDL_Scancode sc)
+{
+    if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z)
+        return 'A' + (sc - SDL_SCANCODE_A);
+    if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9)
+        return '1' + (sc - SDL_SCANCODE_1);
+    if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12)
+        return VK_F1 + (sc - SDL_SCANCODE_F1);
+    switch (sc) {
+    case SDL_SCANCODE_0: return '0';
+    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
+    case SDL_SCANCODE_SPACE: return VK_SPACE;
+    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
+    case SDL_SCANCODE_TAB: return VK_TAB;
+    case SDL_SCANCODE_LEFT: return VK_LEFT;
+    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
+    case SDL_SCANCODE_UP: return VK_UP;
+    case SDL_SCANCODE_DOWN: return VK_DOWN;
+    case SDL_SCANCODE_HOME: return VK_HOME;
+    case SDL_SCANCODE_END: return VK_END;
+    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
+    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
+    case SDL_SCANCODE_INSERT: return VK_INSERT;
+    case SDL_SCANCODE_DELETE: return VK_DELETE;
+    case SDL_SCANCODE_PAUSE: return VK_PAUSE;
+    case SDL_SCANCODE_CAPSLOCK: return VK_CAPITAL;
+    case SDL_SCANCODE_LSHIFT:
+    case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
+    case SDL_SCANCODE_LCTRL:
+    case SDL_SCANCODE_RCTRL: return VK_CONTROL;
+    case SDL_SCANCODE_LALT:
+    case SDL_SCANCODE_RALT: return VK_MENU;
+    default: return 0;
+    }
+}
+
+class SdlHost : public Host {
+public:
+    ~SdlHost() override
+    {
+        CloseAudio();
+        for (auto& w : m_windows)
+            Release(w.second);
+        SDL_Quit();
+    }
+
+    bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight, bool bFullscreen) override
+    {
+        Uint32 flags = SDL_WINDOW_HIDDEN;
+        if (bFullscreen)
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+        Win w;
+        w.pWindow = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, std::max(1, nWidth),
+                                     std::max(1, nHeight), flags);
+        if (!w.pWindow)
+            return false;
+        w.pRenderer = SDL_CreateRenderer(w.pWindow, -1, SDL_RENDERER_PRESENTVSYNC);
+        if (!w.pRenderer)
+            w.pRenderer = SDL_CreateRenderer(w.pWindow, -1, SDL_RENDERER_SOFTWARE);
+        if (!w.pRenderer) {
+            SDL_DestroyWindow(w.pWindow);
+            return false;
+        }
+        SDL_RenderSetLogicalSize(w.pRenderer, std::max(1, nWidth), std::max(1, nHeight));
+        m_windows[id] = w;
+        m_bySdlId[SDL_GetWindowID(w.pWindow)] = id;
+        return true;
+    }
+
+    void ShowWindow(uint32_t id) override
+    {
+        if (Win* w = Find(id))
+            SDL_ShowWindow(w->pWindow);
+    }
+
+    void CloseWindow(uint32_t id) override
+    {
+        auto it = m_windows.find(id);
+        if (it == m_windows.end())
+            return;
+        m_bySdlId.erase(SDL_GetWindowID(it->second.pWindow));
+        Release(it->second);
+        m_windows.erase(it);
+    }
+
+    void SetTitle(uint32_t id, const std::string& title) override
+    {
+        if (Win* w = Find(id))
+            SDL_SetWindowTitle(w->pWindow, title.c_str());
+    }
+
+    void Present(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) override
+    {
+        Win* w = Find(id);
+        if (!w)
+            return;
+        if (!w->pTexture || w->nTexW != nWidth || w->nTexH != nHeight) {
+            if (w->pTexture)
+                SDL_DestroyTexture(w->pTexture);
+            w->pTexture = SDL_CreateTexture(w->pRenderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, nWidth,
+                                            nHeight);
+            w->nTexW = nWidth;
+            w->nTexH = nHeight;
+        }
+        if (!w->pTexture)
+            return;
+        SDL_UpdateTexture(w->pTexture, nullptr, pXrgb, nWidth * 4);
+        SDL_RenderClear(w->pRenderer);
+        SDL_RenderCopy(w->pRenderer, w->pTexture, nullptr, nullptr);
+        SDL_RenderPresent(w->pRenderer);
+    }
+
+    bool PollEvent(Event& event) override
+    {
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) {
+            if (Translate(e, event))
+                return true;
+        }
+        return false;
+    }
+
+    void WaitEvent(int nTimeoutMs) override { SDL_WaitEventTimeout(nullptr, nTimeoutMs); }
+
+    void SetCursorVisible(bool bVisible) override { SDL_ShowCursor(bVisible ? SDL_ENABLE : SDL_DISABLE); }
+
+    void SetMouseCapture(uint32_t, bool bCapture) override { SDL_CaptureMouse(bCapture ? SDL_TRUE : SDL_FALSE); }
+
+    void GetDisplaySize(int& nWidth, int& nHeight) override
+    {
+        SDL_DisplayMode mode;
+        if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+            nWidth = mode.w;
+            nHeight = mode.h;
+        } else {
+            nWidth = 640;
+            nHeight = 480;
+        }
+    }
+
+    int MessageBox(const std::string& caption, const std::string& text, unsigned type) override
+    {
+        std::vector<SDL_MessageBoxButtonData> buttons;
+        switch (type & 0xF) {
+        case MB_OKCANCEL: buttons = {{0, IDOK, "OK"}, {0, IDCANCEL, "Cancel"}}; break;
+        case MB_ABORTRETRYIGNORE: buttons = {{0, IDABORT, "Abort"}, {0, IDRETRY, "Retry"}, {0, IDIGNORE, "Ignore"}}; break;
+        case MB_YESNO: buttons = {{0, IDYES, "Yes"}, {0, IDNO, "No"}}; break;
+        default: buttons = {{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDOK, "OK"}}; break;
+        }
+        SDL_MessageBoxData data = {};
+        data.flags = (type & 0xF0) == MB_ICONERROR ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+        data.title = caption.c_str();
+        data.message = text.c_str();
+        data.numbuttons = static_cast<int>(buttons.size());
+        data.buttons = buttons.data();
+        int nChosen = 0;
+        if (SDL_ShowMessageBox(&data, &nChosen) == 0 && nChosen > 0)
+            return nChosen;
+        // No way to ask: say it on one line and take the first button, which stops where there is a choice.
+        std::string line = text;
+        for (char& c : line)
+            if (c == '\n')
+                c = ' ';
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), line.c_str());
+        return buttons.front().buttonid;
+    }
+
+    bool OpenAudio(int nRate, int nChannels, AudioPull pull) override
+    {
+        CloseAudio();
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+            return false;
+        m_pull = std::move(pull);
+        m_nChannels = nChannels;
+        SDL_AudioSpec want = {};
+        want.freq = nRate;
+        want.format = AUDIO_S16SYS;
+        want.channels = static_cast<Uint8>(nChannels);
+        want.samples = 1024;
+        want.callback = &SdlHost::AudioCallback;
+        want.userdata = this;
+        m_nDevice = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+        if (m_nDevice == 0)
+            return false;
+        SDL_PauseAudioDevice(m_nDevice, 0);
+        return true;
+    }
+
+    void CloseAudio() override
+    {
+        if (m_nDevice != 0)
+            SDL_CloseAudioDevice(m_nDevice);
+        m_nDevice = 0;
+    }
+
+private:
+    struct Win {
+        SDL_Window* pWindow = nullptr;
+        SDL_Renderer* pRenderer = nullptr;
+        SDL_Texture* pTexture = nullptr;
+        int nTexW = 0, nTexH = 0;
+    };
+
+    static void AudioCallback(void* pUser, Uint8* pStream, int nBytes)
+    {
+        auto* self = static_cast<SdlHost*>(pUser);
+        int nFrames = nBytes / (2 * self->m_nChannels);
+        SDL_memset(pStream, 0, static_cast<size_t>(nBytes));
+        self->m_pull(reinterpret_cast<int16_t*>(pStream), nFrames);
+    }
+
+    static void Release(Win& w)
+    {
+        if (w.pTexture)
+            SDL_DestroyTexture(w.pTexture);
+        if (w.pRenderer)
+            SDL_DestroyRenderer(w.pRenderer);
+        if (w.pWindow)
+            SDL_DestroyWindow(w.pWindow);
+        w = Win();
+    }
+
+    Win* Find(uint32_t id)
+    {
+        auto it = m_windows.find(id);
+        return it == m_windows.end() ? nullptr : &it->second;
+    }
+
+    uint32_t Owner(Uint32 sdlId) const
+    {
+        auto it = m_bySdlId.find(sdlId);
+        return it == m_bySdlId.end() ? 0 : it->second;
+    }
+
+    bool Translate(const SDL_Event& e, Event& out)
+    {
+        out = Event();
+        switch (e.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            out.type = EventType::Key;
+            out.window = Owner(e.key.windowID);
+            out.vk = VirtualKey(e.key.keysym.scancode);
+            out.down = e.type == SDL_KEYDOWN;
+            return out.vk != 0;
+        case SDL_MOUSEMOTION:
+            out.type = EventType::MouseMove;
+            out.window = Owner(e.motion.windowID);
+            out.x = e.motion.x;
+            out.y = e.motion.y;
+            return true;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            out.type = EventType::MouseButton;
+            out.window = Owner(e.button.windowID);
+            out.down = e.type == SDL_MOUSEBUTTONDOWN;
+            out.x = e.button.x;
+            out.y = e.button.y;
+            if (e.button.button == SDL_BUTTON_LEFT)
+                out.button = Button::Left;
+            else if (e.button.button == SDL_BUTTON_RIGHT)
+                out.button = Button::Right;
+            else if (e.button.button == SDL_BUTTON_MIDDLE)
+                out.button = Button::Middle;
+            else
+                return false;
+            return true;
+        case SDL_WINDOWEVENT:
+            out.window = Owner(e.window.windowID);
+            if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                out.type = EventType::Focus;
+                out.down = e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
+                return true;
+            }
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                out.type = EventType::Close;
+                return out.window != 0;
+            }
+            return false;
+        default: return false;
+        }
+    }
+
+    std::map<uint32_t, Win> m_windows;
+    std::map<Uint32, uint32_t> m_bySdlId;
+    SDL_AudioDeviceID m_nDevice = 0;
+    AudioPull m_pull;
+    int m_nChannels = 2;
+};
+
+}  // namespace
+
+std::unique_ptr<Host> MakeSdlHost(std::string& error)
+{
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        error = std::string("no display to show the production on (") + SDL_GetError() +
+                "); run it where a display is, or under Xvfb";
+        return nullptr;
+    }
+    return std::make_unique<SdlHost>();
+}
+
+}  // namespace host
