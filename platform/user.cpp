@@ -532,6 +532,11 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor)
     return hPrev;
 }
 
+HCURSOR WINAPI GetCursor()
+{
+    return S().hCursor;
+}
+
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
 {
     // Only the system's own cursors exist; the program carries no cursor resources.

@@ -30,6 +30,7 @@ HWND WINAPI SetCapture(HWND hWnd);
 BOOL WINAPI ReleaseCapture();
 HWND WINAPI GetCapture();
 HCURSOR WINAPI SetCursor(HCURSOR hCursor);
+HCURSOR WINAPI GetCursor();
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 int WINAPI GetSystemMetrics(int nIndex);

@@ -22,7 +22,8 @@ class SuiteLines : public testing::EmptyTestEventListener {
     }
     void OnTestProgramEnd(const testing::UnitTest& unit) override
     {
-        std::printf("%s: %d passed, %d failed, %d skipped\n", TESTS_PLATFORM, unit.successful_test_count(),
+        const char* pszLabel = std::getenv("TESTS_LABEL");
+        std::printf("%s: %d passed, %d failed, %d skipped\n", pszLabel ? pszLabel : TESTS_PLATFORM, unit.successful_test_count(),
                     unit.failed_test_count(), unit.skipped_test_count());
         std::fflush(stdout);
     }
@@ -32,6 +33,9 @@ class SuiteLines : public testing::EmptyTestEventListener {
 
 int main(int argc, char** argv)
 {
+    // The brief printer still reports every failure in full; passing tests get the suite lines.
+    if (std::getenv("TESTS_VERBOSE") == nullptr)
+        GTEST_FLAG_SET(brief, true);
     testing::InitGoogleTest(&argc, argv);
     SetTestProgramPath(argv[0]);
 #ifndef _WIN32
@@ -40,9 +44,6 @@ int main(int argc, char** argv)
     if (argc >= 3 && std::strcmp(argv[1], "--child") == 0)
         return RunChild(argv[2]);
 
-    // The brief printer still reports every failure in full; passing tests get the suite lines.
-    if (std::getenv("TESTS_VERBOSE") == nullptr)
-        GTEST_FLAG_SET(brief, true);
     testing::UnitTest::GetInstance()->listeners().Append(new SuiteLines);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,51 @@
+# The commands a newcomer runs. Each installs what is missing first (scripts/deps.sh).
+#   make demo      build and run the production (Linux, SDL2)
+#   make test      build both platforms and run every test, natively and under Wine
+#   make windows   build/windows/: vadurer.exe and its assets, ready to copy to a PC
+#   make fuzz      run each fuzz target for a bounded time
+#   make bench     run the benchmarks
+BUILD := build
+JOBS ?= 2
+CMAKE_NATIVE := cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
+CMAKE_WINDOWS := cmake -S . -B $(BUILD)/win -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+
+.PHONY: demo test windows fuzz bench native assets deps-native deps-windows clean
+
+deps-native:
+	@scripts/deps.sh native
+
+deps-windows:
+	@scripts/deps.sh windows
+
+native: deps-native
+	@$(CMAKE_NATIVE) >/dev/null
+	@cmake --build $(BUILD)/linux -j$(JOBS)
+
+assets: native
+	@scripts/assets.sh $(BUILD)/linux $(BUILD)/demo
+
+demo: assets
+	@scripts/demo.sh $(BUILD)/linux/vadurer $(BUILD)/demo
+
+test:
+	@scripts/test.sh
+
+windows: deps-windows assets
+	@$(CMAKE_WINDOWS) >/dev/null
+	@cmake --build $(BUILD)/win -j$(JOBS) --target vadurer
+	@mkdir -p $(BUILD)/windows
+	@cp $(BUILD)/win/vadurer.exe $(BUILD)/windows/
+	@cp -r $(BUILD)/demo/. $(BUILD)/windows/
+	@echo "$(BUILD)/windows: vadurer.exe and its assets"
+
+fuzz: deps-native
+	@scripts/fuzz.sh $(BUILD)/fuzz
+
+bench: deps-native
+	@cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DVADURER_BENCH=ON -DVADURER_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD)/bench -j$(JOBS)
+	@for b in $(BUILD)/bench/bench/*_bench; do [ -x "$$b" ] && (cd $(BUILD)/bench && "$$OLDPWD/$$b"); done
+
+clean:
+	rm -rf $(BUILD)

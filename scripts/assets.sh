@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Writes the production's pictures and sounds into the folder it runs from.
+#   scripts/assets.sh NATIVE_BUILD_DIR OUT_DIR
+set -eu
+build=$1 out=$2
+mkdir -p "$out"
+maker="$build/tools/assetmaker"
+if [ -x "$maker" ]; then
+  "$maker" "$out"
+fi

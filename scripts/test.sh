@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Builds both platforms and runs every test: the unit tests natively, with ASan and UBSan, and
+# cross-built under Wine; then the native end-to-end checks (ctest). One line per suite, one
+# closing count.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${JOBS:-2}
+log=build/test-logs
+mkdir -p "$log"
+
+fail() { echo "make test: $*" >&2; exit 1; }
+
+scripts/deps.sh native || fail "native packages missing"
+scripts/deps.sh windows || fail "Windows packages missing"
+
+build() {  # build DIR CMAKE-ARGS...
+  local dir=$1; shift
+  cmake -S . -B "$dir" "$@" >"$log/$(basename "$dir")-configure.log" 2>&1 ||
+    { cat "$log/$(basename "$dir")-configure.log"; fail "configuring $dir failed"; }
+  cmake --build "$dir" -j"$jobs" >"$log/$(basename "$dir")-build.log" 2>&1 ||
+    { tail -40 "$log/$(basename "$dir")-build.log"; fail "building $dir failed"; }
+}
+
+echo "== building: native, native with sanitizers, Windows (i686)"
+build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build build/asan -DCMAKE_BUILD_TYPE=Debug -DVADURER_SANITIZE=ON
+build build/win -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+
+passed=0 failed=0 status=0
+count() {  # count LOGFILE: adds the "LABEL: N passed, M failed" line to the totals
+  local line
+  line=$(grep -E '^[a-z]+: [0-9]+ passed, [0-9]+ failed' "$1" | tail -1)
+  if [ -z "$line" ]; then status=1; failed=$((failed + 1)); return; fi
+  passed=$((passed + $(echo "$line" | sed -E 's/^[a-z]+: ([0-9]+) passed.*/\1/')))
+  failed=$((failed + $(echo "$line" | sed -E 's/.* ([0-9]+) failed.*/\1/')))
+}
+run() {  # run NAME COMMAND...: output to the terminal and to a log
+  local name=$1; shift
+  echo "== $name"
+  "$@" 2>&1 | tee "$log/$name.log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  count "$log/$name.log"
+}
+
+run native env TESTS_LABEL=native build/linux/tests/vadurer_tests
+run sanitizers env TESTS_LABEL=sanitizers ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  build/asan/tests/vadurer_tests
+run windows scripts/wine-run.sh build/win/tests/vadurer_tests.exe
+
+echo "== end-to-end (ctest)"
+ctest --test-dir build/linux -E '^unit$' --output-on-failure 2>&1 | tee "$log/ctest.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log/ctest.log" | tail -1)
+if [ -n "$line" ]; then
+  total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+  bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed.*/\1/')
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+fi
+
+[ "$failed" -eq 0 ] || status=1
+echo "total: $passed passed, $failed failed"
+exit $status

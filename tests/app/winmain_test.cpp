@@ -1,0 +1,164 @@
+// The process entry and its exit codes, each run in a child process of its own: WinMain registers
+// the window class once per process, and the key combination ends the process.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "screen/DibSection.h"
+#include "screen/Screen.h"
+#include "tests/child.h"
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+
+#include "platform/faults.h"
+#include "platform/host_headless.h"
+#endif
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
+
+namespace {
+
+int RunWinMain()
+{
+    static char szNoArguments[] = "";
+    return WinMain(GetModuleHandleA(nullptr), nullptr, szNoArguments, SW_SHOWDEFAULT);
+}
+
+void DirtyInputState()
+{
+    g_Keys[7] = 1;
+    g_nMouseX = 5;
+    g_nMouseY = 6;
+    g_bMouseButton = true;
+}
+
+bool InputStateIsClear()
+{
+    for (BYTE b : g_Keys)
+        if (b != 0)
+            return false;
+    return g_nMouseX == 0 && g_nMouseY == 0 && !g_bMouseButton;
+}
+
+// The clocks below stand in for a user: they see the script's first frame and act on it.
+long g_nCalls = 0;
+bool g_bClearAtStart = false;
+
+long ClockThatRunsOut()
+{
+    if (g_nCalls++ == 0) {
+        g_bClearAtStart = InputStateIsClear();
+        return 0;
+    }
+    return 70000;  // past the end of the run at its first test
+}
+
+long ClockThatPressesKeys()
+{
+    if (g_nCalls++ == 1) {
+        PostMessageA(g_hWnd, WM_KEYDOWN, VK_F5, 0);
+        PostMessageA(g_hWnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    }
+    return g_nCalls < 10000 ? g_nCalls : 70000;
+}
+
+}  // namespace
+
+CHILD_SCENARIO(winmain_no_message)
+{
+    DirtyInputState();
+    ClockSetSource(ClockThatRunsOut);
+    int nCode = RunWinMain();
+    return g_bClearAtStart ? nCode : 99;
+}
+
+CHILD_SCENARIO(winmain_last_message)
+{
+    ClockSetSource(ClockThatPressesKeys);
+    return RunWinMain();
+}
+
+#ifndef _WIN32
+CHILD_SCENARIO(winmain_no_class)
+{
+    DirtyInputState();
+    standin::FailCall("RegisterClassA");
+    int nCode = RunWinMain();
+    bool bUntouched = g_Keys[7] == 1 && g_nMouseX == 5 && host::Headless()->Windows().empty();
+    return bUntouched ? nCode : 99;
+}
+#endif
+
+namespace {
+
+// Destroyed after everything the screen library owns (constructed before it), so it can tell
+// whether the windowed backend's section was released on the way out.
+HBITMAP g_hSection = nullptr;
+struct SectionCheck {
+    ~SectionCheck()
+    {
+        if (g_hSection && GetObjectType(g_hSection) != 0)
+            _exit(3);
+    }
+};
+__attribute__((init_priority(101))) SectionCheck g_SectionCheck;
+
+int HoldKeysThenAlt(bool bWithEnter)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ScreenWndProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "Screen";
+    if (!RegisterClassA(&wc) || !ScreenOpen(640, 480, 8, SCREEN_WINDOWED))
+        return 98;
+    g_hSection = g_Dib.GetBitmap();
+    ScreenPostMessage(WM_KEYDOWN, 'Q', 0);
+    if (bWithEnter)
+        ScreenPostMessage(WM_KEYDOWN, VK_RETURN, 0);
+    ScreenPostMessage(WM_SYSKEYDOWN, VK_MENU, 1 << 29);
+    for (int n = 0; n < 50; ++n)
+        ScreenPumpMessages();
+    return 7;  // still running: the combination did not end the process
+}
+
+}  // namespace
+
+CHILD_SCENARIO(syskey_q_enter_alt)
+{
+    return HoldKeysThenAlt(true);
+}
+
+CHILD_SCENARIO(syskey_q_alt)
+{
+    return HoldKeysThenAlt(false);
+}
+
+TEST(WinMainTest, NoRetrievedMessageGivesZeroAndTheInputStartsClear)
+{
+    EXPECT_EQ(RunChildProcess("winmain_no_message"), 0);
+}
+
+TEST(WinMainTest, ExitCodeIsTheLastRetrievedMessagesWParam)
+{
+    EXPECT_EQ(RunChildProcess("winmain_last_message"), VK_ESCAPE);
+}
+
+#ifndef _WIN32
+TEST(WinMainTest, FailedClassRegistrationGivesZeroAndDoesNothingElse)
+{
+    EXPECT_EQ(RunChildProcess("winmain_no_class"), 0);
+}
+#endif
+
+TEST(SystemKeyTest, QEnterAndAltEndTheProcessAndReleaseTheSection)
+{
+    EXPECT_EQ(RunChildProcess("syskey_q_enter_alt"), 0);
+}
+
+TEST(SystemKeyTest, QAndAltAloneDoNotEndTheProcess)
+{
+    EXPECT_EQ(RunChildProcess("syskey_q_alt"), 7);
+}
