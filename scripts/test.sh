@@ -48,6 +48,14 @@ run sanitizers env TESTS_LABEL=sanitizers ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTI
   build/asan/tests/vadurer_tests
 run windows scripts/wine-run.sh build/win/tests/vadurer_tests.exe
 
+echo "== end-to-end under Wine"
+if scripts/wine-run.sh --shell tests/e2e/escape.sh build/win/e2e wine build/win/vadurer.exe 2>&1 |
+    tee "$log/wine-e2e.log" && [ "${PIPESTATUS[0]}" -eq 0 ]; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+
 echo "== end-to-end (ctest)"
 ctest --test-dir build/linux -E '^unit$' --output-on-failure 2>&1 | tee "$log/ctest.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
