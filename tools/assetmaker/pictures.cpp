@@ -208,12 +208,12 @@ void SetCubeAndFlash(IndexedPicture& pic) {
     pic.SetEntry(kBlack, Rgb{0, 0, 0});
     // An icy white that no part of the warm sun or the violet sky comes near, so the flash and
     // the emblem read clearly over both and over the cube.
-    pic.SetEntry(kFlash, Hex(0xb4ffff));
+    pic.SetEntry(kFlash, Hex(0xa0ffff));
     // Magenta chrome: the face turned to the viewer is brightest; the ramp darkens smoothly to
     // edge-on at 123 and on to the back faces, which the cube never shows.
     for (int i = 0; i < kCubeCount; ++i) {
         float t = float(i) / (kCubeCount - 1);
-        pic.SetEntry(kCubeFirst + i, Ramp({Hex(0xfff0ff), Hex(0xff9ae0), Hex(0xc040b0), Hex(0x601870), Hex(0x200830)}, t));
+        pic.SetEntry(kCubeFirst + i, Ramp({Hex(0xffa8e8), Hex(0xe060c8), Hex(0x9a2a9a), Hex(0x501460), Hex(0x1a0628)}, t));
     }
 }
 
