@@ -111,7 +111,7 @@ void Pluck(Mix& mix, float note, double t0, float amp, float pan, float bright, 
 }
 
 struct LeadSpec {
-    float amp = 0.12f, cutoff = 3200, echo = 0.3f, reverb = 0.35f, release = 0.25f, vibrato = 0.22f;
+    float amp = 0.19f, cutoff = 3600, echo = 0.3f, reverb = 0.35f, release = 0.25f, vibrato = 0.22f;
 };
 
 void Lead(Mix& mix, float note, double t0, double dur, const LeadSpec& s) {
@@ -279,14 +279,14 @@ void Arpeggio(Mix& mix, const std::vector<Span>& prog) {
         int i = 0;
         for (double b = s.beat; b < s.beat + s.length - 1e-9; b += step, ++i) {
             float pan = (i & 1) ? 0.25f : 0.75f;
-            Pluck(mix, float(tones[order[i % 8]] + 12), BeatTime(b), fast ? 0.08f : 0.06f, pan, fast ? 4500.0f : 2000.0f, 0.35f);
+            Pluck(mix, float(tones[order[i % 8]] + 12), BeatTime(b), fast ? 0.11f : 0.08f, pan, fast ? 4500.0f : 2000.0f, 0.35f);
         }
     }
 }
 
 void Melody(Mix& mix) {
     // In the lift, long high notes over the chords.
-    LeadSpec high{0.09f, 4200, 0.35f, 0.45f, 0.4f, 0.2f};
+    LeadSpec high{0.13f, 4200, 0.35f, 0.45f, 0.4f, 0.2f};
     Lead(mix, 81, BeatTime(6), 1.9, high);
     Lead(mix, 79, BeatTime(10), 0.9, high);
     Lead(mix, 83, BeatTime(12), 0.9, high);
@@ -300,7 +300,7 @@ void Melody(Mix& mix) {
     Lead(mix, 76, BeatTime(35), 0.45, drive);
     Lead(mix, 83, BeatTime(36), 0.95, drive);
     // Calmer under the credits: the theme an octave lower, softer, with more echo.
-    LeadSpec calm{0.1f, 1800, 0.45f, 0.5f, 0.4f, 0.15f};
+    LeadSpec calm{0.15f, 1800, 0.45f, 0.5f, 0.4f, 0.15f};
     for (double start : {60.0, 76.0})
         for (const Note& n : kTheme) Lead(mix, float(n.note - 12), BeatTime(start + n.beat), n.length * 0.5 * 0.95, calm);
     const std::vector<Note> ending = {{0, 2, 72}, {2, 1, 71}, {3, 1, 72}, {4, 2, 74}, {6, 1, 76}, {7, 1, 77},
@@ -316,13 +316,13 @@ void Drums(Mix& mix) {
         double t = BeatTime(b);
         int sixteenth = int(std::lround(b * 4)) % 4;
         if (b < 6) {
-            if (sixteenth == 0) Kick(mix, t, 0.7f);
+            if (sixteenth == 0) Kick(mix, t, 0.55f);
             if (sixteenth == 2) Hat(mix, t, 0.12f, false);
         } else if (b < 38) {
             double rel = b - (b < 18 ? 6 : 18);
             int relBeat = int(std::floor(rel));
             bool fill = (b >= 16 && b < 18) || (b >= 36 && b < 38);
-            if (sixteenth == 0) Kick(mix, t, 0.75f);
+            if (sixteenth == 0) Kick(mix, t, 0.58f);
             if (fill) {
                 Snare(mix, t, 0.12f + 0.25f * float(b - std::floor(b / 2) * 2) / 2, 0.2f);
             } else if (sixteenth == 0 && (relBeat % 2) == 1) {
@@ -334,7 +334,7 @@ void Drums(Mix& mix) {
             if (b < 42 && sixteenth == 2) Hat(mix, t, 0.07f * float(42 - b) / 4, false);
         } else {
             double rel = std::fmod(b - 44, 4.0);
-            if (rel == 0 || rel == 2.5) Kick(mix, t, 0.6f);
+            if (rel == 0 || rel == 2.5) Kick(mix, t, 0.5f);
             if (rel == 2) Snare(mix, t, 0.28f, 0.6f);
             if (sixteenth == 0 || sixteenth == 2) Hat(mix, t, sixteenth == 2 ? 0.06f : 0.035f, false);
             if (b >= 114 && sixteenth != 0) Snare(mix, t, 0.06f + 0.1f * float(b - 114), 0.4f);
