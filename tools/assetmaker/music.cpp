@@ -51,7 +51,13 @@ std::vector<Span> Progression() {
 
 struct PadSpec {
     float amp = 0.05f, attack = 0.3f, release = 0.8f, cutFrom = 1200, cutTo = 1200;
+    bool pump = false;  // ducks under every kick, the breathing of the driving sections
 };
+
+float Pump(double seconds) {
+    double intoBeat = std::fmod(seconds - 7.0 + 10.0, 0.5);
+    return 1.0f - 0.55f * std::exp(-float(intoBeat) / 0.09f);
+}
 
 void Pad(Mix& mix, float note, double t0, double dur, const PadSpec& s, uint32_t seed) {
     Noise rnd(seed);
@@ -75,6 +81,7 @@ void Pad(Mix& mix, float note, double t0, double dur, const PadSpec& s, uint32_t
             l += v * panL[k], r += v * (1.2f - panL[k]);
         }
         float e = env.At(t, float(dur)) * s.amp;
+        if (s.pump) e *= Pump(t0 + t);
         mix.Add(f0 + i, lpL.Low(l) * e, lpR.Low(r) * e, 0.0f, 0.6f);
     }
 }
@@ -232,7 +239,7 @@ void Pads(Mix& mix, const std::vector<Span>& prog) {
     for (const Span& s : prog) {
         bool lift = s.beat >= 6 && s.beat < 38;
         bool credits = s.beat >= 44;
-        PadSpec spec{credits ? 0.03f : 0.034f, 0.15f, 0.6f, lift ? 2200.0f : 1400.0f, lift ? 3200.0f : 1500.0f};
+        PadSpec spec{credits ? 0.03f : 0.034f, 0.15f, 0.6f, lift ? 2200.0f : 1400.0f, lift ? 3200.0f : 1500.0f, lift};
         int octave = (s.beat >= 6 && s.beat < 18) ? 12 : 0;
         for (size_t k = 0; k < s.chord->pad.size(); ++k)
             Pad(mix, float(s.chord->pad[k] + octave), BeatTime(s.beat), s.length * 0.5, spec, uint32_t(s.beat * 10 + k));
