@@ -5,6 +5,8 @@ set -eu
 build=$1 out=$2
 mkdir -p "$out"
 maker="$build/tools/assetmaker"
-if [ -x "$maker" ]; then
-  "$maker" "$out"
+if [ ! -x "$maker" ]; then
+  echo "assets: $maker has not been built (it is built natively, with the native tree)" >&2
+  exit 1
 fi
+"$maker" "$out"

@@ -1,0 +1,34 @@
+// The production's ten pictures.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "raster.h"
+
+namespace assets {
+
+// Where the background's colour table keeps the colours of the things drawn over it: the cube
+// shades its faces with entries 119 (facing the viewer) to 127, the flash and the zooming mask
+// use entry 63, scene 3 clears to entry 0, and the band and the scroller are stored as indices
+// into this same table.
+namespace layout {
+constexpr int kBlack = 0;
+constexpr int kBackFirst = 1, kBackCount = 62;
+constexpr int kFlash = 63;
+constexpr int kBandFirst = 64, kBandCount = 55;
+constexpr int kCubeFirst = 119, kCubeCount = 9;
+constexpr int kScrollFirst = 128, kScrollCount = 128;
+constexpr int kBandHeight = 160, kScrollHeight = 128;
+constexpr int kEmblemSize = 256;
+}  // namespace layout
+
+struct NamedPicture {
+    std::string file;
+    IndexedPicture picture;
+};
+
+// All ten, in the order the production loads them.
+std::vector<NamedPicture> MakePictures();
+
+}  // namespace assets

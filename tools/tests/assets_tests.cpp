@@ -1,0 +1,307 @@
+// Checks of the asset maker: the BMP layout it writes, the colour reduction, the palette
+// arrangement the production's drawing relies on, the sounds' levels and lengths, and that two
+// runs write the same bytes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+#include "bmp.h"
+#include "font.h"
+#include "make.h"
+#include "pictures.h"
+#include "raster.h"
+#include "sounds.h"
+
+namespace fs = std::filesystem;
+using namespace assets;
+
+namespace {
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+float Luma(Rgb c) { return c.r * 0.3f + c.g * 0.59f + c.b * 0.11f; }
+
+float Distance(Rgb a, Rgb b) { return std::sqrt((a.r - b.r) * (a.r - b.r) + (a.g - b.g) * (a.g - b.g) + (a.b - b.b) * (a.b - b.b)); }
+
+std::vector<uint8_t> ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+fs::path ScratchDir(const char* name) {
+    fs::path dir = fs::temp_directory_path() / ("assetmaker_tests_" + std::to_string(::getpid())) / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+}  // namespace
+
+TEST(Bmp, OddWidthIsStoredBottomUpWithPaddedRows) {
+    IndexedPicture pic(301, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 301; ++x) pic.pixels[size_t(y) * 301 + x] = uint8_t(y * 10 + x % 7);
+    pic.SetEntry(5, Rgb{1.0f, 0.5f, 0.0f});
+    std::vector<uint8_t> b = EncodeBmp(pic);
+    ASSERT_EQ(b.size(), 1078u + 304u * 3u);
+    EXPECT_EQ(b[0], 'B');
+    EXPECT_EQ(b[1], 'M');
+    EXPECT_EQ(Le32(b, 2), b.size());
+    EXPECT_EQ(Le32(b, 10), 1078u);
+    EXPECT_EQ(Le32(b, 14), 40u);
+    EXPECT_EQ(Le32(b, 18), 301u);
+    EXPECT_EQ(int32_t(Le32(b, 22)), 3);  // positive height: bottom row first
+    EXPECT_EQ(b[28], 8);
+    EXPECT_EQ(Le32(b, 30), 0u);
+    // Entry 5 in blue, green, red order.
+    EXPECT_EQ(b[54 + 20], 0);
+    EXPECT_EQ(b[54 + 21], 128);
+    EXPECT_EQ(b[54 + 22], 255);
+    for (int stored = 0; stored < 3; ++stored) {
+        int row = 2 - stored;
+        size_t at = 1078 + size_t(stored) * 304;
+        for (int x = 0; x < 301; ++x) ASSERT_EQ(b[at + x], pic.pixels[size_t(row) * 301 + x]) << stored << "," << x;
+        EXPECT_EQ(b[at + 301], 0);
+        EXPECT_EQ(b[at + 303], 0);
+    }
+}
+
+TEST(Quantize, FewColoursComeBackExactlyAndOnlyTheSelectionIsTouched) {
+    Canvas c(64, 16);
+    const Rgb colours[4] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 64; ++x) c.At(x, y) = colours[(x / 16 + y / 8) % 4];
+    std::vector<uint8_t> select(c.px.size(), 1);
+    for (int x = 0; x < 64; ++x) select[x] = 0;  // the top row stays as it is
+    IndexedPicture pic(64, 16);
+    std::fill(pic.pixels.begin(), pic.pixels.end(), 7);
+    pic.SetEntry(3, Rgb{0.2f, 0.2f, 0.2f});
+    Quantize(c, select, pic, 10, 4);
+    EXPECT_EQ(pic.Entry(3).r, pic.Entry(3).g);  // outside the range: unchanged
+    EXPECT_NEAR(pic.Entry(3).r, 0.2f, 0.01f);
+    for (int x = 0; x < 64; ++x) EXPECT_EQ(pic.pixels[x], 7);
+    for (int y = 1; y < 16; ++y)
+        for (int x = 0; x < 64; ++x) {
+            int idx = pic.pixels[size_t(y) * 64 + x];
+            ASSERT_GE(idx, 10);
+            ASSERT_LT(idx, 14);
+            Rgb want = colours[(x / 16 + y / 8) % 4];
+            ASSERT_LT(Distance(pic.Entry(idx), want), 0.01f) << x << "," << y;
+        }
+}
+
+TEST(Quantize, GradientIsDitheredToTheRightAverage) {
+    Canvas c(256, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 256; ++x) c.At(x, y) = Rgb{x / 255.0f, x / 255.0f, x / 255.0f};
+    IndexedPicture pic(256, 8);
+    Quantize(c, std::vector<uint8_t>(c.px.size(), 1), pic, 0, 8);
+    // Eight grey levels for 256 shades: a band of 32 columns averages to its own shade.
+    for (int band = 0; band < 8; ++band) {
+        double sum = 0, want = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = band * 32; x < band * 32 + 32; ++x) sum += pic.Entry(pic.pixels[size_t(y) * 256 + x]).g, want += x / 255.0;
+        EXPECT_NEAR(sum / 256, want / 256, 0.03) << band;
+    }
+}
+
+class Pictures : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        std::string error;
+        ASSERT_TRUE(FontInit(error)) << error;
+        s_pictures = new std::vector<NamedPicture>(MakePictures());
+        FontDone();
+    }
+    static void TearDownTestSuite() { delete s_pictures; }
+    static const IndexedPicture& Get(int i) { return (*s_pictures)[size_t(i)].picture; }
+    static std::vector<NamedPicture>* s_pictures;
+};
+std::vector<NamedPicture>* Pictures::s_pictures = nullptr;
+
+TEST_F(Pictures, NamesAndSizesAreThoseTheProductionLoads) {
+    const char* const names[] = {"3Z-ER-AVE.bmp", "SS.bmp",    "Plimbrix.bmp", "Presents.bmp", "Vorbax.bmp",
+                                 "MurkGlavv.bmp", "tolbo.bmp", "zemmi.bmp",    "Dedicate.bmp", "TheEnd.bmp"};
+    ASSERT_EQ(s_pictures->size(), 10u);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ((*s_pictures)[size_t(i)].file, names[i]);
+    for (int i : {0, 4, 5, 6, 7, 8, 9}) {
+        EXPECT_EQ(Get(i).w, 640) << i;
+        EXPECT_EQ(Get(i).h, 480) << i;
+    }
+    EXPECT_EQ(Get(1).w, Get(1).h);
+    EXPECT_EQ(Get(2).w, 640);
+    EXPECT_GE(Get(2).h, 100);
+    EXPECT_LE(Get(2).h, 200);
+    EXPECT_LE(Get(3).h, 480 - 2 * Get(2).h);  // clear of the band above it
+    EXPECT_GT(Get(3).w, 640);
+}
+
+TEST_F(Pictures, BackgroundPaletteServesTheDrawing) {
+    const IndexedPicture& back = Get(0);
+    EXPECT_EQ(back.palette[0] | back.palette[1] | back.palette[2], 0);
+    // The picture itself keeps to its own entries.
+    for (uint8_t v : back.pixels) {
+        ASSERT_GE(v, layout::kBackFirst);
+        ASSERT_LT(v, layout::kBackFirst + layout::kBackCount);
+    }
+    // The flash and mask colour is bright and far from every colour of the picture and the cube.
+    Rgb flash = back.Entry(layout::kFlash);
+    EXPECT_GT(Luma(flash), 0.8f);
+    for (int i = layout::kBackFirst; i < layout::kBackFirst + layout::kBackCount; ++i)
+        EXPECT_GT(Distance(flash, back.Entry(i)), 0.35f) << i;
+    for (int i = 0; i < 5; ++i) EXPECT_GT(Distance(flash, back.Entry(layout::kCubeFirst + i)), 0.35f) << i;
+    // The cube's ramp: 119 (facing the viewer) brightest, darker with every step.
+    for (int i = layout::kCubeFirst; i < layout::kCubeFirst + layout::kCubeCount - 1; ++i)
+        EXPECT_GT(Luma(back.Entry(i)), Luma(back.Entry(i + 1))) << i;
+    EXPECT_GT(Luma(back.Entry(123)), 0.08f);  // an edge-on face still shows
+}
+
+TEST_F(Pictures, BandAndScrollerUseTheirRangesOfTheBackgroundPalette) {
+    const IndexedPicture &back = Get(0), &band = Get(2), &scroll = Get(3);
+    EXPECT_EQ(band.palette, back.palette);
+    EXPECT_EQ(scroll.palette, back.palette);
+    for (uint8_t v : band.pixels) {
+        ASSERT_GE(v, layout::kBandFirst);
+        ASSERT_LT(v, layout::kBandFirst + layout::kBandCount);
+    }
+    size_t zeros = 0;
+    for (uint8_t v : scroll.pixels) {
+        if (v == 0) {
+            ++zeros;
+            continue;
+        }
+        ASSERT_GE(v, layout::kScrollFirst);
+    }
+    // Mostly black around the lettering, and lettering there is.
+    EXPECT_GT(zeros, scroll.pixels.size() / 4);
+    EXPECT_LT(zeros, scroll.pixels.size() * 9 / 10);
+    // The scroller's top and bottom rows are black, so nothing is cut off at its edges.
+    for (int x = 0; x < scroll.w; ++x) {
+        ASSERT_EQ(scroll.pixels[size_t(x)], 0);
+        ASSERT_EQ(scroll.pixels[size_t(scroll.h - 1) * scroll.w + x], 0);
+    }
+}
+
+TEST_F(Pictures, EmblemIsACentredShape) {
+    const IndexedPicture& e = Get(1);
+    size_t inside = std::count_if(e.pixels.begin(), e.pixels.end(), [](uint8_t v) { return v != 0; });
+    EXPECT_GT(inside, e.pixels.size() / 5);
+    EXPECT_LT(inside, e.pixels.size() * 4 / 5);
+    // Balanced left and right, so it zooms into the middle of its square.
+    size_t left = 0, right = 0;
+    for (int y = 0; y < e.h; ++y)
+        for (int x = 0; x < e.w; ++x)
+            if (e.pixels[size_t(y) * e.w + x]) (x < e.w / 2 ? left : right)++;
+    EXPECT_NEAR(double(left) / double(right), 1.0, 0.1);
+    EXPECT_EQ(e.pixels[0], 0);  // the corners are outside the ring
+}
+
+TEST_F(Pictures, CreditPagesHaveTheirOwnPalettes) {
+    for (int i = 4; i < 10; ++i) {
+        EXPECT_EQ(Get(i).palette[0] | Get(i).palette[1] | Get(i).palette[2], 0) << i;
+        for (int j = i + 1; j < 10; ++j) EXPECT_NE(Get(i).palette, Get(j).palette) << i << "," << j;
+        // Lettering on a darker ground: some pixels bright, most of them not.
+        size_t bright = 0;
+        for (uint8_t v : Get(i).pixels) bright += Luma(Get(i).Entry(v)) > 0.7f;
+        EXPECT_GT(bright, 2000u) << i;
+        EXPECT_LT(bright, Get(i).pixels.size() / 4) << i;
+    }
+}
+
+// ------------------------------------------------------------------------------------ sounds
+
+namespace {
+
+struct Level {
+    double peakDb, rmsDb;
+};
+
+Level Measure(const Sound& s, double from, double to) {
+    size_t a = size_t(from * kRate) * 2, b = std::min(s.pcm.size(), size_t(to * kRate) * 2);
+    double peak = 0, sum = 0;
+    for (size_t i = a; i < b; ++i) {
+        double v = s.pcm[i] / 32768.0;
+        peak = std::max(peak, std::fabs(v));
+        sum += v * v;
+    }
+    return {20 * std::log10(peak + 1e-12), 10 * std::log10(sum / double(std::max<size_t>(1, b - a)) + 1e-12)};
+}
+
+}  // namespace
+
+class Sounds : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { s_sounds = new std::vector<NamedSound>(MakeSounds()); }
+    static void TearDownTestSuite() { delete s_sounds; }
+    static const Sound& Get(int i) { return (*s_sounds)[size_t(i)].sound; }
+    static std::vector<NamedSound>* s_sounds;
+};
+std::vector<NamedSound>* Sounds::s_sounds = nullptr;
+
+TEST_F(Sounds, LengthsLevelsAndNames) {
+    const char* const names[] = {"Ruzuzireve.wav", "THX.wav", "Bang.wav", "Dshoof.wav"};
+    const double minLen[] = {72, 6.5, 1, 0.8}, maxLen[] = {80, 7.5, 2, 1.2};
+    ASSERT_EQ(s_sounds->size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ((*s_sounds)[size_t(i)].file, names[i]);
+        double seconds = double(Get(i).Frames()) / kRate;
+        EXPECT_GE(seconds, minLen[i]) << names[i];
+        EXPECT_LE(seconds, maxLen[i]) << names[i];
+        Level l = Measure(Get(i), 0, seconds);
+        EXPECT_LT(l.peakDb, -0.3) << names[i];
+        EXPECT_GT(l.peakDb, -6.0) << names[i];
+        EXPECT_GT(l.rmsDb, -30.0) << names[i];
+    }
+}
+
+TEST_F(Sounds, MusicFollowsTheTimeline) {
+    const Sound& m = Get(0);
+    double opening = Measure(m, 0, 3).rmsDb, beforeBeat = Measure(m, 5, 6.9).rmsDb, cube = Measure(m, 7, 10).rmsDb;
+    double drive = Measure(m, 16, 26).rmsDb, credits = Measure(m, 30, 60).rmsDb, tail = Measure(m, 73.5, 74).rmsDb;
+    EXPECT_LT(opening, beforeBeat - 6);  // a slow rise under the fade
+    EXPECT_GT(cube, beforeBeat + 6);     // the beat enters with the cube
+    EXPECT_GT(drive, credits + 2);       // calmer under the credits
+    EXPECT_GT(credits, -25);
+    EXPECT_LT(tail, -60);  // a real ending, no cut-off
+}
+
+TEST_F(Sounds, EffectsHaveTheirShapes) {
+    // The opening chord swells; the impact starts at once and dies; the whoosh rises and falls.
+    EXPECT_LT(Measure(Get(1), 0, 1).rmsDb, Measure(Get(1), 4.5, 5.5).rmsDb - 15);
+    EXPECT_GT(Measure(Get(2), 0, 0.2).rmsDb, Measure(Get(2), 1.2, 1.6).rmsDb + 15);
+    Level start = Measure(Get(3), 0, 0.1), middle = Measure(Get(3), 0.3, 0.6), end = Measure(Get(3), 0.9, 1.0);
+    EXPECT_GT(middle.rmsDb, start.rmsDb + 6);
+    EXPECT_GT(middle.rmsDb, end.rmsDb + 6);
+}
+
+// ------------------------------------------------------------------------------ whole runs
+
+TEST(MakeAll, TwoRunsWriteTheSameFourteenFiles) {
+    fs::path a = ScratchDir("a"), b = ScratchDir("b");
+    std::string error;
+    ASSERT_TRUE(MakeAll(a.string(), error)) << error;
+    ASSERT_TRUE(MakeAll(b.string(), error)) << error;
+    size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(a)) {
+        ++count;
+        std::vector<uint8_t> x = ReadAll(entry.path()), y = ReadAll(b / entry.path().filename());
+        EXPECT_FALSE(x.empty()) << entry.path();
+        EXPECT_TRUE(x == y) << entry.path().filename();
+    }
+    EXPECT_EQ(count, 14u);
+    fs::remove_all(a.parent_path());
+}
+
+TEST(MakeAll, MissingFolderIsReported) {
+    std::string error;
+    EXPECT_FALSE(MakeAll("/nonexistent/folder/for/assets", error));
+    EXPECT_NE(error.find("/nonexistent/folder/for/assets/"), std::string::npos) << error;
+}
