@@ -3,16 +3,7 @@
 
 namespace {
 
-class PumpTest : public ScreenTest {
-protected:
-    void SetUp() override
-    {
-        ScreenTest::SetUp();
-        ASSERT_TRUE(Open(SCREEN_WINDOWED));
-        PumpAll();
-        g_bQuit = false;
-    }
-};
+using PumpTest = WindowedScreenTest;
 
 TEST_F(PumpTest, EmptyQueueReturnsOneAndChangesNothing)
 {

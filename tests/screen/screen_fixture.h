@@ -84,3 +84,15 @@ protected:
     host::HeadlessHost* m_pHost = nullptr;
 #endif
 };
+
+// A windowed screen, open and with its start-up messages handled.
+class WindowedScreenTest : public ScreenTest {
+protected:
+    void SetUp() override
+    {
+        ScreenTest::SetUp();
+        ASSERT_TRUE(Open(SCREEN_WINDOWED));
+        PumpAll();
+        g_bQuit = false;
+    }
+};

@@ -3,16 +3,8 @@
 
 namespace {
 
-class WndProcTest : public ScreenTest {
+class WndProcTest : public WindowedScreenTest {
 protected:
-    void SetUp() override
-    {
-        ScreenTest::SetUp();
-        ASSERT_TRUE(Open(SCREEN_WINDOWED));
-        PumpAll();
-        g_bQuit = false;
-    }
-
     LRESULT Send(UINT nMsg, WPARAM wParam = 0, LPARAM lParam = 0)
     {
         return ScreenWndProc(g_hWnd, nMsg, wParam, lParam);
