@@ -1,0 +1,107 @@
+// The BMP loader. Sizes in a file are not trusted: every product is formed in 64 bits and an
+// impossible picture is "out of memory", never a wrapped or multi-gigabyte allocation.
+#include "image/Image.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <new>
+
+namespace {
+
+// Larger than any picture this system draws by far, small enough to never strain the machine.
+const int64_t kMaxPixelBytes = int64_t{256} << 20;
+
+struct File {
+    explicit File(const char* pszName) : p(std::fopen(pszName, "rb")) {}
+    ~File()
+    {
+        if (p)
+            std::fclose(p);
+    }
+    FILE* p;
+};
+
+bool ReadExactly(FILE* pFile, void* pDest, size_t nBytes)
+{
+    return std::fread(pDest, 1, nBytes, pFile) == nBytes;
+}
+
+}  // namespace
+
+CImage::CImage() : m_pPalette(nullptr), m_pPixels(nullptr), m_nWidth(0), m_nHeight(0)
+{
+}
+
+CImage::~CImage()
+{
+    delete[] m_pPalette;
+    delete[] m_pPixels;
+}
+
+void CImage::Free()
+{
+    delete[] m_pPalette;
+    delete[] m_pPixels;
+    m_pPalette = nullptr;
+    m_pPixels = nullptr;
+}
+
+int CImage::Load(const char* pszFileName)
+{
+    Free();
+    File file(pszFileName);
+    if (!file.p)
+        return 0;
+    if (!ReadExactly(file.p, &m_bmfh, sizeof m_bmfh))
+        return 3;
+    long nAfterFileHeader = std::ftell(file.p);
+    if (!ReadExactly(file.p, &m_bmih, sizeof m_bmih))
+        return 4;
+    // Beyond 30 bits the count no longer fits; such a depth is refused below in any case.
+    m_nColors = m_bmih.biBitCount <= 30 ? static_cast<LONG>(std::pow(2.0, m_bmih.biBitCount)) : INT32_MAX;
+    m_nBitCount = m_bmih.biBitCount;
+
+    if (m_nBitCount <= 16) {
+        // The table is always read as 256 entries, so it is never smaller than that.
+        LONG nEntries = m_nColors < 256 ? 256 : m_nColors;
+        m_pPalette = new (std::nothrow) RGBQUAD[nEntries];
+        if (!m_pPalette)
+            return 2;
+        // Headers larger than 40 bytes (the 108- and 124-byte ones) come before the table.
+        if (m_bmih.biSize > sizeof m_bmih)
+            std::fseek(file.p, nAfterFileHeader + static_cast<long>(m_bmih.biSize), SEEK_SET);
+        for (int n = 0; n < 256; ++n)
+            if (!ReadExactly(file.p, &m_pPalette[n], 4))
+                return 5;
+    }
+
+    m_nWidth = m_bmih.biWidth;
+    m_nHeight = m_bmih.biHeight;
+    int64_t nRows = m_nHeight < 0 ? -int64_t{m_nHeight} : int64_t{m_nHeight};
+    int64_t nRowBytes = int64_t{m_nWidth} * (m_nBitCount / 8);
+    if (m_nWidth < 0 || nRows > INT32_MAX || nRowBytes > kMaxPixelBytes ||
+        (nRowBytes > 0 && nRows > kMaxPixelBytes / nRowBytes))
+        return 2;
+    int64_t nBytes = nRowBytes * nRows;
+    m_pPixels = new (std::nothrow) BYTE[static_cast<size_t>(nBytes)];
+    if (!m_pPixels)
+        return 2;
+    long nPadding = static_cast<long>((nRowBytes + 3) / 4 * 4 - nRowBytes);
+
+    std::fseek(file.p, nAfterFileHeader + static_cast<long>(m_bmfh.bfOffBits) - 14, SEEK_SET);
+    for (int64_t i = 0; i < nRows; ++i) {
+        if (m_bmih.biCompression != 0)
+            return 8;
+        if (m_nBitCount != 8)
+            return 7;
+        if (m_nWidth == 0)
+            break;  // rows of no bytes: nothing to read, however many there are
+        int64_t nRow = m_nHeight < 0 ? i : m_nHeight - 1 - i;
+        if (!ReadExactly(file.p, m_pPixels + nRow * m_nWidth, static_cast<size_t>(m_nWidth)))
+            return 6;
+        std::fseek(file.p, nPadding, SEEK_CUR);
+    }
+    m_nHeight = static_cast<LONG>(nRows);
+    return 1;
+}
