@@ -2,6 +2,8 @@
 // table and its pixels, rows top to bottom with a pitch of exactly the width.
 #pragma once
 
+#include <cstdio>
+
 #include "platform/win32.h"
 
 class CImage {
@@ -13,6 +15,12 @@ public:
     // 5 short colour table; 6 short pixel row; 7 not 8 bits per pixel; 8 compressed.
     int Load(const char* pszFileName);
     void Free();
+
+    // The raw layout, at the stream's current position; 1 success, 0 failure.
+    int SaveRaw(FILE* pFile);
+    int LoadRaw(FILE* pFile);
+    int SavePalette(FILE* pFile);
+    int LoadPalette(FILE* pFile);
 
     BITMAPFILEHEADER m_bmfh;
     BITMAPINFOHEADER m_bmih;
