@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "bmp.h"
+#include "image/Image.h"
 #include "font.h"
 #include "make.h"
 #include "pictures.h"
@@ -298,6 +299,32 @@ TEST(MakeAll, TwoRunsWriteTheSameFourteenFiles) {
     }
     EXPECT_EQ(count, 14u);
     fs::remove_all(a.parent_path());
+}
+
+TEST(MakeAll, EveryPictureLoadsWithTheProductionsLoader) {
+    fs::path dir = ScratchDir("load");
+    std::string error;
+    ASSERT_TRUE(MakeAll(dir.string(), error)) << error;
+    for (const char* name : {"3Z-ER-AVE.bmp", "SS.bmp", "Plimbrix.bmp", "Presents.bmp", "Vorbax.bmp", "MurkGlavv.bmp",
+                             "tolbo.bmp", "zemmi.bmp", "Dedicate.bmp", "TheEnd.bmp"}) {
+        CImage image;
+        ASSERT_EQ(image.Load((dir / name).string().c_str()), 1) << name;
+        EXPECT_EQ(image.m_nBitCount, 8) << name;
+        EXPECT_EQ(image.m_nColors, 256) << name;
+        EXPECT_EQ(image.m_bmih.biSize, 40u) << name;
+        std::string file = name;
+        if (file == "SS.bmp") {
+            EXPECT_EQ(image.m_nWidth, image.m_nHeight);
+        } else if (file == "Plimbrix.bmp") {
+            EXPECT_EQ(image.m_nWidth, 640);
+            EXPECT_GE(image.m_nHeight, 100);
+            EXPECT_LE(image.m_nHeight, 200);
+        } else if (file != "Presents.bmp") {
+            EXPECT_EQ(image.m_nWidth, 640) << name;
+            EXPECT_EQ(image.m_nHeight, 480) << name;
+        }
+    }
+    fs::remove_all(dir.parent_path());
 }
 
 TEST(MakeAll, MissingFolderIsReported) {
