@@ -1,0 +1,9 @@
+// Fades through the palette alone: each is a frame loop of its own that returns when its time
+// is over or the run has been ended.
+#pragma once
+
+#include "image/Image.h"
+
+void FadeInImage(CImage* pPicture, float fSeconds);
+void FadeOutImage(CImage* pPicture, float fSeconds);
+void FadeOutScreen(float fSeconds);
