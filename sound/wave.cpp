@@ -111,14 +111,22 @@ int WaveReadData(HMMIO hmmioIn, UINT cbRead, BYTE* pbDest, MMCKINFO* pckIn, UINT
         cbDataIn = pckIn->cksize;
     pckIn->cksize -= cbDataIn;
 
-    for (UINT cT = 0; cT < cbDataIn; cT++) {
+    // Bytes go straight from the buffer, a whole buffer's run at a time, so the only platform
+    // calls are the refills.
+    for (UINT cT = 0; cT < cbDataIn;) {
         if (mmioinfoIn.pchNext == mmioinfoIn.pchEndRead) {
             if ((nError = int(mmioAdvance(hmmioIn, &mmioinfoIn, MMIO_READ))) != 0)
                 return nError;
             if (mmioinfoIn.pchNext == mmioinfoIn.pchEndRead)
                 return WAVEERR_TRUNCATED;
         }
-        *pbDest++ = BYTE(*mmioinfoIn.pchNext++);
+        UINT cbRun = UINT(mmioinfoIn.pchEndRead - mmioinfoIn.pchNext);
+        if (cbRun > cbDataIn - cT)
+            cbRun = cbDataIn - cT;
+        std::memcpy(pbDest, mmioinfoIn.pchNext, cbRun);
+        pbDest += cbRun;
+        mmioinfoIn.pchNext += cbRun;
+        cT += cbRun;
     }
     if ((nError = int(mmioSetInfo(hmmioIn, &mmioinfoIn, 0))) != 0)
         return nError;
@@ -235,15 +243,21 @@ int WaveWriteData(HMMIO hmmioOut, UINT cbWrite, const BYTE* pbSrc, MMCKINFO* pck
 {
     (void)pckOut;
     *pcbActualWrite = 0;
-    for (UINT cT = 0; cT < cbWrite; cT++) {
+    for (UINT cT = 0; cT < cbWrite;) {
         if (pmmioinfoOut->pchNext == pmmioinfoOut->pchEndWrite) {
             pmmioinfoOut->dwFlags |= MMIO_DIRTY;
             int nError = int(mmioAdvance(hmmioOut, pmmioinfoOut, MMIO_WRITE));
             if (nError != 0)
                 return nError;
         }
-        *pmmioinfoOut->pchNext++ = char(*pbSrc++);
-        (*pcbActualWrite)++;
+        UINT cbRun = UINT(pmmioinfoOut->pchEndWrite - pmmioinfoOut->pchNext);
+        if (cbRun > cbWrite - cT)
+            cbRun = cbWrite - cT;
+        std::memcpy(pmmioinfoOut->pchNext, pbSrc, cbRun);
+        pmmioinfoOut->pchNext += cbRun;
+        pbSrc += cbRun;
+        cT += cbRun;
+        *pcbActualWrite += cbRun;
     }
     return 0;
 }
