@@ -13,6 +13,8 @@
 #include "kernel.h"
 #include "user.h"
 #include "gdi.h"
+#include "mmio.h"
+#include "globalmem.h"
 #endif
 
 #include "clock.h"

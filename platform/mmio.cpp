@@ -1,0 +1,337 @@
+#include "mmio.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+// One open file: a standard stream and one I/O buffer. The buffer holds the file's bytes from
+// info.lBufOffset on; [pchBuffer, pchEndRead) are valid, and when MMIO_DIRTY is set the bytes up
+// to the furthest of pchNext and pchEndRead still have to reach the disk. The current position
+// is always lBufOffset + (pchNext - pchBuffer).
+struct HMMIO__ {
+    std::FILE* pFile = nullptr;
+    std::vector<char> buffer;
+    MMIOINFO info{};
+};
+
+namespace {
+
+constexpr FOURCC kFourccRiff = FOURCC_RIFF;
+constexpr FOURCC kFourccList = FOURCC_LIST;
+
+long long Position(const HMMIO__* pm) { return pm->info.lBufOffset + (pm->info.pchNext - pm->info.pchBuffer); }
+
+char* ValidEnd(const MMIOINFO& info) { return std::max(info.pchNext, info.pchEndRead); }
+
+bool Flush(HMMIO__* pm)
+{
+    MMIOINFO& info = pm->info;
+    if (!(info.dwFlags & MMIO_DIRTY))
+        return true;
+    size_t nBytes = size_t(ValidEnd(info) - info.pchBuffer);
+    if (std::fseek(pm->pFile, info.lBufOffset, SEEK_SET) != 0)
+        return false;
+    if (std::fwrite(info.pchBuffer, 1, nBytes, pm->pFile) != nBytes)
+        return false;
+    info.dwFlags &= ~MMIO_DIRTY;
+    info.pchEndRead = ValidEnd(info);
+    return true;
+}
+
+// Moves the empty buffer to a file position; nothing is read.
+void EmptyAt(HMMIO__* pm, long long nPos)
+{
+    MMIOINFO& info = pm->info;
+    info.lBufOffset = LONG(nPos);
+    info.pchNext = info.pchEndRead = info.pchBuffer;
+    info.pchEndWrite = info.pchBuffer + info.cchBuffer;
+}
+
+// Fills the buffer from the file at a position; at the end of the file it stays empty.
+bool FillAt(HMMIO__* pm, long long nPos)
+{
+    EmptyAt(pm, nPos);
+    if (std::fseek(pm->pFile, long(nPos), SEEK_SET) != 0)
+        return false;
+    size_t nRead = std::fread(pm->info.pchBuffer, 1, size_t(pm->info.cchBuffer), pm->pFile);
+    if (nRead == 0 && std::ferror(pm->pFile)) {
+        std::clearerr(pm->pFile);
+        return false;
+    }
+    std::clearerr(pm->pFile);
+    pm->info.pchEndRead = pm->info.pchBuffer + nRead;
+    pm->info.lDiskOffset = LONG(nPos + (long long)nRead);
+    return true;
+}
+
+long long FileSize(HMMIO__* pm)
+{
+    if (std::fseek(pm->pFile, 0, SEEK_END) != 0)
+        return -1;
+    long long nDisk = std::ftell(pm->pFile);
+    long long nBuffered = pm->info.lBufOffset + (ValidEnd(pm->info) - pm->info.pchBuffer);
+    return (pm->info.dwFlags & MMIO_DIRTY) ? std::max(nDisk, nBuffered) : nDisk;
+}
+
+bool ReadDword(HMMIO hmmio, DWORD* pdw) { return mmioRead(hmmio, reinterpret_cast<char*>(pdw), 4) == 4; }
+
+}  // namespace
+
+HMMIO WINAPI mmioOpenA(LPSTR pszFileName, LPMMIOINFO lpmmioinfo, DWORD dwOpenFlags)
+{
+    if (lpmmioinfo)
+        lpmmioinfo->wErrorRet = 0;
+    if (pszFileName == nullptr)
+        return nullptr;
+    const char* pszMode = "rb";
+    if (dwOpenFlags & MMIO_CREATE)
+        pszMode = (dwOpenFlags & MMIO_READWRITE) ? "w+b" : "wb";
+    else if (dwOpenFlags & (MMIO_READWRITE | MMIO_WRITE))
+        pszMode = "r+b";
+    std::FILE* pFile = std::fopen(pszFileName, pszMode);
+    if (pFile == nullptr) {
+        if (lpmmioinfo)
+            lpmmioinfo->wErrorRet = (dwOpenFlags & MMIO_CREATE) ? MMIOERR_CANNOTOPEN : MMIOERR_FILENOTFOUND;
+        return nullptr;
+    }
+    HMMIO__* pm = new HMMIO__;
+    pm->pFile = pFile;
+    LONG cch = (lpmmioinfo && lpmmioinfo->cchBuffer > 0) ? lpmmioinfo->cchBuffer : MMIO_DEFAULTBUFFER;
+    pm->buffer.assign(size_t(cch), 0);
+    pm->info.dwFlags = dwOpenFlags & ~MMIO_DIRTY;
+    pm->info.cchBuffer = cch;
+    pm->info.pchBuffer = pm->buffer.data();
+    pm->info.hmmio = pm;
+    EmptyAt(pm, 0);
+    return pm;
+}
+
+MMRESULT WINAPI mmioClose(HMMIO hmmio, UINT)
+{
+    if (hmmio == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    bool bFlushed = Flush(hmmio);
+    bool bClosed = std::fclose(hmmio->pFile) == 0;
+    delete hmmio;
+    if (!bFlushed)
+        return MMIOERR_CANNOTWRITE;
+    return bClosed ? 0 : MMIOERR_CANNOTCLOSE;
+}
+
+LONG WINAPI mmioRead(HMMIO hmmio, HPSTR pch, LONG cch)
+{
+    if (hmmio == nullptr || cch < 0)
+        return -1;
+    MMIOINFO& info = hmmio->info;
+    LONG nDone = 0;
+    while (nDone < cch) {
+        if (info.pchNext >= info.pchEndRead) {
+            long long nPos = Position(hmmio);
+            if (!Flush(hmmio) || !FillAt(hmmio, nPos))
+                return -1;
+            if (info.pchEndRead == info.pchBuffer)
+                break;
+        }
+        LONG nPart = std::min(LONG(info.pchEndRead - info.pchNext), cch - nDone);
+        std::memcpy(pch + nDone, info.pchNext, size_t(nPart));
+        info.pchNext += nPart;
+        nDone += nPart;
+    }
+    return nDone;
+}
+
+LONG WINAPI mmioWrite(HMMIO hmmio, const char* pch, LONG cch)
+{
+    if (hmmio == nullptr || cch < 0)
+        return -1;
+    MMIOINFO& info = hmmio->info;
+    LONG nDone = 0;
+    while (nDone < cch) {
+        if (info.pchNext >= info.pchEndWrite) {
+            long long nPos = Position(hmmio);
+            if (!Flush(hmmio))
+                return -1;
+            EmptyAt(hmmio, nPos);
+        }
+        LONG nPart = std::min(LONG(info.pchEndWrite - info.pchNext), cch - nDone);
+        std::memcpy(info.pchNext, pch + nDone, size_t(nPart));
+        info.pchNext += nPart;
+        info.pchEndRead = ValidEnd(info);
+        info.dwFlags |= MMIO_DIRTY;
+        nDone += nPart;
+    }
+    return nDone;
+}
+
+LONG WINAPI mmioSeek(HMMIO hmmio, LONG lOffset, int iOrigin)
+{
+    if (hmmio == nullptr)
+        return -1;
+    long long nTarget;
+    switch (iOrigin) {
+    case SEEK_SET: nTarget = lOffset; break;
+    case SEEK_CUR: nTarget = Position(hmmio) + lOffset; break;
+    case SEEK_END: {
+        long long nSize = FileSize(hmmio);
+        if (nSize < 0)
+            return -1;
+        nTarget = nSize + lOffset;
+        break;
+    }
+    default: return -1;
+    }
+    if (nTarget < 0 || nTarget > 0x7FFFFFFF)
+        return -1;
+    MMIOINFO& info = hmmio->info;
+    long long nBufEnd = info.lBufOffset + (ValidEnd(info) - info.pchBuffer);
+    if (nTarget >= info.lBufOffset && nTarget <= nBufEnd) {
+        // Inside the buffer: only the next-byte pointer moves, dirty bytes stay where they are.
+        if (info.pchEndRead < info.pchNext)
+            info.pchEndRead = info.pchNext;
+        info.pchNext = info.pchBuffer + (nTarget - info.lBufOffset);
+        return LONG(nTarget);
+    }
+    if (!Flush(hmmio))
+        return -1;
+    EmptyAt(hmmio, nTarget);
+    return LONG(nTarget);
+}
+
+MMRESULT WINAPI mmioGetInfo(HMMIO hmmio, LPMMIOINFO lpmmioinfo, UINT)
+{
+    if (hmmio == nullptr || lpmmioinfo == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    *lpmmioinfo = hmmio->info;
+    return 0;
+}
+
+MMRESULT WINAPI mmioSetInfo(HMMIO hmmio, LPCMMIOINFO lpmmioinfo, UINT)
+{
+    if (hmmio == nullptr || lpmmioinfo == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    MMIOINFO& info = hmmio->info;
+    char* pEnd = info.pchBuffer + info.cchBuffer;
+    auto inside = [&](const char* p) { return p >= info.pchBuffer && p <= pEnd; };
+    if (!inside(lpmmioinfo->pchNext) || !inside(lpmmioinfo->pchEndRead) || !inside(lpmmioinfo->pchEndWrite))
+        return MMSYSERR_INVALPARAM;
+    info.pchNext = lpmmioinfo->pchNext;
+    info.pchEndRead = lpmmioinfo->pchEndRead;
+    info.pchEndWrite = lpmmioinfo->pchEndWrite;
+    info.dwFlags = (info.dwFlags & ~MMIO_DIRTY) | (lpmmioinfo->dwFlags & MMIO_DIRTY);
+    if (info.dwFlags & MMIO_DIRTY)
+        info.pchEndRead = ValidEnd(info);
+    return 0;
+}
+
+MMRESULT WINAPI mmioAdvance(HMMIO hmmio, LPMMIOINFO lpmmioinfo, UINT uFlags)
+{
+    if (hmmio == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    if (lpmmioinfo) {
+        MMRESULT mr = mmioSetInfo(hmmio, lpmmioinfo, 0);
+        if (mr != 0)
+            return mr;
+    }
+    long long nPos = Position(hmmio);
+    if (!Flush(hmmio))
+        return MMIOERR_CANNOTWRITE;
+    if (uFlags == MMIO_READ) {
+        if (!FillAt(hmmio, nPos))
+            return MMIOERR_CANNOTREAD;
+    } else {
+        EmptyAt(hmmio, nPos);
+    }
+    if (lpmmioinfo)
+        *lpmmioinfo = hmmio->info;
+    return 0;
+}
+
+MMRESULT WINAPI mmioDescend(HMMIO hmmio, LPMMCKINFO lpck, LPCMMCKINFO lpckParent, UINT uFlags)
+{
+    if (hmmio == nullptr || lpck == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    long long nStart = Position(hmmio);
+    long long nPos = nStart;
+    long long nParentEnd = lpckParent ? (long long)lpckParent->dwDataOffset + lpckParent->cksize : -1;
+    if (lpckParent && (nPos < lpckParent->dwDataOffset || nPos >= nParentEnd))
+        return MMIOERR_CHUNKNOTFOUND;
+
+    FOURCC fccWanted = 0, fccType = 0;
+    if (uFlags & MMIO_FINDCHUNK)
+        fccWanted = lpck->ckid;
+    else if (uFlags & MMIO_FINDRIFF)
+        fccWanted = kFourccRiff, fccType = lpck->fccType;
+    else if (uFlags & MMIO_FINDLIST)
+        fccWanted = kFourccList, fccType = lpck->fccType;
+
+    for (;;) {
+        MMCKINFO ck{};
+        if (lpckParent && nPos + 8 > nParentEnd)
+            break;
+        if (mmioSeek(hmmio, LONG(nPos), SEEK_SET) < 0 || !ReadDword(hmmio, &ck.ckid) || !ReadDword(hmmio, &ck.cksize))
+            break;
+        ck.dwDataOffset = DWORD(nPos + 8);
+        bool bForm = ck.ckid == kFourccRiff || ck.ckid == kFourccList;
+        if (bForm && !ReadDword(hmmio, &ck.fccType))
+            break;
+        if (fccWanted == 0 || (ck.ckid == fccWanted && (fccType == 0 || ck.fccType == fccType))) {
+            mmioSeek(hmmio, LONG(ck.dwDataOffset + (bForm ? 4 : 0)), SEEK_SET);
+            *lpck = ck;
+            return 0;
+        }
+        nPos = (long long)ck.dwDataOffset + ck.cksize + (ck.cksize & 1);
+        if (nPos > 0x7FFFFFFF)
+            break;
+    }
+    // Left where the search began, so a failed search changes nothing.
+    mmioSeek(hmmio, LONG(nStart), SEEK_SET);
+    return MMIOERR_CHUNKNOTFOUND;
+}
+
+MMRESULT WINAPI mmioAscend(HMMIO hmmio, LPMMCKINFO lpck, UINT)
+{
+    if (hmmio == nullptr || lpck == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    if (lpck->dwFlags & MMIO_DIRTY) {
+        long long nEnd = Position(hmmio);
+        DWORD dwSize = DWORD(nEnd - lpck->dwDataOffset);
+        if (dwSize != lpck->cksize) {
+            lpck->cksize = dwSize;
+            if (mmioSeek(hmmio, LONG(lpck->dwDataOffset - 4), SEEK_SET) < 0 ||
+                mmioWrite(hmmio, reinterpret_cast<const char*>(&dwSize), 4) != 4)
+                return MMIOERR_CANNOTWRITE;
+        }
+        if (dwSize & 1) {
+            // The pad byte of an odd chunk belongs to the file, so it is written, not skipped.
+            char chPad = 0;
+            if (mmioSeek(hmmio, LONG(nEnd), SEEK_SET) < 0 || mmioWrite(hmmio, &chPad, 1) != 1)
+                return MMIOERR_CANNOTWRITE;
+        }
+        lpck->dwFlags &= ~MMIO_DIRTY;
+    }
+    long long nNext = (long long)lpck->dwDataOffset + lpck->cksize + (lpck->cksize & 1);
+    if (nNext > 0x7FFFFFFF || mmioSeek(hmmio, LONG(nNext), SEEK_SET) < 0)
+        return MMIOERR_CANNOTSEEK;
+    return 0;
+}
+
+MMRESULT WINAPI mmioCreateChunk(HMMIO hmmio, LPMMCKINFO lpck, UINT uFlags)
+{
+    if (hmmio == nullptr || lpck == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    long long nPos = Position(hmmio);
+    if (uFlags & MMIO_CREATERIFF)
+        lpck->ckid = kFourccRiff;
+    else if (uFlags & MMIO_CREATELIST)
+        lpck->ckid = kFourccList;
+    LONG nHeader = (uFlags & (MMIO_CREATERIFF | MMIO_CREATELIST)) ? 12 : 8;
+    DWORD header[3] = {lpck->ckid, lpck->cksize, lpck->fccType};
+    if (mmioWrite(hmmio, reinterpret_cast<const char*>(header), nHeader) != nHeader) {
+        mmioSeek(hmmio, LONG(nPos), SEEK_SET);
+        return MMIOERR_CANNOTWRITE;
+    }
+    lpck->dwDataOffset = DWORD(nPos + 8);
+    lpck->dwFlags = MMIO_DIRTY;
+    return 0;
+}
