@@ -59,13 +59,25 @@ void DrawMaskedQuad(CImage* pMask, int nLeft, int nTop, int nRight, int nBottom)
     }
     if (nBottom >= kScreenH)
         nBottom = kScreenH - 1;
+    // Every row samples the same mask columns, so they are found once; and consecutive rows
+    // often sample the same mask row, so its coverage is expanded once into a byte mask that
+    // the rows then merge in whole.
+    int32_t column[kScreenW];
+    int64_t u = u0;
+    for (int x = nLeft; x < nRight; ++x, u += du)
+        column[x] = static_cast<int32_t>(u >> 16);
+    BYTE cover[kScreenW];
+    int64_t nCoverRow = -1;
     const int64_t nMaskW = pMask->m_nWidth;
     for (int y = nTop; y < nBottom; ++y, v += dv) {
-        const BYTE* pSrc = pMask->m_pPixels + (v >> 16) * nMaskW;
+        if ((v >> 16) != nCoverRow) {
+            nCoverRow = v >> 16;
+            const BYTE* pSrc = pMask->m_pPixels + nCoverRow * nMaskW;
+            for (int x = nLeft; x < nRight; ++x)
+                cover[x] = pSrc[column[x]] != 0 ? 0xFF : 0x00;
+        }
         BYTE* pDst = pScreen + y * kScreenW;
-        int64_t u = u0;
-        for (int x = nLeft; x < nRight; ++x, u += du)
-            if (pSrc[u >> 16] != 0)
-                pDst[x] = kMaskColour;
+        for (int x = nLeft; x < nRight; ++x)
+            pDst[x] = static_cast<BYTE>((pDst[x] & ~cover[x]) | (kMaskColour & cover[x]));
     }
 }

@@ -42,12 +42,7 @@ void Fade(const CImage* pPicture, const BYTE* pFixedSource, bool bIn, float fSec
             std::memcpy(source, pFixedSource, sizeof source);
         else
             TakeColours(pPicture, source);
-        double g = bIn ? static_cast<double>(f) : 1.0 - static_cast<double>(f);
-        for (int i = 0; i < 256; ++i) {
-            for (int c = 0; c < 3; ++c)
-                out[i * 4 + c] = static_cast<BYTE>(static_cast<int>(source[i * 4 + c] * g));
-            out[i * 4 + 3] = 0;
-        }
+        ScalePalette(source, bIn ? static_cast<double>(f) : 1.0 - static_cast<double>(f), out);
         ScreenSetPalette(out);
         if (pPicture && f == 0.0f)
             CopyPicture(pPicture);
@@ -61,6 +56,15 @@ void Fade(const CImage* pPicture, const BYTE* pFixedSource, bool bIn, float fSec
 }
 
 }  // namespace
+
+void ScalePalette(const BYTE* pSource, double dScale, BYTE* pOut)
+{
+    for (int i = 0; i < 256; ++i) {
+        for (int c = 0; c < 3; ++c)
+            pOut[i * 4 + c] = static_cast<BYTE>(static_cast<int>(pSource[i * 4 + c] * dScale));
+        pOut[i * 4 + 3] = 0;
+    }
+}
 
 void FadeInImage(CImage* pPicture, float fSeconds)
 {

@@ -4,6 +4,9 @@
 
 #include "image/Image.h"
 
+// One fade frame's palette: every colour of the source times dScale (0 to 1), truncated.
+void ScalePalette(const BYTE* pSource, double dScale, BYTE* pOut);
+
 void FadeInImage(CImage* pPicture, float fSeconds);
 void FadeOutImage(CImage* pPicture, float fSeconds);
 void FadeOutScreen(float fSeconds);

@@ -1,5 +1,8 @@
 // The clipped copy and the masked quad, on a real windowed screen.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "fx/Blit.h"
 #include "tests/screen/screen_fixture.h"
@@ -119,6 +122,39 @@ TEST_F(BlitTest, MaskedQuadNeverWritesTheLastColumnOrRow)
     EXPECT_EQ(CountNot(0xEE), 639 * 479);
     DrawMaskedQuad(&mask, -100000, -100000, 100000, 100000);
     EXPECT_EQ(At(639, 479), 0xEE);
+}
+
+// The quad's rule, pixel by pixel as it is stated, for comparing the drawing against.
+void MaskedQuadByTheRule(const CImage& mask, BYTE* pScreen, int nLeft, int nTop, int nRight, int nBottom)
+{
+    if (nRight <= nLeft || nBottom <= nTop)
+        return;
+    const int64_t du = int64_t{mask.m_nWidth} * 65536 / (nRight - nLeft);
+    const int64_t dv = int64_t{mask.m_nHeight} * 65536 / (nBottom - nTop);
+    for (int y = std::max(nTop, 0); y < std::min(nBottom, 479); ++y)
+        for (int x = std::max(nLeft, 0); x < std::min(nRight, 639); ++x) {
+            const int64_t u = (x - int64_t{nLeft}) * du, v = (y - int64_t{nTop}) * dv;
+            if (mask.m_pPixels[(v >> 16) * mask.m_nWidth + (u >> 16)] != 0)
+                pScreen[y * 640 + x] = 63;
+        }
+}
+
+TEST_F(BlitTest, MaskedQuadMatchesItsRuleAtEveryScale)
+{
+    CImage mask;
+    MakePicture(mask, 37, 23);
+    for (int i = 0; i < 37 * 23; ++i)
+        mask.m_pPixels[i] = (i * 7919 % 5 == 0) ? 0 : mask.m_pPixels[i];  // scattered holes
+    const int rects[][4] = {{0, 0, 640, 480},     {-50, -20, 700, 530}, {100, 100, 137, 123}, {10, 300, 20, 305},
+                            {-1000, 5, 30, 6},    {600, 450, 2000, 900}, {3, 3, 620, 7},      {320, -300, 321, 470}};
+    std::vector<BYTE> want(307200);
+    for (const auto& r : rects) {
+        for (int i = 0; i < 307200; ++i)
+            want[i] = m_pScreen[i] = static_cast<BYTE>(i % 61 + 100);
+        DrawMaskedQuad(&mask, r[0], r[1], r[2], r[3]);
+        MaskedQuadByTheRule(mask, want.data(), r[0], r[1], r[2], r[3]);
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), m_pScreen)) << r[0] << "," << r[1] << "," << r[2] << "," << r[3];
+    }
 }
 
 }  // namespace
