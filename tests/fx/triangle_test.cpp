@@ -39,6 +39,15 @@ protected:
             ASSERT_EQ(At(x, y), x >= first && x <= last ? colour : kBack) << "row " << y << " column " << x;
     }
 
+    // Frozen where it stands, in the middle of the screen, then turned and projected.
+    static void Centre(CCube& cube)
+    {
+        cube.m_Position.fX = cube.m_Position.fY = cube.m_Position.fZ = 0;
+        g_bZoomDone = true;
+        cube.Update();
+        cube.Project();
+    }
+
     BYTE* m_pScreen = nullptr;
 };
 
@@ -105,10 +114,7 @@ TEST_F(TriangleTest, ExtremePointsStayInsideTheFramebuffer)
 TEST_F(TriangleTest, CentredCubeShowsOnlyItsFrontFace)
 {
     CCube cube(100.0f);
-    cube.m_Position.fX = cube.m_Position.fY = cube.m_Position.fZ = 0;
-    g_bZoomDone = true;
-    cube.Update();
-    cube.Project();
+    Centre(cube);
 
     FillTriangle(240, 320, 400, 320, 240, 160, 119);
     for (int y = 160; y < 320; ++y)
@@ -124,12 +130,9 @@ TEST_F(TriangleTest, CentredCubeShowsOnlyItsFrontFace)
 TEST_F(TriangleTest, TurnedCubeShadesByItsNormals)
 {
     CCube cube(100.0f);
-    cube.m_Position.fX = cube.m_Position.fY = cube.m_Position.fZ = 0;
-    g_bZoomDone = true;
     cube.m_fAngleY = 0.6f;
     cube.m_fAngleX = 0.4f;
-    cube.Update();
-    cube.Project();
+    Centre(cube);
     cube.Draw();
     // Three faces turn towards the eye; each gets 119 + its normal's share of facing.
     int nVisible = 0;
@@ -146,10 +149,7 @@ TEST_F(TriangleTest, TurnedCubeShadesByItsNormals)
 TEST_F(TriangleTest, EdgeOnAndUnprojectableFacesAreSkipped)
 {
     CCube cube(100.0f);
-    cube.m_Position.fX = cube.m_Position.fY = cube.m_Position.fZ = 0;
-    g_bZoomDone = true;
-    cube.Update();
-    cube.Project();
+    Centre(cube);
     // Every corner on one row: every face is seen exactly edge-on.
     for (CubeVertex& v : cube.m_Vertices)
         v.fScreenY = 200;
