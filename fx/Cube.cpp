@@ -1,6 +1,8 @@
 #include "fx/Cube.h"
 
+#include <cfloat>
 #include <cmath>
+#include <limits>
 
 #include "fx/Triangle.h"
 
@@ -60,6 +62,17 @@ bool ToScreenInt(float f, int& n)
     return true;
 }
 
+// A corner at or behind the eye projects to no float at all; it becomes an infinity (or stays
+// NaN) instead of an out-of-range conversion, and Draw leaves its faces out.
+float ToScreenFloat(double d)
+{
+    if (d > FLT_MAX)
+        return std::numeric_limits<float>::infinity();
+    if (d < -FLT_MAX)
+        return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(d);
+}
+
 }  // namespace
 
 CCube::CCube(float fHalfSize)
@@ -113,8 +126,8 @@ void CCube::Project()
     const double dCentreX = m_nScreenX + 320;
     for (CubeVertex& v : m_Vertices) {
         const double d = static_cast<double>(v.fRotZ) + m_Position.fZ + 500.0;
-        v.fScreenX = static_cast<float>(dCentreX + (static_cast<double>(v.fRotX) + m_Position.fX) * 320.0 / d);
-        v.fScreenY = static_cast<float>((static_cast<double>(v.fRotY) + m_Position.fY) * 320.0 / d + 240.0);
+        v.fScreenX = ToScreenFloat(dCentreX + (static_cast<double>(v.fRotX) + m_Position.fX) * 320.0 / d);
+        v.fScreenY = ToScreenFloat((static_cast<double>(v.fRotY) + m_Position.fY) * 320.0 / d + 240.0);
     }
 }
 

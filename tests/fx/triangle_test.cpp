@@ -168,4 +168,22 @@ TEST_F(TriangleTest, EdgeOnAndUnprojectableFacesAreSkipped)
     }
 }
 
+TEST_F(TriangleTest, CubeReachingTheEyeDrawsOnlyWhatProjects)
+{
+    // Corners at and behind the eye project to infinities and NaNs, or to columns far beyond
+    // any int; the faces that have them are left out and nothing else goes wrong.
+    for (float fZ : {-400.0f, -450.0f, -600.0f, -399.99f}) {
+        ScreenClear(kBack);
+        CCube cube(100.0f);
+        cube.m_Position.fX = cube.m_Position.fY = 0;
+        cube.m_Position.fZ = fZ;
+        g_bZoomDone = true;
+        cube.Update();
+        cube.Project();
+        cube.Draw();
+        for (int x = 0; x < 640; ++x)
+            ASSERT_EQ(At(x, 479), kBack) << fZ;
+    }
+}
+
 }  // namespace
