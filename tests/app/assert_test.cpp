@@ -1,0 +1,120 @@
+// The assertion report, answered through the headless host; a stop and a host that cannot show
+// a box run in child processes.
+#ifndef _WIN32
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/Assert.h"
+#include "platform/host_headless.h"
+#include "sound/wave.h"
+#include "tests/child.h"
+
+namespace {
+
+const char* const kStderrFile = "assert_test_stderr.txt";
+
+std::string ReadText(const char* pszName)
+{
+    std::string s;
+    if (std::FILE* f = std::fopen(pszName, "rb")) {
+        int c;
+        while ((c = std::fgetc(f)) != EOF)
+            s.push_back(static_cast<char>(c));
+        std::fclose(f);
+    }
+    return s;
+}
+
+TEST(AssertReport, ShowsExpressionBaseNameAndLineAndGoesOnWhenIgnored)
+{
+    host::HeadlessHost& h = host::UseHeadless();
+    h.QueueBoxAnswer(IDIGNORE);
+    h.QueueBoxAnswer(IDRETRY);
+    AssertReport("nCount > 0", "C:\\src\\sound\\wave.cpp", 188);
+    AssertReport("FALSE", "/home/build/sound/stream.cpp", 42);
+    ASSERT_EQ(h.Boxes().size(), 2u) << "both answers let the program go on";
+    const auto& box = h.Boxes()[0];
+    EXPECT_EQ(box.caption, "Assertion failed");
+    EXPECT_NE(box.text.find("Expression: nCount > 0"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("File: wave\n"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("Line: 188"), std::string::npos) << box.text;
+    EXPECT_EQ(box.type & 0xF, static_cast<unsigned>(MB_ABORTRETRYIGNORE));
+    EXPECT_NE(h.Boxes()[1].text.find("File: stream\n"), std::string::npos) << "a Unix path loses its folders too";
+}
+
+CHILD_SCENARIO(AssertAbortStops)
+{
+    host::UseHeadless().QueueBoxAnswer(IDABORT);
+    AssertReport("FALSE", "wave.cpp", 590);
+    return 0;
+}
+
+CHILD_SCENARIO(AssertWithoutADisplay)
+{
+    // Nobody installed a host: the stand-in's own cannot ask anyone.
+    if (!std::freopen(kStderrFile, "w", stderr))
+        return 1;
+    host::Install(nullptr);
+    AssertReport("pBuffer != NULL", "sound/wave.cpp", 77);
+    return 0;
+}
+
+TEST(AssertReport, AbortEndsTheProcess)
+{
+    EXPECT_EQ(RunChildProcess("AssertAbortStops"), 3);
+}
+
+TEST(AssertReport, WithoutADisplayItIsOneLineOnStderrAndAStop)
+{
+    std::remove(kStderrFile);
+    EXPECT_EQ(RunChildProcess("AssertWithoutADisplay"), 3);
+    const std::string text = ReadText(kStderrFile);
+    std::remove(kStderrFile);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.find('\n'), text.size() - 1) << "one line: " << text;
+    EXPECT_EQ(text.rfind("Assertion failed: ", 0), 0u) << text;
+    EXPECT_NE(text.find("Expression: pBuffer != NULL"), std::string::npos) << text;
+    EXPECT_NE(text.find("File: wave"), std::string::npos) << text;
+    EXPECT_NE(text.find("Line: 77"), std::string::npos) << text;
+}
+
+TEST(AssertReport, WaveReportsASeekThatFails)
+{
+    const char* const pszName = "assert_test.wav";
+    WAVEFORMATEX wfx = {};
+    wfx.wFormatTag = WAVE_FORMAT_PCM;
+    wfx.nChannels = 1;
+    wfx.nSamplesPerSec = 8000;
+    wfx.wBitsPerSample = 8;
+    wfx.nBlockAlign = 1;
+    wfx.nAvgBytesPerSec = 8000;
+    const BYTE data[100] = {};
+    ASSERT_EQ(WaveStoreFile(pszName, sizeof data, sizeof data, &wfx, data), 0);
+
+    host::HeadlessHost& h = host::UseHeadless();
+    HMMIO hmmio = NULL;
+    WAVEFORMATEX* pwfx = NULL;
+    MMCKINFO ckRiff = {};
+    ASSERT_EQ(WaveOpenFile(pszName, &hmmio, &pwfx, &ckRiff), 0);
+    // A form whose data would start beyond any position a seek can reach.
+    MMCKINFO ckRiffFar = ckRiff;
+    ckRiffFar.dwDataOffset = 0xFFFFFFF0u;
+    MMCKINFO ckData = {};
+    WaveStartDataRead(&hmmio, &ckData, &ckRiffFar);
+    ASSERT_EQ(h.Boxes().size(), 1u);
+    EXPECT_NE(h.Boxes()[0].text.find("Expression: FALSE"), std::string::npos);
+    EXPECT_NE(h.Boxes()[0].text.find("File: wave\n"), std::string::npos);
+    EXPECT_NE(h.Boxes()[0].text.find("Line: 188"), std::string::npos);
+
+    // Ignored, and the file is still usable from its real start.
+    ASSERT_EQ(WaveStartDataRead(&hmmio, &ckData, &ckRiff), 0);
+    EXPECT_EQ(ckData.cksize, sizeof data);
+    WaveCloseInput(&hmmio, &pwfx);
+    std::remove(pszName);
+}
+
+}  // namespace
+#endif
