@@ -25,6 +25,19 @@ seed() {  # seed TARGET DIR: a few small well-formed inputs for the fuzzer to st
       { printf BM; le 1086 4; le 0 4; le 1078 4; le 40 4; le 2 4; le -2 4; le 1 2; le 8 2
         le 0 24; head -c 1024 /dev/zero; printf '\x01\x02\x00\x00\x03\x04\x00\x00'; } >"$2/top_down.bmp"
       ;;
+    fuzz_wave_load | fuzz_wave_pieces)
+      # The pieces target takes its piece size from the first two bytes.
+      local prefix=""
+      [ "$1" = fuzz_wave_pieces ] && prefix='\x01\x10'
+      local made="$2/made"
+      mkdir -p "$made"
+      sox -n -r 8000 -c 1 -b 8 -e unsigned-integer "$made/u8.wav" synth 0.01 sine 440
+      sox -n -r 22050 -c 2 -b 16 -e signed-integer "$made/s16.wav" synth 0.01 sine 300
+      sox -n -r 32000 -c 2 -b 24 -e signed-integer "$made/ext.wav" synth 0.005 sine 250
+      ffmpeg -v error -y -f lavfi -i sine=f=330:d=0.01:r=11025 -metadata title=Seed -c:a pcm_s16le "$made/list.wav"
+      for f in "$made"/*.wav; do { printf "$prefix"; cat "$f"; } >"$2/$(basename "$f")"; done
+      rm -r "$made"
+      ;;
     fuzz_image_raw)
       # First byte: which block comes next, bit by bit (0 picture, 1 palette).
       { printf '\x02'; le 3 4; le 2 4; le 8 4; le 256 4; printf 'abcdef'; le 4 4; le 8 4; printf 'ABCDEFGHIJKLMNOP'; } \
