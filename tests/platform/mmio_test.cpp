@@ -222,7 +222,8 @@ TEST_F(Mmio, FailedCallsGiveThePlatformsCodes)
     EXPECT_EQ(mmioRead(m_hmmio, sz, 4), -1);
 }
 
-// A search stays inside its parent chunk even when the file goes on behind it.
+// A search stays inside its parent chunk even when the file goes on behind it, as the calls
+// are documented to do; Wine's searches on to the end of the file.
 TEST_F(Mmio, SearchEndsAtTheParentsEnd)
 {
     Bytes file = ThreeChunks();
