@@ -253,4 +253,57 @@ TEST_F(WaveFile, LargeOddStoreSpansManyBufferFlushes)
     GlobalFree(GlobalHandle(pwfx));
 }
 
+// Only the display and playlist chunks are copied, in file order, each with its own size; the
+// input ends up at the start of its sub-chunks again.
+TEST_F(WaveFile, ExtraChunksCopiedAreDisplayAndPlaylistOnly)
+{
+    Bytes body;
+    PutChunk(body, "fmt ", Fmt(1, 1, 8000, 8));
+    PutChunk(body, "DISP", Samples(5));
+    PutChunk(body, "LIST", Samples(4));
+    PutChunk(body, "plst", Samples(8));
+    PutChunk(body, "data", Samples(10));
+    PutChunk(body, "DISP", Bytes(2, 0x33));
+    // A chunk whose data would run past the end of "RIFF" ends the copy.
+    PutChunk(body, "plst", Samples(12), 1000);
+    Write(Riff(body));
+    ASSERT_EQ(WaveOpenFile(m_name.c_str(), &m_hmmio, &m_pwfx, &m_ckRiff), 0);
+    std::string out = m_name + ".out";
+    HMMIO hmmioOut = mmioOpenA(const_cast<LPSTR>(out.c_str()), NULL, MMIO_ALLOCBUF | MMIO_READWRITE | MMIO_CREATE);
+    ASSERT_NE(hmmioOut, nullptr);
+    MMCKINFO ck;
+    EXPECT_EQ(WaveCopyExtraChunks(&m_hmmio, &ck, &m_ckRiff, &hmmioOut), 0);
+    EXPECT_EQ(mmioSeek(m_hmmio, 0, SEEK_CUR), 12);
+    mmioClose(hmmioOut, 0);
+
+    Bytes want;
+    PutChunk(want, "DISP", Samples(5));
+    PutChunk(want, "plst", Samples(8));
+    PutChunk(want, "DISP", Bytes(2, 0x33));
+    EXPECT_EQ(ReadAll(out), want);
+    std::remove(out.c_str());
+
+    // The input can still be read as before.
+    ASSERT_EQ(WaveStartDataRead(&m_hmmio, &m_ck, &m_ckRiff), 0);
+    EXPECT_EQ(m_ck.cksize, 10u);
+}
+
+TEST_F(WaveFile, ChunkCopyOfAChunkCutShortFails)
+{
+    Bytes body;
+    PutChunk(body, "fmt ", Fmt(1, 1, 8000, 8));
+    PutChunk(body, "DISP", Samples(6), 5000);
+    Write(Riff(body));
+    ASSERT_EQ(WaveOpenFile(m_name.c_str(), &m_hmmio, &m_pwfx, &m_ckRiff), 0);
+    MMCKINFO ck = {};
+    ck.ckid = mmioFOURCC('D', 'I', 'S', 'P');
+    ASSERT_EQ(mmioDescend(m_hmmio, &ck, NULL, MMIO_FINDCHUNK), 0u);
+    std::string out = m_name + ".out";
+    HMMIO hmmioOut = mmioOpenA(const_cast<LPSTR>(out.c_str()), NULL, MMIO_ALLOCBUF | MMIO_READWRITE | MMIO_CREATE);
+    ASSERT_NE(hmmioOut, nullptr);
+    EXPECT_EQ(WaveCopyChunk(m_hmmio, hmmioOut, &ck), FALSE);
+    mmioClose(hmmioOut, 0);
+    std::remove(out.c_str());
+}
+
 }  // namespace
