@@ -2,6 +2,7 @@
 // impossible picture is "out of memory", never a wrapped or multi-gigabyte allocation.
 #include "image/Image.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +26,17 @@ struct File {
 bool ReadExactly(FILE* pFile, void* pDest, size_t nBytes)
 {
     return std::fread(pDest, 1, nBytes, pFile) == nBytes;
+}
+
+// Offsets from the file are 32-bit unsigned and the stream's may be 32-bit signed, so the sum is
+// formed in 64 bits; a position the stream's offsets cannot express lies past the end of any file
+// it can read, and the next read there is short, as it is on a platform with wider offsets.
+void SeekTo(FILE* pFile, int64_t nPosition)
+{
+    if (nPosition > LONG_MAX)
+        std::fseek(pFile, 0, SEEK_END);
+    else
+        std::fseek(pFile, static_cast<long>(nPosition), SEEK_SET);
 }
 
 }  // namespace
@@ -70,7 +82,7 @@ int CImage::Load(const char* pszFileName)
             return 2;
         // Headers larger than 40 bytes (the 108- and 124-byte ones) come before the table.
         if (m_bmih.biSize > sizeof m_bmih)
-            std::fseek(file.p, nAfterFileHeader + static_cast<long>(m_bmih.biSize), SEEK_SET);
+            SeekTo(file.p, int64_t{nAfterFileHeader} + m_bmih.biSize);
         for (int n = 0; n < 256; ++n)
             if (!ReadExactly(file.p, &m_pPalette[n], 4))
                 return 5;
@@ -89,7 +101,7 @@ int CImage::Load(const char* pszFileName)
         return 2;
     long nPadding = static_cast<long>((nRowBytes + 3) / 4 * 4 - nRowBytes);
 
-    std::fseek(file.p, nAfterFileHeader + static_cast<long>(m_bmfh.bfOffBits) - 14, SEEK_SET);
+    SeekTo(file.p, int64_t{nAfterFileHeader} + m_bmfh.bfOffBits - 14);
     for (int64_t i = 0; i < nRows; ++i) {
         if (m_bmih.biCompression != 0)
             return 8;

@@ -49,8 +49,14 @@ public:
     virtual void CloseAudio() = 0;
 };
 
-// The installed host. Until one is installed, a headless one stands in.
+// The installed host. Until one is installed, a headless one stands in; as there is nobody to
+// answer its message boxes, it says each on one line of standard error and takes the first
+// button (Abort, for an assertion).
 Host& Current();
+
+// A message box where none can be shown: the caption and text on one line of standard error;
+// the result is the first button of the box's kind.
+int AnswerOnStderr(const std::string& caption, const std::string& text, unsigned type);
 void Install(std::unique_ptr<Host> pHost);
 
 }  // namespace host

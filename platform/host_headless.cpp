@@ -126,6 +126,8 @@ int HeadlessHost::MessageBox(const std::string& caption, const std::string& text
         m_boxAnswers.pop_front();
         return n;
     }
+    if (m_bBoxesOnStderr)
+        return AnswerOnStderr(caption, text, type);
     switch (type & 0xF) {
     case MB_ABORTRETRYIGNORE: return IDIGNORE;
     case MB_YESNO:

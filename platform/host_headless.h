@@ -45,6 +45,9 @@ public:
     void SetFrameStep(long ms) { m_nFrameStep = ms; }
     void SetDisplaySize(int w, int h) { m_nDisplayW = w, m_nDisplayH = h; }
     void QueueBoxAnswer(int nAnswer) { m_boxAnswers.push_back(nAnswer); }
+    // Boxes without a queued answer go to standard error and take their first button, as on
+    // a host without a display; otherwise they take the answer a user would most likely give.
+    void AnswerBoxesOnStderr() { m_bBoxesOnStderr = true; }
     // Mixes nFrames of audio from the open output, or silence if none is open.
     std::vector<int16_t> PullAudio(int nFrames);
 
@@ -91,6 +94,7 @@ private:
     long m_nFrameStep = 0;
     std::vector<Box> m_boxes;
     std::deque<int> m_boxAnswers;
+    bool m_bBoxesOnStderr = false;
     bool m_bCursorVisible = true;
     uint32_t m_nCaptured = 0;
     int m_nDisplayW = 1024, m_nDisplayH = 768;

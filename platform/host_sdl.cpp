@@ -172,13 +172,8 @@ public:
         int nChosen = 0;
         if (SDL_ShowMessageBox(&data, &nChosen) == 0 && nChosen > 0)
             return nChosen;
-        // No way to ask: say it on one line and take the first button, which stops where there is a choice.
-        std::string line = text;
-        for (char& c : line)
-            if (c == '\n')
-                c = ' ';
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), line.c_str());
-        return buttons.front().buttonid;
+        // No way to ask: the first button stops where there is a choice.
+        return AnswerOnStderr(caption, text, type);
     }
 
     bool OpenAudio(int nRate, int nChannels, AudioPull pull) override

@@ -4,26 +4,55 @@
 set -eu
 build=$1
 seconds=${FUZZ_SECONDS:-60}
-dict=$(cd "$(dirname "$0")/.." && pwd)/fuzz/wave.dict
+root=$(cd "$(dirname "$0")/.." && pwd)
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_FUZZ=ON \
   -DVADURER_SANITIZE=ON -DVADURER_TESTS=OFF >/dev/null
 cmake --build "$build" -j"${JOBS:-2}"
-# A new corpus starts from a few small, well-formed files, so the fuzzer begins past the header
-# checks; the pieces target reads a 2-byte piece size in front of the file.
-seed() {  # seed CORPUS TARGET
-  [ -z "$(ls -A "$1")" ] || return 0
-  local tmp i=0 line
-  tmp=$(mktemp -d)
-  while read -r line; do
-    i=$((i + 1))
-    sox -n $line "$tmp/$i.wav" synth 0.004 sine 440 2>/dev/null || continue
-    if [ "$2" = fuzz_wave_pieces ]; then printf '\000\100' | cat - "$tmp/$i.wav" >"$1/seed$i"; else cp "$tmp/$i.wav" "$1/seed$i"; fi
-  done <<'SEEDS'
+
+le() {  # le NUMBER BYTES: the number in little-endian order
+  local i
+  for ((i = 0; i < $2; i++)); do printf "\\x$(printf %02x $((($1 >> (8 * i)) & 255)))"; done
+}
+
+seed() {  # seed TARGET DIR: a few small well-formed inputs for the fuzzer to start from
+  case $1 in
+    fuzz_image_load)
+      convert -size 3x5 gradient:yellow-navy +dither -remap netscape: -compress none "BMP3:$2/v3_3x5.bmp"
+      convert -size 3x5 gradient:yellow-navy +dither -remap netscape: -compress none "BMP:$2/v5_3x5.bmp"
+      convert -seed 3 -size 33x5 plasma:fractal +dither -colors 40 -compress RLE "BMP3:$2/rle8.bmp"
+      convert -seed 3 -size 9x3 plasma:fractal +dither -colors 8 -compress none "BMP3:$2/4bit.bmp"
+      convert -size 3x2 xc:red -type TrueColor "BMP3:$2/24bit.bmp"
+      # ImageMagick writes rows bottom-up only; a 2 x 2 picture stored top row first.
+      { printf BM; le 1086 4; le 0 4; le 1078 4; le 40 4; le 2 4; le -2 4; le 1 2; le 8 2
+        le 0 24; head -c 1024 /dev/zero; printf '\x01\x02\x00\x00\x03\x04\x00\x00'; } >"$2/top_down.bmp"
+      ;;
+    fuzz_image_raw)
+      # First byte: which block comes next, bit by bit (0 picture, 1 palette).
+      { printf '\x02'; le 3 4; le 2 4; le 8 4; le 256 4; printf 'abcdef'; le 4 4; le 8 4; printf 'ABCDEFGHIJKLMNOP'; } \
+        >"$2/picture_palette.raw"
+      { printf '\x01'; le 2 4; le 8 4; printf '12345678'; le 2 4; le 2 4; le 24 4; le 0 4; head -c 12 /dev/zero; } \
+        >"$2/palette_picture24.raw"
+      ;;
+    fuzz_wave_load | fuzz_wave_pieces)
+      # The pieces target reads a 2-byte piece size in front of the file.
+      local spec i=0
+      while read -r spec; do
+        i=$((i + 1))
+        sox -n $spec "$2/$i.wav" synth 0.004 sine 440
+        if [ "$1" = fuzz_wave_pieces ]; then { printf '\x00\x40'; cat "$2/$i.wav"; } >"$2/$i" && rm "$2/$i.wav"; fi
+      done <<'SPECS'
 -r 8000 -c 1 -b 8 -e unsigned-integer
 -r 11025 -c 2 -b 16 -e signed-integer
 -r 8000 -c 2 -b 24 -e signed-integer
-SEEDS
-  rm -rf "$tmp"
+SPECS
+      ;;
+  esac
+}
+
+dictionary() {  # dictionary TARGET: the tokens its input format is made of, if there is a list
+  case $1 in
+    fuzz_wave_*) echo "-dict=$root/fuzz/wave.dict" ;;
+  esac
 }
 
 status=0
@@ -31,14 +60,18 @@ for target in "$build"/fuzz/fuzz_*; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
   corpus="$build/corpus/$name"
-  mkdir -p "$corpus"
-  seed "$corpus" "$name"
+  seeds="$build/seeds/$name"
+  mkdir -p "$corpus" "$seeds"
+  seed "$name" "$seeds"
   echo "== $name: $seconds s"
-  if ! "$target" -max_total_time="$seconds" -print_final_stats=1 -dict="$dict" -artifact_prefix="$build/" "$corpus" \
+  # shellcheck disable=SC2046
+  if ! "$target" -max_total_time="$seconds" -print_final_stats=1 $(dictionary "$name") -artifact_prefix="$build/" \
+      "$corpus" "$seeds" \
       2>"$build/$name.log"; then
     echo "$name: found a fault, see $build/$name.log" >&2
     status=1
   fi
-  grep -E 'stat::number_of_executed_units|Done [0-9]+ runs|DONE' "$build/$name.log" | tail -3
+  grep -E 'stat::number_of_executed_units|Done [0-9]+ runs' "$build/$name.log" | tail -2
+  grep -E '^#[0-9]+.*cov: ' "$build/$name.log" | tail -1
 done
 exit $status

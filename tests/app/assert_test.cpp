@@ -1,102 +1,103 @@
-// The program-wide assertion report, seen through the headless host: the box it shows, going
-// on after Ignore or Retry, and the process ending after Abort (in a child process). Under Wine
-// the report is a real message box that no test can answer, so these run natively only.
+// The assertion report, answered through the headless host; a stop and a host that cannot show
+// a box run in child processes.
 #ifndef _WIN32
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "app/Assert.h"
 #include "platform/host_headless.h"
 #include "platform/host_sdl.h"
-#include "platform/win32.h"
+#include "sound/wave.h"
 #include "tests/child.h"
 
 namespace {
 
-const char kStderrFile[] = "assert_test_stderr.txt";
+const char* const kStderrFile = "assert_test_stderr.txt";
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-class AssertReportTest : public testing::Test {
-protected:
-    host::HeadlessHost* m_pHost = nullptr;
-    void SetUp() override { m_pHost = &host::UseHeadless(); }
-};
-
-TEST_F(AssertReportTest, BoxShowsExpressionBaseNameAndLine)
+std::string ReadText(const char* pszName)
 {
-    m_pHost->QueueBoxAnswer(IDIGNORE);
-    AssertReport("hr==DS_OK", "C:\\src\\sound\\StreamSound.cpp", 412);
-    m_pHost->QueueBoxAnswer(IDIGNORE);
-    AssertReport("FALSE", "/home/build/sound/wave.cpp", 7);
-    ASSERT_EQ(m_pHost->Boxes().size(), 2u);
+    std::string s;
+    if (std::FILE* f = std::fopen(pszName, "rb")) {
+        int c;
+        while ((c = std::fgetc(f)) != EOF)
+            s.push_back(static_cast<char>(c));
+        std::fclose(f);
+    }
+    return s;
+}
 
-    const host::HeadlessHost::Box& box = m_pHost->Boxes()[0];
+TEST(AssertReport, ShowsExpressionBaseNameAndLineAndGoesOnWhenIgnored)
+{
+    host::HeadlessHost& h = host::UseHeadless();
+    h.QueueBoxAnswer(IDIGNORE);
+    h.QueueBoxAnswer(IDRETRY);
+    AssertReport("nCount > 0", "C:\\src\\sound\\wave.cpp", 188);
+    AssertReport("FALSE", "/home/build/sound/stream.cpp", 42);
+    ASSERT_EQ(h.Boxes().size(), 2u) << "both answers let the program go on";
+    const auto& box = h.Boxes()[0];
     EXPECT_EQ(box.caption, "Assertion failed");
-    EXPECT_EQ(box.type & 0xFu, MB_ABORTRETRYIGNORE);
-    EXPECT_TRUE(Contains(box.text, "hr==DS_OK")) << box.text;
-    EXPECT_TRUE(Contains(box.text, "StreamSound")) << box.text;
-    EXPECT_TRUE(Contains(box.text, "412")) << box.text;
-    EXPECT_FALSE(Contains(box.text, "src")) << "only the base name: " << box.text;
-    EXPECT_FALSE(Contains(box.text, ".cpp")) << "only the base name: " << box.text;
-
-    const std::string& text = m_pHost->Boxes()[1].text;
-    EXPECT_TRUE(Contains(text, "FALSE")) << text;
-    EXPECT_TRUE(Contains(text, "wave")) << text;
-    EXPECT_FALSE(Contains(text, "build")) << text;
-    EXPECT_FALSE(Contains(text, "wave.cpp")) << text;
+    EXPECT_NE(box.text.find("Expression: nCount > 0"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("File: wave\n"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("Line: 188"), std::string::npos) << box.text;
+    EXPECT_EQ(box.type & 0xF, static_cast<unsigned>(MB_ABORTRETRYIGNORE));
+    EXPECT_NE(h.Boxes()[1].text.find("File: stream\n"), std::string::npos) << "a Unix path loses its folders too";
 }
 
 // The check's own line goes into the report, and a check that holds shows nothing.
-TEST_F(AssertReportTest, MacroReportsOnlyAFailedCheckAndGoesOnAfterRetryOrIgnore)
+TEST(AssertReport, MacroReportsOnlyAFailedCheckWithItsLine)
 {
+    host::HeadlessHost& h = host::UseHeadless();
     int nAfter = 0;
     ASSERT_AT(1 + 1 == 2, 10);
-    EXPECT_TRUE(m_pHost->Boxes().empty());
-
-    m_pHost->QueueBoxAnswer(IDRETRY);
-    ASSERT_AT(nAfter == 1, 188);
+    EXPECT_TRUE(h.Boxes().empty());
+    h.QueueBoxAnswer(IDIGNORE);
+    ASSERT_AT(nAfter == 1, 590);
     nAfter++;
-    m_pHost->QueueBoxAnswer(IDIGNORE);
-    ASSERT_AT(nAfter == 2, 590);
-    nAfter++;
-    EXPECT_EQ(nAfter, 2);
-    ASSERT_EQ(m_pHost->Boxes().size(), 2u);
-    EXPECT_TRUE(Contains(m_pHost->Boxes()[0].text, "nAfter == 1"));
-    EXPECT_TRUE(Contains(m_pHost->Boxes()[0].text, "188"));
-    EXPECT_TRUE(Contains(m_pHost->Boxes()[0].text, "assert_test"));
-    EXPECT_TRUE(Contains(m_pHost->Boxes()[1].text, "590"));
+    EXPECT_EQ(nAfter, 1) << "went on after the check";
+    ASSERT_EQ(h.Boxes().size(), 1u);
+    EXPECT_NE(h.Boxes()[0].text.find("Expression: nAfter == 1"), std::string::npos) << h.Boxes()[0].text;
+    EXPECT_NE(h.Boxes()[0].text.find("File: assert_test\n"), std::string::npos) << h.Boxes()[0].text;
+    EXPECT_NE(h.Boxes()[0].text.find("Line: 590"), std::string::npos) << h.Boxes()[0].text;
 }
 
-// Abort, or a box that could not be shown at all, stops the process on the spot.
-CHILD_SCENARIO(assert_abort)
+CHILD_SCENARIO(AssertAbortStops)
 {
-    host::Headless()->QueueBoxAnswer(IDABORT);
-    AssertReport("hr==DS_OK", "SoundBase.cpp", 50);
-    return 0;  // not reached
-}
-
-CHILD_SCENARIO(assert_no_box)
-{
-    host::Headless()->QueueBoxAnswer(0);
-    AssertReport("hr==DS_OK", "SoundBase.cpp", 51);
+    host::UseHeadless().QueueBoxAnswer(IDABORT);
+    AssertReport("FALSE", "wave.cpp", 590);
     return 0;
 }
 
-CHILD_SCENARIO(assert_ignore)
+CHILD_SCENARIO(AssertNoBoxStops)
 {
-    host::Headless()->QueueBoxAnswer(IDIGNORE);
-    AssertReport("hr==DS_OK", "SoundBase.cpp", 52);
-    return 42;  // went on after the check
+    host::UseHeadless().QueueBoxAnswer(0);  // the box could not be shown
+    AssertReport("FALSE", "wave.cpp", 590);
+    return 0;
 }
 
-// Without a display the SDL host can ask no one: the report is one line on standard error and
-// the process stops.
-CHILD_SCENARIO(assert_without_display)
+CHILD_SCENARIO(AssertIgnoreGoesOn)
+{
+    host::UseHeadless().QueueBoxAnswer(IDIGNORE);
+    AssertReport("FALSE", "wave.cpp", 590);
+    return 42;
+}
+
+CHILD_SCENARIO(AssertWithoutADisplay)
+{
+    // Nobody installed a host: the stand-in's own cannot ask anyone.
+    if (!std::freopen(kStderrFile, "w", stderr))
+        return 1;
+    host::Install(nullptr);
+    AssertReport("pBuffer != NULL", "sound/wave.cpp", 77);
+    return 0;
+}
+
+// The SDL host, as the demo runs on Linux, where it has no display to show the box on.
+CHILD_SCENARIO(AssertSdlWithoutADisplay)
 {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
@@ -105,41 +106,73 @@ CHILD_SCENARIO(assert_without_display)
     std::unique_ptr<host::Host> pHost = host::MakeSdlHost(error);
     if (!pHost)
         return 77;
+    if (!std::freopen(kStderrFile, "w", stderr))
+        return 1;
     host::Install(std::move(pHost));
-    if (std::freopen(kStderrFile, "w", stderr) == nullptr)
-        return 78;
-    AssertReport("m_lpDSBuffer!=NULL", "sound/StaticSoundBuffer.cpp", 99);
+    AssertReport("pBuffer != NULL", "sound/wave.cpp", 77);
     return 0;
 }
 
-TEST(AssertReportProcess, AbortEndsTheProcessAndIgnoreGoesOn)
+TEST(AssertReport, AbortOrNoBoxEndsTheProcessAndIgnoreGoesOn)
 {
-    EXPECT_EQ(RunChildProcess("assert_abort"), 3);
-    EXPECT_EQ(RunChildProcess("assert_no_box"), 3);
-    EXPECT_EQ(RunChildProcess("assert_ignore"), 42);
+    EXPECT_EQ(RunChildProcess("AssertAbortStops"), 3);
+    EXPECT_EQ(RunChildProcess("AssertNoBoxStops"), 3);
+    EXPECT_EQ(RunChildProcess("AssertIgnoreGoesOn"), 42);
 }
 
-TEST(AssertReportProcess, WithoutADisplayOneLineOnStandardErrorAndTheProcessStops)
+TEST(AssertReport, WithoutADisplayItIsOneLineOnStderrAndAStop)
 {
-    std::remove(kStderrFile);
-    int nCode = RunChildProcess("assert_without_display");
-    if (nCode == 77)
-        GTEST_SKIP() << "SDL's dummy video driver is not available";
-    EXPECT_EQ(nCode, 3);
-    std::string text;
-    if (std::FILE* f = std::fopen(kStderrFile, "r")) {
-        int c;
-        while ((c = std::fgetc(f)) != EOF)
-            text.push_back(char(c));
-        std::fclose(f);
+    for (const char* pszScenario : {"AssertWithoutADisplay", "AssertSdlWithoutADisplay"}) {
+        SCOPED_TRACE(pszScenario);
+        std::remove(kStderrFile);
+        int nCode = RunChildProcess(pszScenario);
+        const std::string text = ReadText(kStderrFile);
+        std::remove(kStderrFile);
+        if (nCode == 77)
+            continue;  // no SDL video driver to start the host with
+        EXPECT_EQ(nCode, 3);
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(text.find('\n'), text.size() - 1) << "one line: " << text;
+        EXPECT_EQ(text.rfind("Assertion failed: ", 0), 0u) << text;
+        EXPECT_NE(text.find("Expression: pBuffer != NULL"), std::string::npos) << text;
+        EXPECT_NE(text.find("File: wave"), std::string::npos) << text;
+        EXPECT_NE(text.find("Line: 77"), std::string::npos) << text;
     }
-    std::remove(kStderrFile);
-    ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text.find('\n'), text.size() - 1) << "one line: " << text;
-    EXPECT_TRUE(Contains(text, "Assertion failed")) << text;
-    EXPECT_TRUE(Contains(text, "m_lpDSBuffer!=NULL")) << text;
-    EXPECT_TRUE(Contains(text, "StaticSoundBuffer")) << text;
-    EXPECT_TRUE(Contains(text, "99")) << text;
+}
+
+TEST(AssertReport, WaveReportsASeekThatFails)
+{
+    const char* const pszName = "assert_test.wav";
+    WAVEFORMATEX wfx = {};
+    wfx.wFormatTag = WAVE_FORMAT_PCM;
+    wfx.nChannels = 1;
+    wfx.nSamplesPerSec = 8000;
+    wfx.wBitsPerSample = 8;
+    wfx.nBlockAlign = 1;
+    wfx.nAvgBytesPerSec = 8000;
+    const BYTE data[100] = {};
+    ASSERT_EQ(WaveStoreFile(pszName, sizeof data, sizeof data, &wfx, data), 0);
+
+    host::HeadlessHost& h = host::UseHeadless();
+    HMMIO hmmio = NULL;
+    WAVEFORMATEX* pwfx = NULL;
+    MMCKINFO ckRiff = {};
+    ASSERT_EQ(WaveOpenFile(pszName, &hmmio, &pwfx, &ckRiff), 0);
+    // A form whose data would start beyond any position a seek can reach.
+    MMCKINFO ckRiffFar = ckRiff;
+    ckRiffFar.dwDataOffset = 0xFFFFFFF0u;
+    MMCKINFO ckData = {};
+    WaveStartDataRead(&hmmio, &ckData, &ckRiffFar);
+    ASSERT_EQ(h.Boxes().size(), 1u);
+    EXPECT_NE(h.Boxes()[0].text.find("Expression: FALSE"), std::string::npos);
+    EXPECT_NE(h.Boxes()[0].text.find("File: wave\n"), std::string::npos);
+    EXPECT_NE(h.Boxes()[0].text.find("Line: 188"), std::string::npos);
+
+    // Ignored, and the file is still usable from its real start.
+    ASSERT_EQ(WaveStartDataRead(&hmmio, &ckData, &ckRiff), 0);
+    EXPECT_EQ(ckData.cksize, sizeof data);
+    WaveCloseInput(&hmmio, &pwfx);
+    std::remove(pszName);
 }
 
 }  // namespace

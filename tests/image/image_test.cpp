@@ -218,6 +218,27 @@ TEST(ImageCodeTest, HostileSizesAreOutOfMemory)
     }
 }
 
+TEST(ImageCodeTest, OffsetsPastAnyFileAreShortReads)
+{
+    // Beyond 31 bits these overflow a 32-bit stream offset; wherever they land, nothing is there.
+    BmpSpec s;
+    s.nHeight = 2;
+    s.nInfoSize = 108;
+    s.nGap = 20000;  // more than a stream buffer: a lost seek would find bytes to read on
+    for (uint32_t nInfo : {0x7FFFFFFFu, 0xFFFFFFF0u}) {
+        std::vector<uint8_t> bytes = MakeBmp(s);
+        std::memcpy(&bytes[14], &nInfo, 4);
+        CImage image;
+        EXPECT_EQ(LoadBytes(image, "far_table", bytes), 5) << std::hex << nInfo;
+    }
+    for (uint32_t nOffBits : {0x7FFFFFF8u, 0x80000000u, 0xFFFFFFFFu}) {
+        std::vector<uint8_t> bytes = MakeBmp(s);
+        std::memcpy(&bytes[10], &nOffBits, 4);
+        CImage image;
+        EXPECT_EQ(LoadBytes(image, "far_rows", bytes), 6) << std::hex << nOffBits;
+    }
+}
+
 TEST(ImageCodeTest, ZeroWidthWithManyRowsEndsAtOnce)
 {
     std::vector<uint8_t> bytes = MakeBmp({});

@@ -42,6 +42,25 @@ protected:
         EXPECT_EQ(cb, 0u);
         EXPECT_EQ(dwSamples, 12345u);
     }
+    // Loads the file whole, which must work: its data bytes, and its rate; the sample count
+    // argument must come back as it went in.
+    Bytes LoadWhole(DWORD* pnRate = NULL)
+    {
+        UINT cb = 0;
+        DWORD dwSamples = 5;
+        BYTE* pb = NULL;
+        WAVEFORMATEX* pwfx = NULL;
+        EXPECT_EQ(WaveLoadFile(m_name.c_str(), &cb, &dwSamples, &pwfx, &pb), 0);
+        EXPECT_EQ(dwSamples, 5u);
+        if (pb == NULL || pwfx == NULL)
+            return Bytes();
+        Bytes data(pb, pb + cb);
+        if (pnRate != NULL)
+            *pnRate = pwfx->nSamplesPerSec;
+        GlobalFree(GlobalHandle(pb));
+        GlobalFree(GlobalHandle(pwfx));
+        return data;
+    }
     void TearDown() override
     {
         WaveCloseInput(&m_hmmio, &m_pwfx);
@@ -121,17 +140,9 @@ TEST_F(WaveFile, DataBeforeFormatAndOtherChunksAreFound)
     PutChunk(body, "LIST", Samples(9));
     PutChunk(body, "fmt ", Fmt(1, 1, 11025, 8));
     Write(Riff(body));
-    UINT cb = 0;
-    DWORD dwSamples = 5;
-    BYTE* pb = NULL;
-    WAVEFORMATEX* pwfx = NULL;
-    ASSERT_EQ(WaveLoadFile(m_name.c_str(), &cb, &dwSamples, &pwfx, &pb), 0);
-    ASSERT_EQ(cb, 301u);
-    EXPECT_EQ(Bytes(pb, pb + cb), Samples(301));
-    EXPECT_EQ(pwfx->nSamplesPerSec, 11025u);
-    EXPECT_EQ(dwSamples, 5u);
-    GlobalFree(GlobalHandle(pb));
-    GlobalFree(GlobalHandle(pwfx));
+    DWORD nRate = 0;
+    EXPECT_EQ(LoadWhole(&nRate), Samples(301));
+    EXPECT_EQ(nRate, 11025u);
 }
 
 TEST_F(WaveFile, ReadingInPiecesAndStartingOver)
@@ -224,15 +235,7 @@ TEST_F(WaveFile, StoreFileWritesRiffFmtFactDataAndLoadsBack)
     PutChunk(want, "fact", fact);
     PutChunk(want, "data", data);
     EXPECT_EQ(file, Riff(want));
-
-    UINT cb = 0;
-    DWORD dwSamples = 0;
-    BYTE* pb = NULL;
-    WAVEFORMATEX* pwfx = NULL;
-    ASSERT_EQ(WaveLoadFile(m_name.c_str(), &cb, &dwSamples, &pwfx, &pb), 0);
-    EXPECT_EQ(Bytes(pb, pb + cb), data);
-    GlobalFree(GlobalHandle(pb));
-    GlobalFree(GlobalHandle(pwfx));
+    EXPECT_EQ(LoadWhole(), data);
 }
 
 TEST_F(WaveFile, LargeOddStoreSpansManyBufferFlushes)
@@ -242,15 +245,7 @@ TEST_F(WaveFile, LargeOddStoreSpansManyBufferFlushes)
     ASSERT_EQ(WaveStoreFile(m_name.c_str(), UINT(data.size()), 25000, &wfx, data.data()), 0);
     Bytes file = Read();
     ASSERT_EQ(file.size(), 12 + 24 + 12 + 8 + 100002u);
-    UINT cb = 0;
-    DWORD dwSamples = 0;
-    BYTE* pb = NULL;
-    WAVEFORMATEX* pwfx = NULL;
-    ASSERT_EQ(WaveLoadFile(m_name.c_str(), &cb, &dwSamples, &pwfx, &pb), 0);
-    ASSERT_EQ(cb, data.size());
-    EXPECT_EQ(Bytes(pb, pb + cb), data);
-    GlobalFree(GlobalHandle(pb));
-    GlobalFree(GlobalHandle(pwfx));
+    EXPECT_TRUE(LoadWhole() == data);
 }
 
 // Only the display and playlist chunks are copied, in file order, each with its own size; the
