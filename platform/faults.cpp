@@ -6,16 +6,20 @@
 namespace standin {
 
 namespace {
-std::map<std::string, int>& Faults()
+struct Fault {
+    int nAfter = 0;  // calls still to let through
+    int nTimes = 0;  // failures still to give
+};
+std::map<std::string, Fault>& Faults()
 {
-    static auto* faults = new std::map<std::string, int>;
+    static auto* faults = new std::map<std::string, Fault>;
     return *faults;
 }
 }  // namespace
 
-void FailCall(const char* pszCall, int nTimes)
+void FailCall(const char* pszCall, int nTimes, int nAfter)
 {
-    Faults()[pszCall] = nTimes;
+    Faults()[pszCall] = Fault{nAfter, nTimes};
 }
 
 void ClearFaults()
@@ -26,9 +30,13 @@ void ClearFaults()
 bool ShouldFail(const char* pszCall)
 {
     auto it = Faults().find(pszCall);
-    if (it == Faults().end() || it->second <= 0)
+    if (it == Faults().end() || it->second.nTimes <= 0)
         return false;
-    --it->second;
+    if (it->second.nAfter > 0) {
+        --it->second.nAfter;
+        return false;
+    }
+    --it->second.nTimes;
     return true;
 }
 

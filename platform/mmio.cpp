@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "faults.h"
+
 // One open file: a standard stream and one I/O buffer. The buffer holds the file's bytes from
 // info.lBufOffset on; [pchBuffer, pchEndRead) are valid, and when MMIO_DIRTY is set the bytes up
 // to the furthest of pchNext and pchEndRead still have to reach the disk. The current position
@@ -65,6 +67,20 @@ bool FillAt(HMMIO__* pm, long long nPos)
     return true;
 }
 
+// Writes out what is dirty and moves the buffer on to the current position: filled from the
+// file for reading (MMIO_READ), or left empty to be written into (MMIO_WRITE).
+MMRESULT Refill(HMMIO__* pm, UINT uFor)
+{
+    long long nPos = Position(pm);
+    if (!Flush(pm))
+        return MMIOERR_CANNOTWRITE;
+    if (uFor != MMIO_READ) {
+        EmptyAt(pm, nPos);
+        return 0;
+    }
+    return FillAt(pm, nPos) ? 0 : MMIOERR_CANNOTREAD;
+}
+
 long long FileSize(HMMIO__* pm)
 {
     if (std::fseek(pm->pFile, 0, SEEK_END) != 0)
@@ -74,61 +90,15 @@ long long FileSize(HMMIO__* pm)
     return (pm->info.dwFlags & MMIO_DIRTY) ? std::max(nDisk, nBuffered) : nDisk;
 }
 
-bool ReadDword(HMMIO hmmio, DWORD* pdw) { return mmioRead(hmmio, reinterpret_cast<char*>(pdw), 4) == 4; }
-
-}  // namespace
-
-HMMIO WINAPI mmioOpenA(LPSTR pszFileName, LPMMIOINFO lpmmioinfo, DWORD dwOpenFlags)
+LONG ReadBytes(HMMIO__* hmmio, char* pch, LONG cch)
 {
-    if (lpmmioinfo)
-        lpmmioinfo->wErrorRet = 0;
-    if (pszFileName == nullptr)
-        return nullptr;
-    const char* pszMode = "rb";
-    if (dwOpenFlags & MMIO_CREATE)
-        pszMode = (dwOpenFlags & MMIO_READWRITE) ? "w+b" : "wb";
-    else if (dwOpenFlags & (MMIO_READWRITE | MMIO_WRITE))
-        pszMode = "r+b";
-    std::FILE* pFile = std::fopen(pszFileName, pszMode);
-    if (pFile == nullptr) {
-        if (lpmmioinfo)
-            lpmmioinfo->wErrorRet = (dwOpenFlags & MMIO_CREATE) ? MMIOERR_CANNOTOPEN : MMIOERR_FILENOTFOUND;
-        return nullptr;
-    }
-    HMMIO__* pm = new HMMIO__;
-    pm->pFile = pFile;
-    LONG cch = (lpmmioinfo && lpmmioinfo->cchBuffer > 0) ? lpmmioinfo->cchBuffer : MMIO_DEFAULTBUFFER;
-    pm->buffer.assign(size_t(cch), 0);
-    pm->info.dwFlags = dwOpenFlags & ~MMIO_DIRTY;
-    pm->info.cchBuffer = cch;
-    pm->info.pchBuffer = pm->buffer.data();
-    pm->info.hmmio = pm;
-    EmptyAt(pm, 0);
-    return pm;
-}
-
-MMRESULT WINAPI mmioClose(HMMIO hmmio, UINT)
-{
-    if (hmmio == nullptr)
-        return MMSYSERR_INVALHANDLE;
-    bool bFlushed = Flush(hmmio);
-    bool bClosed = std::fclose(hmmio->pFile) == 0;
-    delete hmmio;
-    if (!bFlushed)
-        return MMIOERR_CANNOTWRITE;
-    return bClosed ? 0 : MMIOERR_CANNOTCLOSE;
-}
-
-LONG WINAPI mmioRead(HMMIO hmmio, HPSTR pch, LONG cch)
-{
-    if (hmmio == nullptr || cch < 0)
+    if (cch < 0)
         return -1;
     MMIOINFO& info = hmmio->info;
     LONG nDone = 0;
     while (nDone < cch) {
         if (info.pchNext >= info.pchEndRead) {
-            long long nPos = Position(hmmio);
-            if (!Flush(hmmio) || !FillAt(hmmio, nPos))
+            if (Refill(hmmio, MMIO_READ) != 0)
                 return -1;
             if (info.pchEndRead == info.pchBuffer)
                 break;
@@ -141,19 +111,15 @@ LONG WINAPI mmioRead(HMMIO hmmio, HPSTR pch, LONG cch)
     return nDone;
 }
 
-LONG WINAPI mmioWrite(HMMIO hmmio, const char* pch, LONG cch)
+LONG WriteBytes(HMMIO__* hmmio, const char* pch, LONG cch)
 {
-    if (hmmio == nullptr || cch < 0)
+    if (cch < 0)
         return -1;
     MMIOINFO& info = hmmio->info;
     LONG nDone = 0;
     while (nDone < cch) {
-        if (info.pchNext >= info.pchEndWrite) {
-            long long nPos = Position(hmmio);
-            if (!Flush(hmmio))
-                return -1;
-            EmptyAt(hmmio, nPos);
-        }
+        if (info.pchNext >= info.pchEndWrite && Refill(hmmio, MMIO_WRITE) != 0)
+            return -1;
         LONG nPart = std::min(LONG(info.pchEndWrite - info.pchNext), cch - nDone);
         std::memcpy(info.pchNext, pch + nDone, size_t(nPart));
         info.pchNext += nPart;
@@ -164,10 +130,8 @@ LONG WINAPI mmioWrite(HMMIO hmmio, const char* pch, LONG cch)
     return nDone;
 }
 
-LONG WINAPI mmioSeek(HMMIO hmmio, LONG lOffset, int iOrigin)
+LONG SeekTo(HMMIO__* hmmio, LONG lOffset, int iOrigin)
 {
-    if (hmmio == nullptr)
-        return -1;
     long long nTarget;
     switch (iOrigin) {
     case SEEK_SET: nTarget = lOffset; break;
@@ -196,6 +160,82 @@ LONG WINAPI mmioSeek(HMMIO hmmio, LONG lOffset, int iOrigin)
         return -1;
     EmptyAt(hmmio, nTarget);
     return LONG(nTarget);
+}
+
+bool ReadDword(HMMIO__* pm, DWORD* pdw) { return ReadBytes(pm, reinterpret_cast<char*>(pdw), 4) == 4; }
+
+}  // namespace
+
+HMMIO WINAPI mmioOpenA(LPSTR pszFileName, LPMMIOINFO lpmmioinfo, DWORD dwOpenFlags)
+{
+    if (lpmmioinfo)
+        lpmmioinfo->wErrorRet = 0;
+    if (pszFileName == nullptr)
+        return nullptr;
+    if (standin::ShouldFail("mmioOpenA")) {
+        if (lpmmioinfo)
+            lpmmioinfo->wErrorRet = MMIOERR_CANNOTOPEN;
+        return nullptr;
+    }
+    const char* pszMode = "rb";
+    if (dwOpenFlags & MMIO_CREATE)
+        pszMode = (dwOpenFlags & MMIO_READWRITE) ? "w+b" : "wb";
+    else if (dwOpenFlags & (MMIO_READWRITE | MMIO_WRITE))
+        pszMode = "r+b";
+    std::FILE* pFile = std::fopen(pszFileName, pszMode);
+    if (pFile == nullptr) {
+        if (lpmmioinfo)
+            lpmmioinfo->wErrorRet = (dwOpenFlags & MMIO_CREATE) ? MMIOERR_CANNOTOPEN : MMIOERR_FILENOTFOUND;
+        return nullptr;
+    }
+    // The I/O buffer below is the only one: what it flushes is in the file at once, as with the
+    // platform's own calls, for any other reader of the file.
+    std::setvbuf(pFile, nullptr, _IONBF, 0);
+    HMMIO__* pm = new HMMIO__;
+    pm->pFile = pFile;
+    LONG cch = (lpmmioinfo && lpmmioinfo->cchBuffer > 0) ? lpmmioinfo->cchBuffer : MMIO_DEFAULTBUFFER;
+    pm->buffer.assign(size_t(cch), 0);
+    pm->info.dwFlags = dwOpenFlags & ~MMIO_DIRTY;
+    pm->info.cchBuffer = cch;
+    pm->info.pchBuffer = pm->buffer.data();
+    pm->info.hmmio = pm;
+    EmptyAt(pm, 0);
+    return pm;
+}
+
+MMRESULT WINAPI mmioClose(HMMIO hmmio, UINT)
+{
+    if (hmmio == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    bool bFlushed = Flush(hmmio);
+    bool bClosed = std::fclose(hmmio->pFile) == 0;
+    delete hmmio;
+    if (!bFlushed)
+        return MMIOERR_CANNOTWRITE;
+    return bClosed ? 0 : MMIOERR_CANNOTCLOSE;
+}
+
+// Each call can be made to fail from a test (standin::FailCall) the way a failing disk would
+// make it fail; the calls the stand-in makes of its own inside another do not count.
+LONG WINAPI mmioRead(HMMIO hmmio, HPSTR pch, LONG cch)
+{
+    if (hmmio == nullptr || standin::ShouldFail("mmioRead"))
+        return -1;
+    return ReadBytes(hmmio, pch, cch);
+}
+
+LONG WINAPI mmioWrite(HMMIO hmmio, const char* pch, LONG cch)
+{
+    if (hmmio == nullptr || standin::ShouldFail("mmioWrite"))
+        return -1;
+    return WriteBytes(hmmio, pch, cch);
+}
+
+LONG WINAPI mmioSeek(HMMIO hmmio, LONG lOffset, int iOrigin)
+{
+    if (hmmio == nullptr || standin::ShouldFail("mmioSeek"))
+        return -1;
+    return SeekTo(hmmio, lOffset, iOrigin);
 }
 
 MMRESULT WINAPI mmioGetInfo(HMMIO hmmio, LPMMIOINFO lpmmioinfo, UINT)
@@ -228,20 +268,15 @@ MMRESULT WINAPI mmioAdvance(HMMIO hmmio, LPMMIOINFO lpmmioinfo, UINT uFlags)
 {
     if (hmmio == nullptr)
         return MMSYSERR_INVALHANDLE;
-    if (lpmmioinfo) {
-        MMRESULT mr = mmioSetInfo(hmmio, lpmmioinfo, 0);
-        if (mr != 0)
-            return mr;
-    }
-    long long nPos = Position(hmmio);
-    if (!Flush(hmmio))
-        return MMIOERR_CANNOTWRITE;
-    if (uFlags == MMIO_READ) {
-        if (!FillAt(hmmio, nPos))
-            return MMIOERR_CANNOTREAD;
-    } else {
-        EmptyAt(hmmio, nPos);
-    }
+    if (uFlags != MMIO_READ && uFlags != MMIO_WRITE)
+        return MMSYSERR_INVALPARAM;
+    MMRESULT mr = lpmmioinfo ? mmioSetInfo(hmmio, lpmmioinfo, 0) : 0;
+    if (mr == 0 && standin::ShouldFail("mmioAdvance"))
+        mr = uFlags == MMIO_READ ? MMIOERR_CANNOTREAD : MMIOERR_CANNOTWRITE;
+    if (mr == 0)
+        mr = Refill(hmmio, uFlags);
+    if (mr != 0)
+        return mr;
     if (lpmmioinfo)
         *lpmmioinfo = hmmio->info;
     return 0;
@@ -251,6 +286,8 @@ MMRESULT WINAPI mmioDescend(HMMIO hmmio, LPMMCKINFO lpck, LPCMMCKINFO lpckParent
 {
     if (hmmio == nullptr || lpck == nullptr)
         return MMSYSERR_INVALHANDLE;
+    if (standin::ShouldFail("mmioDescend"))
+        return MMIOERR_CHUNKNOTFOUND;
     long long nStart = Position(hmmio);
     long long nPos = nStart;
     long long nParentEnd = lpckParent ? (long long)lpckParent->dwDataOffset + lpckParent->cksize : -1;
@@ -269,14 +306,14 @@ MMRESULT WINAPI mmioDescend(HMMIO hmmio, LPMMCKINFO lpck, LPCMMCKINFO lpckParent
         MMCKINFO ck{};
         if (lpckParent && nPos + 8 > nParentEnd)
             break;
-        if (mmioSeek(hmmio, LONG(nPos), SEEK_SET) < 0 || !ReadDword(hmmio, &ck.ckid) || !ReadDword(hmmio, &ck.cksize))
+        if (SeekTo(hmmio, LONG(nPos), SEEK_SET) < 0 || !ReadDword(hmmio, &ck.ckid) || !ReadDword(hmmio, &ck.cksize))
             break;
         ck.dwDataOffset = DWORD(nPos + 8);
         bool bForm = ck.ckid == kFourccRiff || ck.ckid == kFourccList;
         if (bForm && !ReadDword(hmmio, &ck.fccType))
             break;
         if (fccWanted == 0 || (ck.ckid == fccWanted && (fccType == 0 || ck.fccType == fccType))) {
-            mmioSeek(hmmio, LONG(ck.dwDataOffset + (bForm ? 4 : 0)), SEEK_SET);
+            SeekTo(hmmio, LONG(ck.dwDataOffset + (bForm ? 4 : 0)), SEEK_SET);
             *lpck = ck;
             return 0;
         }
@@ -285,7 +322,7 @@ MMRESULT WINAPI mmioDescend(HMMIO hmmio, LPMMCKINFO lpck, LPCMMCKINFO lpckParent
             break;
     }
     // Left where the search began, so a failed search changes nothing.
-    mmioSeek(hmmio, LONG(nStart), SEEK_SET);
+    SeekTo(hmmio, LONG(nStart), SEEK_SET);
     return MMIOERR_CHUNKNOTFOUND;
 }
 
@@ -293,25 +330,27 @@ MMRESULT WINAPI mmioAscend(HMMIO hmmio, LPMMCKINFO lpck, UINT)
 {
     if (hmmio == nullptr || lpck == nullptr)
         return MMSYSERR_INVALHANDLE;
+    if (standin::ShouldFail("mmioAscend"))
+        return MMIOERR_CANNOTSEEK;
     if (lpck->dwFlags & MMIO_DIRTY) {
         long long nEnd = Position(hmmio);
         DWORD dwSize = DWORD(nEnd - lpck->dwDataOffset);
         if (dwSize != lpck->cksize) {
             lpck->cksize = dwSize;
-            if (mmioSeek(hmmio, LONG(lpck->dwDataOffset - 4), SEEK_SET) < 0 ||
-                mmioWrite(hmmio, reinterpret_cast<const char*>(&dwSize), 4) != 4)
+            if (SeekTo(hmmio, LONG(lpck->dwDataOffset - 4), SEEK_SET) < 0 ||
+                WriteBytes(hmmio, reinterpret_cast<const char*>(&dwSize), 4) != 4)
                 return MMIOERR_CANNOTWRITE;
         }
         if (dwSize & 1) {
             // The pad byte of an odd chunk belongs to the file, so it is written, not skipped.
             char chPad = 0;
-            if (mmioSeek(hmmio, LONG(nEnd), SEEK_SET) < 0 || mmioWrite(hmmio, &chPad, 1) != 1)
+            if (SeekTo(hmmio, LONG(nEnd), SEEK_SET) < 0 || WriteBytes(hmmio, &chPad, 1) != 1)
                 return MMIOERR_CANNOTWRITE;
         }
         lpck->dwFlags &= ~MMIO_DIRTY;
     }
     long long nNext = (long long)lpck->dwDataOffset + lpck->cksize + (lpck->cksize & 1);
-    if (nNext > 0x7FFFFFFF || mmioSeek(hmmio, LONG(nNext), SEEK_SET) < 0)
+    if (nNext > 0x7FFFFFFF || SeekTo(hmmio, LONG(nNext), SEEK_SET) < 0)
         return MMIOERR_CANNOTSEEK;
     return 0;
 }
@@ -320,6 +359,8 @@ MMRESULT WINAPI mmioCreateChunk(HMMIO hmmio, LPMMCKINFO lpck, UINT uFlags)
 {
     if (hmmio == nullptr || lpck == nullptr)
         return MMSYSERR_INVALHANDLE;
+    if (standin::ShouldFail("mmioCreateChunk"))
+        return MMIOERR_CANNOTWRITE;
     long long nPos = Position(hmmio);
     if (uFlags & MMIO_CREATERIFF)
         lpck->ckid = kFourccRiff;
@@ -327,8 +368,8 @@ MMRESULT WINAPI mmioCreateChunk(HMMIO hmmio, LPMMCKINFO lpck, UINT uFlags)
         lpck->ckid = kFourccList;
     LONG nHeader = (uFlags & (MMIO_CREATERIFF | MMIO_CREATELIST)) ? 12 : 8;
     DWORD header[3] = {lpck->ckid, lpck->cksize, lpck->fccType};
-    if (mmioWrite(hmmio, reinterpret_cast<const char*>(header), nHeader) != nHeader) {
-        mmioSeek(hmmio, LONG(nPos), SEEK_SET);
+    if (WriteBytes(hmmio, reinterpret_cast<const char*>(header), nHeader) != nHeader) {
+        SeekTo(hmmio, LONG(nPos), SEEK_SET);
         return MMIOERR_CANNOTWRITE;
     }
     lpck->dwDataOffset = DWORD(nPos + 8);

@@ -4,6 +4,7 @@
 set -eu
 build=$1
 seconds=${FUZZ_SECONDS:-60}
+root=$(cd "$(dirname "$0")/.." && pwd)
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_FUZZ=ON \
   -DVADURER_SANITIZE=ON -DVADURER_TESTS=OFF >/dev/null
 cmake --build "$build" -j"${JOBS:-2}"
@@ -45,6 +46,25 @@ seed() {  # seed TARGET DIR: a few small well-formed inputs for the fuzzer to st
       { printf '\x01'; le 2 4; le 8 4; printf '12345678'; le 2 4; le 2 4; le 24 4; le 0 4; head -c 12 /dev/zero; } \
         >"$2/palette_picture24.raw"
       ;;
+    fuzz_wave_load | fuzz_wave_pieces)
+      # The pieces target reads a 2-byte piece size in front of the file.
+      local spec i=0
+      while read -r spec; do
+        i=$((i + 1))
+        sox -n $spec "$2/$i.wav" synth 0.004 sine 440
+        if [ "$1" = fuzz_wave_pieces ]; then { printf '\x00\x40'; cat "$2/$i.wav"; } >"$2/$i" && rm "$2/$i.wav"; fi
+      done <<'SPECS'
+-r 8000 -c 1 -b 8 -e unsigned-integer
+-r 11025 -c 2 -b 16 -e signed-integer
+-r 8000 -c 2 -b 24 -e signed-integer
+SPECS
+      ;;
+  esac
+}
+
+dictionary() {  # dictionary TARGET: the tokens its input format is made of, if there is a list
+  case $1 in
+    fuzz_wave_*) echo "-dict=$root/fuzz/wave.dict" ;;
   esac
 }
 
@@ -57,7 +77,9 @@ for target in "$build"/fuzz/fuzz_*; do
   mkdir -p "$corpus" "$seeds"
   seed "$name" "$seeds"
   echo "== $name: $seconds s"
-  if ! "$target" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$build/" "$corpus" "$seeds" \
+  # shellcheck disable=SC2046
+  if ! "$target" -max_total_time="$seconds" -print_final_stats=1 $(dictionary "$name") -artifact_prefix="$build/" \
+      "$corpus" "$seeds" \
       2>"$build/$name.log"; then
     echo "$name: found a fault, see $build/$name.log" >&2
     status=1

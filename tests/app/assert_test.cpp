@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "app/Assert.h"
 #include "platform/host_headless.h"
+#include "platform/host_sdl.h"
 #include "sound/wave.h"
 #include "tests/child.h"
 
@@ -45,11 +48,42 @@ TEST(AssertReport, ShowsExpressionBaseNameAndLineAndGoesOnWhenIgnored)
     EXPECT_NE(h.Boxes()[1].text.find("File: stream\n"), std::string::npos) << "a Unix path loses its folders too";
 }
 
+// The check's own line goes into the report, and a check that holds shows nothing.
+TEST(AssertReport, MacroReportsOnlyAFailedCheckWithItsLine)
+{
+    host::HeadlessHost& h = host::UseHeadless();
+    int nAfter = 0;
+    ASSERT_AT(1 + 1 == 2, 10);
+    EXPECT_TRUE(h.Boxes().empty());
+    h.QueueBoxAnswer(IDIGNORE);
+    ASSERT_AT(nAfter == 1, 590);
+    nAfter++;
+    EXPECT_EQ(nAfter, 1) << "went on after the check";
+    ASSERT_EQ(h.Boxes().size(), 1u);
+    EXPECT_NE(h.Boxes()[0].text.find("Expression: nAfter == 1"), std::string::npos) << h.Boxes()[0].text;
+    EXPECT_NE(h.Boxes()[0].text.find("File: assert_test\n"), std::string::npos) << h.Boxes()[0].text;
+    EXPECT_NE(h.Boxes()[0].text.find("Line: 590"), std::string::npos) << h.Boxes()[0].text;
+}
+
 CHILD_SCENARIO(AssertAbortStops)
 {
     host::UseHeadless().QueueBoxAnswer(IDABORT);
     AssertReport("FALSE", "wave.cpp", 590);
     return 0;
+}
+
+CHILD_SCENARIO(AssertNoBoxStops)
+{
+    host::UseHeadless().QueueBoxAnswer(0);  // the box could not be shown
+    AssertReport("FALSE", "wave.cpp", 590);
+    return 0;
+}
+
+CHILD_SCENARIO(AssertIgnoreGoesOn)
+{
+    host::UseHeadless().QueueBoxAnswer(IDIGNORE);
+    AssertReport("FALSE", "wave.cpp", 590);
+    return 42;
 }
 
 CHILD_SCENARIO(AssertWithoutADisplay)
@@ -62,23 +96,48 @@ CHILD_SCENARIO(AssertWithoutADisplay)
     return 0;
 }
 
-TEST(AssertReport, AbortEndsTheProcess)
+// The SDL host, as the demo runs on Linux, where it has no display to show the box on.
+CHILD_SCENARIO(AssertSdlWithoutADisplay)
+{
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    std::string error;
+    std::unique_ptr<host::Host> pHost = host::MakeSdlHost(error);
+    if (!pHost)
+        return 77;
+    if (!std::freopen(kStderrFile, "w", stderr))
+        return 1;
+    host::Install(std::move(pHost));
+    AssertReport("pBuffer != NULL", "sound/wave.cpp", 77);
+    return 0;
+}
+
+TEST(AssertReport, AbortOrNoBoxEndsTheProcessAndIgnoreGoesOn)
 {
     EXPECT_EQ(RunChildProcess("AssertAbortStops"), 3);
+    EXPECT_EQ(RunChildProcess("AssertNoBoxStops"), 3);
+    EXPECT_EQ(RunChildProcess("AssertIgnoreGoesOn"), 42);
 }
 
 TEST(AssertReport, WithoutADisplayItIsOneLineOnStderrAndAStop)
 {
-    std::remove(kStderrFile);
-    EXPECT_EQ(RunChildProcess("AssertWithoutADisplay"), 3);
-    const std::string text = ReadText(kStderrFile);
-    std::remove(kStderrFile);
-    ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text.find('\n'), text.size() - 1) << "one line: " << text;
-    EXPECT_EQ(text.rfind("Assertion failed: ", 0), 0u) << text;
-    EXPECT_NE(text.find("Expression: pBuffer != NULL"), std::string::npos) << text;
-    EXPECT_NE(text.find("File: wave"), std::string::npos) << text;
-    EXPECT_NE(text.find("Line: 77"), std::string::npos) << text;
+    for (const char* pszScenario : {"AssertWithoutADisplay", "AssertSdlWithoutADisplay"}) {
+        SCOPED_TRACE(pszScenario);
+        std::remove(kStderrFile);
+        int nCode = RunChildProcess(pszScenario);
+        const std::string text = ReadText(kStderrFile);
+        std::remove(kStderrFile);
+        if (nCode == 77)
+            continue;  // no SDL video driver to start the host with
+        EXPECT_EQ(nCode, 3);
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ(text.find('\n'), text.size() - 1) << "one line: " << text;
+        EXPECT_EQ(text.rfind("Assertion failed: ", 0), 0u) << text;
+        EXPECT_NE(text.find("Expression: pBuffer != NULL"), std::string::npos) << text;
+        EXPECT_NE(text.find("File: wave"), std::string::npos) << text;
+        EXPECT_NE(text.find("Line: 77"), std::string::npos) << text;
+    }
 }
 
 TEST(AssertReport, WaveReportsASeekThatFails)

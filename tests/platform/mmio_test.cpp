@@ -1,56 +1,42 @@
 // Buffered RIFF I/O as the WAVE code uses it: chunk records, the buffer the caller takes and
 // gives back, and the sizes and pad bytes of written chunks. The same tests run against the
-// stand-in natively and against winmm under Wine.
+// stand-in natively and against winmm under Wine; the last group needs the stand-in (faults made
+// on purpose, the file seen by another reader while it is open).
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "platform/win32.h"
+#include "tests/sound/wave_files.h"
+#ifndef _WIN32
+#include "platform/faults.h"
+#endif
 
 namespace {
 
-typedef std::vector<unsigned char> Bytes;
+using namespace wavefiles;
 
 const FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
 const FOURCC kOdd = mmioFOURCC('o', 'd', 'd', ' ');
 const FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
 const FOURCC kInfo = mmioFOURCC('I', 'N', 'F', 'O');
 
-void Put32(Bytes& b, DWORD v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<unsigned char>(v >> (8 * i)));
-}
-
-void PutTag(Bytes& b, const char* psz) { b.insert(b.end(), psz, psz + 4); }
-
 class Mmio : public testing::Test {
 protected:
     const char* m_pszName = "mmio_test_scratch.bin";
 
-    void TearDown() override { std::remove(m_pszName); }
+    void TearDown() override
+    {
+#ifndef _WIN32
+        standin::ClearFaults();
+#endif
+        std::remove(m_pszName);
+    }
 
-    void Write(const Bytes& b)
-    {
-        std::FILE* f = std::fopen(m_pszName, "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(b.data(), 1, b.size(), f);
-        std::fclose(f);
-    }
-    Bytes Read() const
-    {
-        Bytes b;
-        if (std::FILE* f = std::fopen(m_pszName, "rb")) {
-            int c;
-            while ((c = std::fgetc(f)) != EOF)
-                b.push_back(static_cast<unsigned char>(c));
-            std::fclose(f);
-        }
-        return b;
-    }
+    void Write(const Bytes& b) { ASSERT_TRUE(WriteAll(m_pszName, b)); }
+    Bytes Read() const { return ReadAll(m_pszName); }
     HMMIO Open(DWORD dwFlags) { return mmioOpenA(const_cast<LPSTR>(m_pszName), NULL, dwFlags | MMIO_ALLOCBUF); }
     static LONG Tell(HMMIO h) { return mmioSeek(h, 0, SEEK_CUR); }
 
@@ -58,22 +44,22 @@ protected:
     static Bytes Sample()
     {
         Bytes body;
-        PutTag(body, "odd ");
+        PutId(body, "odd ");
         Put32(body, 3);
         body.insert(body.end(), {1, 2, 3, 0});
-        PutTag(body, "LIST");
+        PutId(body, "LIST");
         Put32(body, 4 + 8 + 2);
-        PutTag(body, "INFO");
-        PutTag(body, "INAM");
+        PutId(body, "INFO");
+        PutId(body, "INAM");
         Put32(body, 2);
         body.insert(body.end(), {'x', 0});
-        PutTag(body, "data");
+        PutId(body, "data");
         Put32(body, 4);
         body.insert(body.end(), {9, 8, 7, 6});
         Bytes b;
-        PutTag(b, "RIFF");
+        PutId(b, "RIFF");
         Put32(b, DWORD(4 + body.size()));
-        PutTag(b, "WAVE");
+        PutId(b, "WAVE");
         b.insert(b.end(), body.begin(), body.end());
         return b;
     }
@@ -153,13 +139,13 @@ TEST_F(Mmio, AscendingAWrittenChunkStoresItsSizeAndItsPad)
     ASSERT_EQ(mmioClose(h, 0), 0u);
 
     Bytes want;
-    PutTag(want, "RIFF");
+    PutId(want, "RIFF");
     Put32(want, 28);
-    PutTag(want, "WAVE");
-    PutTag(want, "odd ");
+    PutId(want, "WAVE");
+    PutId(want, "odd ");
     Put32(want, 3);
     want.insert(want.end(), {'a', 'b', 'c', 0});
-    PutTag(want, "data");
+    PutId(want, "data");
     Put32(want, 4);
     want.insert(want.end(), {'w', 'x', 'y', 'z'});
     EXPECT_TRUE(Read() == want);
@@ -228,5 +214,79 @@ TEST_F(Mmio, AMissingFileIsNotFound)
     EXPECT_EQ(mmioOpenA(const_cast<LPSTR>(m_pszName), &info, MMIO_READ | MMIO_ALLOCBUF), nullptr);
     EXPECT_EQ(info.wErrorRet, MMIOERR_FILENOTFOUND);
 }
+
+#ifndef _WIN32
+
+// What a flush writes is in the file at once: there is no second buffer under the I/O buffer.
+TEST_F(Mmio, FlushedBytesAreInTheFileWhileItIsOpen)
+{
+    HMMIO h = Open(MMIO_CREATE | MMIO_READWRITE);
+    ASSERT_NE(h, nullptr);
+    Bytes want = Samples(MMIO_DEFAULTBUFFER);
+    ASSERT_EQ(mmioWrite(h, reinterpret_cast<const char*>(want.data()), LONG(want.size())), LONG(want.size()));
+    EXPECT_TRUE(Read().empty()) << "still in the buffer";
+    MMIOINFO info;
+    ASSERT_EQ(mmioGetInfo(h, &info, 0), 0u);
+    ASSERT_EQ(mmioAdvance(h, &info, MMIO_WRITE), 0u);
+    EXPECT_TRUE(Read() == want);
+    EXPECT_EQ(mmioClose(h, 0), 0u);
+}
+
+TEST_F(Mmio, FailedCallsGiveThePlatformsCodes)
+{
+    Write(Sample());
+    standin::FailCall("mmioOpenA");
+    MMIOINFO open = {};
+    EXPECT_EQ(mmioOpenA(const_cast<LPSTR>(m_pszName), &open, MMIO_ALLOCBUF | MMIO_READ), nullptr);
+    EXPECT_EQ(open.wErrorRet, UINT(MMIOERR_CANNOTOPEN));
+
+    HMMIO h = Open(MMIO_READ);
+    ASSERT_NE(h, nullptr);
+    MMIOINFO info;
+    ASSERT_EQ(mmioGetInfo(h, &info, 0), 0u);
+    standin::FailCall("mmioAdvance");
+    EXPECT_EQ(mmioAdvance(h, &info, MMIO_READ), MMRESULT(MMIOERR_CANNOTREAD));
+    EXPECT_EQ(info.pchNext, info.pchEndRead);
+    EXPECT_EQ(mmioAdvance(h, &info, 7), MMRESULT(MMSYSERR_INVALPARAM));
+    standin::FailCall("mmioRead", 1, 1);  // the second read fails, the first does not
+    char sz[4];
+    EXPECT_EQ(mmioRead(h, sz, 4), 4);
+    EXPECT_EQ(mmioRead(h, sz, 4), -1);
+    EXPECT_EQ(mmioRead(h, sz, 4), 4);
+    standin::FailCall("mmioSeek");
+    EXPECT_EQ(mmioSeek(h, 0, SEEK_SET), -1);
+    EXPECT_EQ(mmioSeek(h, 0, SEEK_SET), 0);
+    standin::FailCall("mmioDescend");
+    MMCKINFO ck = {};
+    EXPECT_EQ(mmioDescend(h, &ck, NULL, 0), MMRESULT(MMIOERR_CHUNKNOTFOUND));
+    // The stand-in's own reads inside a descent are not the caller's: a fault waits for those.
+    standin::FailCall("mmioRead");
+    EXPECT_EQ(mmioDescend(h, &ck, NULL, 0), 0u);
+    EXPECT_EQ(mmioRead(h, sz, 4), -1);
+    EXPECT_EQ(mmioClose(h, 0), 0u);
+}
+
+// A search stays inside its parent chunk even when the file goes on behind it, as the calls
+// are documented to do; Wine's searches on to the end of the file.
+TEST_F(Mmio, SearchEndsAtTheParentsEnd)
+{
+    Bytes file = Sample();
+    PutChunk(file, "LIST", Samples(4));
+    Write(file);
+    HMMIO h = Open(MMIO_READ);
+    ASSERT_NE(h, nullptr);
+    MMCKINFO riff = {}, ck = {};
+    ASSERT_EQ(mmioDescend(h, &riff, NULL, 0), 0u);
+    ASSERT_EQ(mmioSeek(h, 46, SEEK_SET), 46);  // past the form's own LIST, at "data"
+    ck.ckid = FOURCC_LIST;
+    EXPECT_EQ(mmioDescend(h, &ck, &riff, MMIO_FINDCHUNK), MMRESULT(MMIOERR_CHUNKNOTFOUND));
+    EXPECT_EQ(Tell(h), 46) << "left where the search began";
+    ASSERT_EQ(mmioSeek(h, LONG(riff.dwDataOffset + riff.cksize), SEEK_SET), 58);
+    EXPECT_EQ(mmioDescend(h, &ck, NULL, MMIO_FINDCHUNK), 0u);
+    EXPECT_EQ(ck.dwDataOffset, 66u);
+    EXPECT_EQ(mmioClose(h, 0), 0u);
+}
+
+#endif
 
 }  // namespace

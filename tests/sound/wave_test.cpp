@@ -2,88 +2,70 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "sound/wave.h"
+#include "tests/sound/wave_files.h"
 
 namespace {
 
-typedef std::vector<unsigned char> Bytes;
-
-void Put32(Bytes& b, DWORD v)
-{
-    for (int i = 0; i < 4; i++)
-        b.push_back((unsigned char)(v >> (8 * i)));
-}
-void PutId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
-void PutChunk(Bytes& b, const char* id, const Bytes& data, DWORD dwSize)
-{
-    PutId(b, id);
-    Put32(b, dwSize);
-    b.insert(b.end(), data.begin(), data.end());
-    if (data.size() & 1)
-        b.push_back(0);
-}
-void PutChunk(Bytes& b, const char* id, const Bytes& data) { PutChunk(b, id, data, DWORD(data.size())); }
-
-Bytes Fmt(WORD wTag, WORD nChannels, DWORD nRate, WORD nBits, size_t nTotal = 16)
-{
-    Bytes b;
-    WORD nAlign = WORD(nChannels * nBits / 8);
-    b.push_back((unsigned char)wTag), b.push_back((unsigned char)(wTag >> 8));
-    b.push_back((unsigned char)nChannels), b.push_back(0);
-    Put32(b, nRate);
-    Put32(b, nRate * nAlign);
-    b.push_back((unsigned char)nAlign), b.push_back(0);
-    b.push_back((unsigned char)nBits), b.push_back(0);
-    b.resize(nTotal, 0);
-    return b;
-}
-
-Bytes Samples(size_t n)
-{
-    Bytes b(n);
-    for (size_t i = 0; i < n; i++)
-        b[i] = (unsigned char)(i * 7 + i / 251);
-    return b;
-}
-
-Bytes Riff(const Bytes& body, const char* form = "WAVE", const char* id = "RIFF")
-{
-    Bytes b;
-    PutId(b, id);
-    Put32(b, DWORD(body.size() + 4));
-    PutId(b, form);
-    b.insert(b.end(), body.begin(), body.end());
-    return b;
-}
+using namespace wavefiles;
 
 class WaveFile : public testing::Test {
 protected:
     std::string m_name = "wave_test_scratch.wav";
-    void Write(const Bytes& b)
+    HMMIO m_hmmio = NULL;
+    WAVEFORMATEX* m_pwfx = NULL;
+    MMCKINFO m_ckRiff = {}, m_ck = {};
+
+    void Write(const Bytes& b) { ASSERT_TRUE(WriteAll(m_name, b)); }
+    Bytes Read() { return ReadAll(m_name); }
+    // Writes the file, opens it (which must work) and returns WaveStartDataRead's result.
+    int OpenAtData(const Bytes& file)
     {
-        std::FILE* f = std::fopen(m_name.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(b.data(), 1, b.size(), f);
-        std::fclose(f);
+        Write(file);
+        int nOpen = WaveOpenFile(m_name.c_str(), &m_hmmio, &m_pwfx, &m_ckRiff);
+        EXPECT_EQ(nOpen, 0);
+        return nOpen != 0 ? nOpen : WaveStartDataRead(&m_hmmio, &m_ck, &m_ckRiff);
     }
-    Bytes Read()
+    // Loads the file whole, expecting that code, nothing left allocated and the sample count untouched.
+    void ExpectLoadFails(int nWant)
     {
-        Bytes b;
-        std::FILE* f = std::fopen(m_name.c_str(), "rb");
-        if (f == nullptr)
-            return b;
-        int c;
-        while ((c = std::fgetc(f)) != EOF)
-            b.push_back((unsigned char)c);
-        std::fclose(f);
-        return b;
+        UINT cb = 77;
+        DWORD dwSamples = 12345;
+        BYTE* pb = (BYTE*)1;
+        WAVEFORMATEX* pwfx = (WAVEFORMATEX*)1;
+        EXPECT_EQ(WaveLoadFile(m_name.c_str(), &cb, &dwSamples, &pwfx, &pb), nWant);
+        EXPECT_EQ(pb, nullptr);
+        EXPECT_EQ(pwfx, nullptr);
+        EXPECT_EQ(cb, 0u);
+        EXPECT_EQ(dwSamples, 12345u);
     }
-    void TearDown() override { std::remove(m_name.c_str()); }
+    // Loads the file whole, which must work: its data bytes, and its rate; the sample count
+    // argument must come back as it went in.
+    Bytes LoadWhole(DWORD* pnRate = NULL)
+    {
+        UINT cb = 0;
+        DWORD dwSamples = 5;
+        BYTE* pb = NULL;
+        WAVEFORMATEX* pwfx = NULL;
+        EXPECT_EQ(WaveLoadFile(m_name.c_str(), &cb, &dwSamples, &pwfx, &pb), 0);
+        EXPECT_EQ(dwSamples, 5u);
+        if (pb == NULL || pwfx == NULL)
+            return Bytes();
+        Bytes data(pb, pb + cb);
+        if (pnRate != NULL)
+            *pnRate = pwfx->nSamplesPerSec;
+        GlobalFree(GlobalHandle(pb));
+        GlobalFree(GlobalHandle(pwfx));
+        return data;
+    }
+    void TearDown() override
+    {
+        WaveCloseInput(&m_hmmio, &m_pwfx);
+        std::remove(m_name.c_str());
+    }
 };
 
 TEST_F(WaveFile, PcmFormatChunksOf16And18BytesGiveAnEighteenByteRecord)
@@ -147,23 +129,8 @@ TEST_F(WaveFile, MissingDataChunkIsThePlatformsNotFoundCode)
     Bytes body;
     PutChunk(body, "fmt ", Fmt(1, 1, 8000, 8));
     PutChunk(body, "fact", Samples(4));
-    Write(Riff(body));
-    HMMIO hmmio;
-    WAVEFORMATEX* pwfx;
-    MMCKINFO ckRiff, ck;
-    ASSERT_EQ(WaveOpenFile(m_name.c_str(), &hmmio, &pwfx, &ckRiff), 0);
-    EXPECT_EQ(WaveStartDataRead(&hmmio, &ck, &ckRiff), MMIOERR_CHUNKNOTFOUND);
-    WaveCloseInput(&hmmio, &pwfx);
-
-    UINT cb = 77;
-    DWORD dwSamples = 12345;
-    BYTE* pb = (BYTE*)1;
-    pwfx = (WAVEFORMATEX*)1;
-    EXPECT_EQ(WaveLoadFile(m_name.c_str(), &cb, &dwSamples, &pwfx, &pb), MMIOERR_CHUNKNOTFOUND);
-    EXPECT_EQ(pb, nullptr);
-    EXPECT_EQ(pwfx, nullptr);
-    EXPECT_EQ(cb, 0u);
-    EXPECT_EQ(dwSamples, 12345u);
+    EXPECT_EQ(OpenAtData(Riff(body)), MMIOERR_CHUNKNOTFOUND);
+    ExpectLoadFails(MMIOERR_CHUNKNOTFOUND);
 }
 
 TEST_F(WaveFile, DataBeforeFormatAndOtherChunksAreFound)
@@ -173,17 +140,9 @@ TEST_F(WaveFile, DataBeforeFormatAndOtherChunksAreFound)
     PutChunk(body, "LIST", Samples(9));
     PutChunk(body, "fmt ", Fmt(1, 1, 11025, 8));
     Write(Riff(body));
-    UINT cb = 0;
-    DWORD dwSamples = 5;
-    BYTE* pb = NULL;
-    WAVEFORMATEX* pwfx = NULL;
-    ASSERT_EQ(WaveLoadFile(m_name.c_str(), &cb, &dwSamples, &pwfx, &pb), 0);
-    ASSERT_EQ(cb, 301u);
-    EXPECT_EQ(Bytes(pb, pb + cb), Samples(301));
-    EXPECT_EQ(pwfx->nSamplesPerSec, 11025u);
-    EXPECT_EQ(dwSamples, 5u);
-    GlobalFree(GlobalHandle(pb));
-    GlobalFree(GlobalHandle(pwfx));
+    DWORD nRate = 0;
+    EXPECT_EQ(LoadWhole(&nRate), Samples(301));
+    EXPECT_EQ(nRate, 11025u);
 }
 
 TEST_F(WaveFile, ReadingInPiecesAndStartingOver)
@@ -191,28 +150,22 @@ TEST_F(WaveFile, ReadingInPiecesAndStartingOver)
     Bytes body;
     PutChunk(body, "fmt ", Fmt(1, 1, 8000, 8));
     PutChunk(body, "data", Samples(10000));
-    Write(Riff(body));
-    HMMIO hmmio;
-    WAVEFORMATEX* pwfx;
-    MMCKINFO ckRiff, ck;
-    ASSERT_EQ(WaveOpenFile(m_name.c_str(), &hmmio, &pwfx, &ckRiff), 0);
-    ASSERT_EQ(WaveStartDataRead(&hmmio, &ck, &ckRiff), 0);
+    ASSERT_EQ(OpenAtData(Riff(body)), 0);
     Bytes all, piece(4096);
     for (UINT cbWant : {4096u, 4096u, 1808u, 0u}) {
         UINT cb = 999;
-        ASSERT_EQ(WaveReadData(hmmio, 4096, piece.data(), &ck, &cb), 0);
+        ASSERT_EQ(WaveReadData(m_hmmio, 4096, piece.data(), &m_ck, &cb), 0);
         ASSERT_EQ(cb, cbWant);
         all.insert(all.end(), piece.begin(), piece.begin() + cb);
     }
     EXPECT_EQ(all, Samples(10000));
 
-    ASSERT_EQ(WaveStartDataRead(&hmmio, &ck, &ckRiff), 0);
-    EXPECT_EQ(ck.cksize, 10000u);
+    ASSERT_EQ(WaveStartDataRead(&m_hmmio, &m_ck, &m_ckRiff), 0);
+    EXPECT_EQ(m_ck.cksize, 10000u);
     UINT cb = 0;
-    ASSERT_EQ(WaveReadData(hmmio, 100, piece.data(), &ck, &cb), 0);
+    ASSERT_EQ(WaveReadData(m_hmmio, 100, piece.data(), &m_ck, &cb), 0);
     EXPECT_EQ(Bytes(piece.begin(), piece.begin() + 100), Samples(100));
-    EXPECT_EQ(ck.cksize, 9900u);
-    WaveCloseInput(&hmmio, &pwfx);
+    EXPECT_EQ(m_ck.cksize, 9900u);
 }
 
 TEST_F(WaveFile, DataSizeBeyondTheFileIsTruncated)
@@ -220,32 +173,21 @@ TEST_F(WaveFile, DataSizeBeyondTheFileIsTruncated)
     Bytes body;
     PutChunk(body, "fmt ", Fmt(1, 1, 8000, 8));
     PutChunk(body, "data", Samples(1000), 1000 + 4096);
-    Write(Riff(body));
-    HMMIO hmmio;
-    WAVEFORMATEX* pwfx;
-    MMCKINFO ckRiff, ck;
-    ASSERT_EQ(WaveOpenFile(m_name.c_str(), &hmmio, &pwfx, &ckRiff), 0);
-    ASSERT_EQ(WaveStartDataRead(&hmmio, &ck, &ckRiff), 0);
+    ASSERT_EQ(OpenAtData(Riff(body)), 0);
     Bytes buf(8192);
     UINT cb = 5;
-    EXPECT_EQ(WaveReadData(hmmio, 8192, buf.data(), &ck, &cb), WAVEERR_TRUNCATED);
+    EXPECT_EQ(WaveReadData(m_hmmio, 8192, buf.data(), &m_ck, &cb), WAVEERR_TRUNCATED);
     EXPECT_EQ(cb, 0u);
-    EXPECT_EQ(ck.cksize, 0u);  // lowered by the full count even though the read failed
-    WaveCloseInput(&hmmio, &pwfx);
+    EXPECT_EQ(m_ck.cksize, 0u);  // lowered by the full count even though the read failed
+    WaveCloseInput(&m_hmmio, &m_pwfx);
 
     for (DWORD dwSize : {DWORD(1000 + 4096), DWORD(0xFFFFFFFF)}) {
         Bytes hostile;
         PutChunk(hostile, "fmt ", Fmt(1, 1, 8000, 8));
         PutChunk(hostile, "data", Samples(1000), dwSize);
         Write(Riff(hostile));
-        UINT cbSize = 1;
-        DWORD dwSamples = 0;
-        BYTE* pb = (BYTE*)1;
-        pwfx = (WAVEFORMATEX*)1;
-        EXPECT_EQ(WaveLoadFile(m_name.c_str(), &cbSize, &dwSamples, &pwfx, &pb), WAVEERR_TRUNCATED) << dwSize;
-        EXPECT_EQ(pb, nullptr);
-        EXPECT_EQ(pwfx, nullptr);
-        EXPECT_EQ(cbSize, 0u);
+        SCOPED_TRACE(dwSize);
+        ExpectLoadFails(WAVEERR_TRUNCATED);
     }
 }
 
@@ -281,9 +223,7 @@ TEST_F(WaveFile, ExtraFormatBytesAreReadAndAShortfallIsAFormatError)
 TEST_F(WaveFile, StoreFileWritesRiffFmtFactDataAndLoadsBack)
 {
     Bytes fmt = Fmt(1, 1, 11025, 8);
-    WAVEFORMATEX wfx;
-    std::memcpy(&wfx, fmt.data(), 16);
-    wfx.cbSize = 0;
+    WAVEFORMATEX wfx = FmtRecord(1, 1, 11025, 8);
     Bytes data = Samples(1000);
     ASSERT_EQ(WaveStoreFile(m_name.c_str(), 1000, 1000, &wfx, data.data()), 0);
     Bytes file = Read();
@@ -295,36 +235,70 @@ TEST_F(WaveFile, StoreFileWritesRiffFmtFactDataAndLoadsBack)
     PutChunk(want, "fact", fact);
     PutChunk(want, "data", data);
     EXPECT_EQ(file, Riff(want));
-
-    UINT cb = 0;
-    DWORD dwSamples = 0;
-    BYTE* pb = NULL;
-    WAVEFORMATEX* pwfx = NULL;
-    ASSERT_EQ(WaveLoadFile(m_name.c_str(), &cb, &dwSamples, &pwfx, &pb), 0);
-    EXPECT_EQ(Bytes(pb, pb + cb), data);
-    GlobalFree(GlobalHandle(pb));
-    GlobalFree(GlobalHandle(pwfx));
+    EXPECT_EQ(LoadWhole(), data);
 }
 
 TEST_F(WaveFile, LargeOddStoreSpansManyBufferFlushes)
 {
-    Bytes fmt = Fmt(1, 2, 44100, 16);
-    WAVEFORMATEX wfx;
-    std::memcpy(&wfx, fmt.data(), 16);
-    wfx.cbSize = 0;
+    WAVEFORMATEX wfx = FmtRecord(1, 2, 44100, 16);
     Bytes data = Samples(100001);
     ASSERT_EQ(WaveStoreFile(m_name.c_str(), UINT(data.size()), 25000, &wfx, data.data()), 0);
     Bytes file = Read();
     ASSERT_EQ(file.size(), 12 + 24 + 12 + 8 + 100002u);
-    UINT cb = 0;
-    DWORD dwSamples = 0;
-    BYTE* pb = NULL;
-    WAVEFORMATEX* pwfx = NULL;
-    ASSERT_EQ(WaveLoadFile(m_name.c_str(), &cb, &dwSamples, &pwfx, &pb), 0);
-    ASSERT_EQ(cb, data.size());
-    EXPECT_EQ(Bytes(pb, pb + cb), data);
-    GlobalFree(GlobalHandle(pb));
-    GlobalFree(GlobalHandle(pwfx));
+    EXPECT_TRUE(LoadWhole() == data);
+}
+
+// Only the display and playlist chunks are copied, in file order, each with its own size; the
+// input ends up at the start of its sub-chunks again.
+TEST_F(WaveFile, ExtraChunksCopiedAreDisplayAndPlaylistOnly)
+{
+    Bytes body;
+    PutChunk(body, "fmt ", Fmt(1, 1, 8000, 8));
+    PutChunk(body, "DISP", Samples(5));
+    PutChunk(body, "LIST", Samples(4));
+    PutChunk(body, "plst", Samples(8));
+    PutChunk(body, "data", Samples(10));
+    PutChunk(body, "DISP", Bytes(2, 0x33));
+    // A chunk whose data would run past the end of "RIFF" ends the copy.
+    PutChunk(body, "plst", Samples(12), 1000);
+    Write(Riff(body));
+    ASSERT_EQ(WaveOpenFile(m_name.c_str(), &m_hmmio, &m_pwfx, &m_ckRiff), 0);
+    std::string out = m_name + ".out";
+    HMMIO hmmioOut = mmioOpenA(const_cast<LPSTR>(out.c_str()), NULL, MMIO_ALLOCBUF | MMIO_READWRITE | MMIO_CREATE);
+    ASSERT_NE(hmmioOut, nullptr);
+    MMCKINFO ck;
+    EXPECT_EQ(WaveCopyExtraChunks(&m_hmmio, &ck, &m_ckRiff, &hmmioOut), 0);
+    EXPECT_EQ(mmioSeek(m_hmmio, 0, SEEK_CUR), 12);
+    mmioClose(hmmioOut, 0);
+
+    Bytes want;
+    PutChunk(want, "DISP", Samples(5));
+    PutChunk(want, "plst", Samples(8));
+    PutChunk(want, "DISP", Bytes(2, 0x33));
+    EXPECT_EQ(ReadAll(out), want);
+    std::remove(out.c_str());
+
+    // The input can still be read as before.
+    ASSERT_EQ(WaveStartDataRead(&m_hmmio, &m_ck, &m_ckRiff), 0);
+    EXPECT_EQ(m_ck.cksize, 10u);
+}
+
+TEST_F(WaveFile, ChunkCopyOfAChunkCutShortFails)
+{
+    Bytes body;
+    PutChunk(body, "fmt ", Fmt(1, 1, 8000, 8));
+    PutChunk(body, "DISP", Samples(6), 5000);
+    Write(Riff(body));
+    ASSERT_EQ(WaveOpenFile(m_name.c_str(), &m_hmmio, &m_pwfx, &m_ckRiff), 0);
+    MMCKINFO ck = {};
+    ck.ckid = mmioFOURCC('D', 'I', 'S', 'P');
+    ASSERT_EQ(mmioDescend(m_hmmio, &ck, NULL, MMIO_FINDCHUNK), 0u);
+    std::string out = m_name + ".out";
+    HMMIO hmmioOut = mmioOpenA(const_cast<LPSTR>(out.c_str()), NULL, MMIO_ALLOCBUF | MMIO_READWRITE | MMIO_CREATE);
+    ASSERT_NE(hmmioOut, nullptr);
+    EXPECT_EQ(WaveCopyChunk(m_hmmio, hmmioOut, &ck), FALSE);
+    mmioClose(hmmioOut, 0);
+    std::remove(out.c_str());
 }
 
 }  // namespace

@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "sound/wave.h"
+#include "tests/sound/wave_files.h"
 
 namespace {
+
+using wavefiles::ReadAll;
 
 struct ToolFile {
     const char* pszName;
@@ -31,19 +34,6 @@ const ToolFile kFiles[] = {
     {"s24_ext_stereo_32000.wav", "sox -n -r 32000 -c 2 -b 24 -e signed-integer %s synth 0.2 sine 250", 0xFFFE, 2,
      24, 32000},
 };
-
-std::vector<unsigned char> ReadAll(const std::string& name)
-{
-    std::vector<unsigned char> b;
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (f == nullptr)
-        return b;
-    int c;
-    while ((c = std::fgetc(f)) != EOF)
-        b.push_back((unsigned char)c);
-    std::fclose(f);
-    return b;
-}
 
 #ifndef _WIN32
 bool RunShell(const std::string& line) { return std::system((line + " >/dev/null 2>&1").c_str()) == 0; }

@@ -17,6 +17,7 @@
 #include "make.h"
 #include "pictures.h"
 #include "raster.h"
+#include "sound/wave.h"
 #include "sounds.h"
 
 namespace fs = std::filesystem;
@@ -281,6 +282,38 @@ TEST_F(Sounds, EffectsHaveTheirShapes) {
     Level start = Measure(Get(3), 0, 0.1), middle = Measure(Get(3), 0.3, 0.6), end = Measure(Get(3), 0.9, 1.0);
     EXPECT_GT(middle.rmsDb, start.rmsDb + 6);
     EXPECT_GT(middle.rmsDb, end.rmsDb + 6);
+}
+
+// The files go through the production's own writer and come back through its own loader.
+TEST_F(Sounds, FilesLoadBackWithTheProductionsLoader) {
+    fs::path dir = ScratchDir("sounds");
+    for (const NamedSound& s : *s_sounds) {
+        std::string path = (dir / s.file).string();
+        ASSERT_TRUE(WriteSound(path, s.sound)) << s.file;
+        std::vector<uint8_t> file = ReadAll(path);
+        ASSERT_EQ(file.size(), 56 + s.sound.pcm.size() * 2) << s.file;
+        EXPECT_EQ(Le32(file, 44), uint32_t(s.sound.Frames())) << "the fact chunk's sample count, " << s.file;
+
+        UINT cb = 0;
+        DWORD dwSamples = 0;
+        BYTE* pb = NULL;
+        WAVEFORMATEX* pwfx = NULL;
+        ASSERT_EQ(WaveLoadFile(path.c_str(), &cb, &dwSamples, &pwfx, &pb), 0) << s.file;
+        EXPECT_EQ(pwfx->wFormatTag, WAVE_FORMAT_PCM);
+        EXPECT_EQ(pwfx->nChannels, 2);
+        EXPECT_EQ(pwfx->nSamplesPerSec, DWORD(kRate));
+        EXPECT_EQ(pwfx->wBitsPerSample, 16);
+        EXPECT_EQ(pwfx->nBlockAlign, 4);
+        EXPECT_EQ(pwfx->nAvgBytesPerSec, DWORD(kRate * 4));
+        ASSERT_EQ(cb, s.sound.pcm.size() * 2) << s.file;
+        bool bSame = true;
+        for (size_t i = 0; i < s.sound.pcm.size() && bSame; ++i)
+            bSame = int16_t(pb[2 * i] | pb[2 * i + 1] << 8) == s.sound.pcm[i];
+        EXPECT_TRUE(bSame) << s.file;
+        GlobalFree(GlobalHandle(pb));
+        GlobalFree(GlobalHandle(pwfx));
+    }
+    fs::remove_all(dir.parent_path());
 }
 
 // ------------------------------------------------------------------------------ whole runs
