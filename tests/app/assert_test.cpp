@@ -12,8 +12,9 @@
 #include "app/Assert.h"
 #include "platform/host_headless.h"
 #include "platform/host_sdl.h"
-#include "sound/wave.h"
+#include "platform/win32.h"
 #include "tests/child.h"
+#include "tests/test_files.h"
 
 namespace {
 
@@ -21,14 +22,8 @@ const char* const kStderrFile = "assert_test_stderr.txt";
 
 std::string ReadText(const char* pszName)
 {
-    std::string s;
-    if (std::FILE* f = std::fopen(pszName, "rb")) {
-        int c;
-        while ((c = std::fgetc(f)) != EOF)
-            s.push_back(static_cast<char>(c));
-        std::fclose(f);
-    }
-    return s;
+    const testfiles::Bytes b = testfiles::ReadAll(pszName);
+    return std::string(b.begin(), b.end());
 }
 
 TEST(AssertReport, ShowsExpressionBaseNameAndLineAndGoesOnWhenIgnored)
@@ -138,41 +133,6 @@ TEST(AssertReport, WithoutADisplayItIsOneLineOnStderrAndAStop)
         EXPECT_NE(text.find("File: wave"), std::string::npos) << text;
         EXPECT_NE(text.find("Line: 77"), std::string::npos) << text;
     }
-}
-
-TEST(AssertReport, WaveReportsASeekThatFails)
-{
-    const char* const pszName = "assert_test.wav";
-    WAVEFORMATEX wfx = {};
-    wfx.wFormatTag = WAVE_FORMAT_PCM;
-    wfx.nChannels = 1;
-    wfx.nSamplesPerSec = 8000;
-    wfx.wBitsPerSample = 8;
-    wfx.nBlockAlign = 1;
-    wfx.nAvgBytesPerSec = 8000;
-    const BYTE data[100] = {};
-    ASSERT_EQ(WaveStoreFile(pszName, sizeof data, sizeof data, &wfx, data), 0);
-
-    host::HeadlessHost& h = host::UseHeadless();
-    HMMIO hmmio = NULL;
-    WAVEFORMATEX* pwfx = NULL;
-    MMCKINFO ckRiff = {};
-    ASSERT_EQ(WaveOpenFile(pszName, &hmmio, &pwfx, &ckRiff), 0);
-    // A form whose data would start beyond any position a seek can reach.
-    MMCKINFO ckRiffFar = ckRiff;
-    ckRiffFar.dwDataOffset = 0xFFFFFFF0u;
-    MMCKINFO ckData = {};
-    WaveStartDataRead(&hmmio, &ckData, &ckRiffFar);
-    ASSERT_EQ(h.Boxes().size(), 1u);
-    EXPECT_NE(h.Boxes()[0].text.find("Expression: FALSE"), std::string::npos);
-    EXPECT_NE(h.Boxes()[0].text.find("File: wave\n"), std::string::npos);
-    EXPECT_NE(h.Boxes()[0].text.find("Line: 188"), std::string::npos);
-
-    // Ignored, and the file is still usable from its real start.
-    ASSERT_EQ(WaveStartDataRead(&hmmio, &ckData, &ckRiff), 0);
-    EXPECT_EQ(ckData.cksize, sizeof data);
-    WaveCloseInput(&hmmio, &pwfx);
-    std::remove(pszName);
 }
 
 }  // namespace

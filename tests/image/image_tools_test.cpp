@@ -14,8 +14,11 @@
 #include <vector>
 
 #include "image/Image.h"
+#include "tests/test_files.h"
 
 namespace {
+
+using namespace testfiles;
 
 struct ToolImage {
     const char* pszName;
@@ -43,28 +46,6 @@ const ToolImage kImages[] = {
 };
 
 void PrintTo(const ToolImage& t, std::ostream* os) { *os << t.pszName; }
-
-std::vector<unsigned char> ReadAll(const std::string& name)
-{
-    std::vector<unsigned char> b;
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (f == nullptr)
-        return b;
-    int c;
-    while ((c = std::fgetc(f)) != EOF)
-        b.push_back((unsigned char)c);
-    std::fclose(f);
-    return b;
-}
-
-bool WriteAll(const std::string& name, const std::vector<unsigned char>& b)
-{
-    std::FILE* f = std::fopen(name.c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool bOk = std::fwrite(b.data(), 1, b.size(), f) == b.size();
-    return std::fclose(f) == 0 && bOk;
-}
 
 uint32_t Field(const std::vector<unsigned char>& b, size_t nAt, int nBytes)
 {
@@ -116,22 +97,13 @@ std::vector<unsigned char> TopDownCopy(const std::vector<unsigned char>& bmp)
 }
 
 #ifndef _WIN32
-bool RunShell(const std::string& line) { return std::system((line + " >/dev/null 2>&1").c_str()) == 0; }
-
 // What ImageMagick reads from a file: 8-bit red, green, blue a pixel, rows top to bottom.
 bool DumpPixels(const std::string& bmp)
 {
     return RunShell("convert " + bmp + " -depth 8 rgb:" + bmp + ".rgb");
 }
 
-bool MakeFile(const char* pszMake, const std::string& bmp)
-{
-    char szLine[512];
-    std::snprintf(szLine, sizeof(szLine), pszMake, bmp.c_str());
-    return RunShell("mkdir -p image_fixtures") && RunShell(szLine);
-}
-
-bool MakeFixture(const char* pszMake, const std::string& bmp) { return MakeFile(pszMake, bmp) && DumpPixels(bmp); }
+bool MakeFixture(const char* pszMake, const std::string& bmp) { return MakeWithTool(pszMake, bmp) && DumpPixels(bmp); }
 #endif
 
 // Every pixel's colour, looked up in the loaded table, is the one ImageMagick reports.
@@ -147,15 +119,6 @@ void ExpectPixelsAre(const CImage& image, const std::vector<unsigned char>& rgb,
                 << int(c.rgbRed) << "," << int(c.rgbGreen) << "," << int(c.rgbBlue) << "), ImageMagick reads ("
                 << int(rgb[3 * n]) << "," << int(rgb[3 * n + 1]) << "," << int(rgb[3 * n + 2]) << ")";
         }
-}
-
-std::string TestName(const char* pszFile)
-{
-    std::string s = pszFile;
-    for (char& c : s)
-        if (!isalnum((unsigned char)c))
-            c = '_';
-    return s;
 }
 
 class ToolMadeImage : public testing::TestWithParam<ToolImage> {};
@@ -253,7 +216,7 @@ TEST_P(ToolMadeRefusal, EndsWithItsCode)
     const RefusedImage& t = GetParam();
     std::string bmp = std::string("image_fixtures/") + t.pszName;
 #ifndef _WIN32
-    ASSERT_TRUE(MakeFile(t.pszMake, bmp)) << bmp;
+    ASSERT_TRUE(MakeWithTool(t.pszMake, bmp)) << bmp;
 #else
     if (ReadAll(bmp).empty())
         GTEST_SKIP() << bmp << " is made by a native run of these tests first";

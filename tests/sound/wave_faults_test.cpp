@@ -150,8 +150,25 @@ TEST_F(WaveFaults, HeaderFailuresKeepTheFileOpenAndStoreClosesIt)
     EXPECT_EQ(ReadAll(kName).size(), 12u + 24 + 12 + 12);
 }
 
-// A seek that fails before the data is reported (its Ignore path is in the assertion tests);
-// Abort there ends the process.
+// A seek that fails before the data is reported; after Ignore the file is still usable from its
+// real start.
+TEST_F(WaveFaults, SeekThatFailsIsReportedAndIgnoreGoesOn)
+{
+    Open(PcmFile(Samples(100)));
+    // A form whose data would start beyond any position a seek can reach.
+    MMCKINFO ckRiffFar = m_ckRiff;
+    ckRiffFar.dwDataOffset = 0xFFFFFFF0u;
+    WaveStartDataRead(&m_hmmio, &m_ck, &ckRiffFar);
+    ASSERT_EQ(m_pHost->Boxes().size(), 1u);
+    EXPECT_NE(m_pHost->Boxes()[0].text.find("Expression: FALSE"), std::string::npos);
+    EXPECT_NE(m_pHost->Boxes()[0].text.find("File: wave\n"), std::string::npos);
+    EXPECT_NE(m_pHost->Boxes()[0].text.find("Line: 188"), std::string::npos);
+
+    ASSERT_EQ(WaveStartDataRead(&m_hmmio, &m_ck, &m_ckRiff), 0);
+    EXPECT_EQ(m_ck.cksize, 100u);
+}
+
+// Abort at that report ends the process.
 CHILD_SCENARIO(wave_positioning_abort)
 {
     HMMIO hmmio = NULL;

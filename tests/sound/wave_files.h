@@ -1,5 +1,4 @@
-// RIFF/WAVE files built byte by byte for the tests, so every layout is known exactly, and the
-// plain file reading and writing the tests check them with.
+// RIFF/WAVE files built byte by byte for the tests, so every layout is known exactly.
 #pragma once
 
 #include <algorithm>
@@ -8,10 +7,13 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "tests/test_files.h"
 
 namespace wavefiles {
 
-typedef std::vector<unsigned char> Bytes;
+using testfiles::Bytes;
+using testfiles::ReadAll;
+using testfiles::WriteAll;
 
 inline void Put16(Bytes& b, unsigned v)
 {
@@ -86,29 +88,6 @@ inline Bytes PcmFile(const Bytes& data, WORD nChannels = 1, DWORD nRate = 8000, 
     PutChunk(body, "fmt ", Fmt(1, nChannels, nRate, nBits));
     PutChunk(body, "data", data);
     return Riff(body);
-}
-
-inline bool WriteAll(const std::string& name, const Bytes& b)
-{
-    std::FILE* f = std::fopen(name.c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool bOk = std::fwrite(b.data(), 1, b.size(), f) == b.size();
-    return std::fclose(f) == 0 && bOk;
-}
-
-// The whole file, or nothing if it cannot be opened.
-inline Bytes ReadAll(const std::string& name)
-{
-    Bytes b;
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (f == nullptr)
-        return b;
-    int c;
-    while ((c = std::fgetc(f)) != EOF)
-        b.push_back((unsigned char)c);
-    std::fclose(f);
-    return b;
 }
 
 }  // namespace wavefiles

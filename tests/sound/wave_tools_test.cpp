@@ -3,18 +3,16 @@
 // reports for each; the Windows build finds them there when a native run has made them first.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "sound/wave.h"
-#include "tests/sound/wave_files.h"
+#include "tests/test_files.h"
 
 namespace {
 
-using wavefiles::ReadAll;
+using namespace testfiles;
 
 struct ToolFile {
     const char* pszName;
@@ -35,10 +33,6 @@ const ToolFile kFiles[] = {
      24, 32000},
 };
 
-#ifndef _WIN32
-bool RunShell(const std::string& line) { return std::system((line + " >/dev/null 2>&1").c_str()) == 0; }
-#endif
-
 class ToolMadeWave : public testing::TestWithParam<ToolFile> {};
 
 TEST_P(ToolMadeWave, LoadsTheSampleBytesSoxReports)
@@ -47,10 +41,7 @@ TEST_P(ToolMadeWave, LoadsTheSampleBytesSoxReports)
     std::string wav = std::string("wave_fixtures/") + t.pszName;
     std::string raw = wav + ".raw";
 #ifndef _WIN32
-    ASSERT_TRUE(RunShell("mkdir -p wave_fixtures"));
-    char szLine[512];
-    std::snprintf(szLine, sizeof(szLine), t.pszMake, wav.c_str());
-    ASSERT_TRUE(RunShell(szLine)) << szLine;
+    ASSERT_TRUE(MakeWithTool(t.pszMake, wav)) << wav;
     ASSERT_TRUE(RunShell("sox " + wav + " -t raw " + raw)) << wav;
 #else
     if (ReadAll(wav).empty() || ReadAll(raw).empty())
@@ -78,12 +69,6 @@ TEST_P(ToolMadeWave, LoadsTheSampleBytesSoxReports)
 }
 
 INSTANTIATE_TEST_SUITE_P(SoxAndFfmpeg, ToolMadeWave, testing::ValuesIn(kFiles),
-                         [](const testing::TestParamInfo<ToolFile>& info) {
-                             std::string s = info.param.pszName;
-                             for (char& c : s)
-                                 if (!isalnum((unsigned char)c))
-                                     c = '_';
-                             return s;
-                         });
+                         [](const testing::TestParamInfo<ToolFile>& info) { return TestName(info.param.pszName); });
 
 }  // namespace
