@@ -46,19 +46,6 @@ seed() {  # seed TARGET DIR: a few small well-formed inputs for the fuzzer to st
       { printf '\x01'; le 2 4; le 8 4; printf '12345678'; le 2 4; le 2 4; le 24 4; le 0 4; head -c 12 /dev/zero; } \
         >"$2/palette_picture24.raw"
       ;;
-    fuzz_wave_load | fuzz_wave_pieces)
-      # The pieces target reads a 2-byte piece size in front of the file.
-      local spec i=0
-      while read -r spec; do
-        i=$((i + 1))
-        sox -n $spec "$2/$i.wav" synth 0.004 sine 440
-        if [ "$1" = fuzz_wave_pieces ]; then { printf '\x00\x40'; cat "$2/$i.wav"; } >"$2/$i" && rm "$2/$i.wav"; fi
-      done <<'SPECS'
--r 8000 -c 1 -b 8 -e unsigned-integer
--r 11025 -c 2 -b 16 -e signed-integer
--r 8000 -c 2 -b 24 -e signed-integer
-SPECS
-      ;;
   esac
 }
 
