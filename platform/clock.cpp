@@ -1,34 +1,35 @@
 #include "clock.h"
 
+#include <atomic>
+
 #ifdef _WIN32
 #include <ctime>
 #else
-#include <chrono>
+#include "platform/host/host.h"
 #endif
 
 namespace {
+
+std::atomic<long (*)()> g_pfnClockSource{nullptr};
 
 long PlatformClockMs()
 {
 #ifdef _WIN32
     return static_cast<long>(clock());  // CLOCKS_PER_SEC is 1000 on Windows
 #else
-    static const auto start = std::chrono::steady_clock::now();
-    auto elapsed = std::chrono::steady_clock::now() - start;
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+    return host::Current().NowMs();
 #endif
 }
-
-long (*g_pfnClockSource)() = nullptr;
 
 }  // namespace
 
 long ClockMs()
 {
-    return g_pfnClockSource ? g_pfnClockSource() : PlatformClockMs();
+    long (*pfnSource)() = g_pfnClockSource.load(std::memory_order_acquire);
+    return pfnSource ? pfnSource() : PlatformClockMs();
 }
 
 void ClockSetSource(long (*pfnSource)())
 {
-    g_pfnClockSource = pfnSource;
+    g_pfnClockSource.store(pfnSource, std::memory_order_release);
 }

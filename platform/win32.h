@@ -9,12 +9,12 @@
 #include <windows.h>
 #include <mmsystem.h>
 #else
-#include "types.h"
-#include "kernel.h"
-#include "user.h"
-#include "gdi.h"
-#include "mmio.h"
-#include "globalmem.h"
+#include "standin/types.h"
+#include "standin/kernel.h"
+#include "standin/user.h"
+#include "standin/gdi.h"
+#include "standin/mmio.h"
+#include "standin/globalmem.h"
 #endif
 
 #include "clock.h"

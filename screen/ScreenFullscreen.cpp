@@ -69,7 +69,6 @@ void ScreenFullscreenSetPalette(const BYTE* pPalette)
         g_display.colours[n].rgbRed = pPalette[n * 4 + 2];
         g_display.colours[n].rgbReserved = 0;
     }
-    PresentNow();
 }
 
 HRESULT ScreenFullscreenRestore()

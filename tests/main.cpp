@@ -8,7 +8,7 @@
 
 #include "tests/child.h"
 #ifndef _WIN32
-#include "platform/host_headless.h"
+#include "platform/host/headless/headless.h"
 #endif
 
 namespace {

@@ -13,8 +13,8 @@
 #else
 #include <unistd.h>
 
-#include "platform/faults.h"
-#include "platform/host_headless.h"
+#include "platform/standin/faults.h"
+#include "platform/host/headless/headless.h"
 #endif
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);

@@ -19,11 +19,11 @@ protected:
         m_picture.m_pPalette = new RGBQUAD[256]();
         m_picture.m_pPalette[5] = {50, 100, 200, 0};  // blue, green, red
         m_pHost->ClearFrames();
-        m_nPresents = m_pHost->PresentCount();
+        m_nPresents = m_pHost->FrameCount();
     }
 
     uint32_t FramePixel(size_t nFrame) const { return m_pHost->Frames().at(nFrame).pixels[1000]; }
-    size_t Presents() const { return m_pHost->PresentCount() - m_nPresents; }
+    size_t Presents() const { return m_pHost->FrameCount() - m_nPresents; }
     static uint32_t Rgb(int r, int g, int b) { return static_cast<uint32_t>(r << 16 | g << 8 | b); }
 
     CImage m_picture;
@@ -77,7 +77,7 @@ TEST_F(FadeTest, AStandingClockCopiesThePictureAgain)
 {
     ClockSetSource(StandingThenJumping);
     FadeInImage(&m_picture, 1.0f);
-    m_pHost->InstallClock();
+    ClockSetSource(nullptr);
     EXPECT_EQ(Presents(), 2u) << "f stays 0 on the second frame";
     std::memset(ScreenGetBuffer(), 0, 307200);
     // Had the second frame not copied, the screen would have been left as the first drew it;

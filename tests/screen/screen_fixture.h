@@ -8,9 +8,9 @@
 
 #include "screen/Screen.h"
 #ifndef _WIN32
-#include "platform/faults.h"
-#include "platform/host_headless.h"
-#include "platform/window_internal.h"
+#include "platform/standin/faults.h"
+#include "platform/host/headless/headless.h"
+#include "platform/standin/window_internal.h"
 #endif
 
 inline void EnsureScreenClass()

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/faults.h"
-#include "platform/host_headless.h"
+#include "platform/standin/faults.h"
+#include "platform/host/headless/headless.h"
 #include "sound/wave.h"
 #include "tests/child.h"
 #include "tests/sound/wave_files.h"

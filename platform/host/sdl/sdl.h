@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/host.h"
+#include "platform/host/host.h"
 
 namespace host {
 

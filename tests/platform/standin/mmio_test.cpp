@@ -11,7 +11,7 @@
 #include "platform/win32.h"
 #include "tests/sound/wave_files.h"
 #ifndef _WIN32
-#include "platform/faults.h"
+#include "platform/standin/faults.h"
 #endif
 
 namespace {

@@ -212,6 +212,7 @@ static_assert(sizeof(RGBQUAD) == 4 && sizeof(PALETTEENTRY) == 4, "colour entries
 // Virtual-key codes.
 #define VK_LBUTTON 0x01
 #define VK_RBUTTON 0x02
+#define VK_MBUTTON 0x04
 #define VK_BACK 0x08
 #define VK_TAB 0x09
 #define VK_RETURN 0x0D
@@ -251,16 +252,24 @@ static_assert(sizeof(RGBQUAD) == 4 && sizeof(PALETTEENTRY) == 4, "colour entries
 #define VK_LMENU 0xA4
 #define VK_RMENU 0xA5
 
+// Key message flags, in the high word of lParam.
+#define KF_ALTDOWN 0x2000
+#define KF_REPEAT 0x4000
+#define KF_UP 0x8000
+
 // System metrics, resources, stock objects.
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define BLACK_BRUSH 4
+#define DEFAULT_PALETTE 15
 #define WHITE_BRUSH 0
 
 // Message boxes.
 #define MB_OK 0x00000000u
+#define MB_TYPEMASK 0x0000000Fu
+#define MB_ICONMASK 0x000000F0u
 #define MB_OKCANCEL 0x00000001u
 #define MB_ABORTRETRYIGNORE 0x00000002u
 #define MB_YESNOCANCEL 0x00000003u

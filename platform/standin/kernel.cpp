@@ -1,4 +1,4 @@
-#include "platform/kernel.h"
+#include "platform/standin/kernel.h"
 
 #include <chrono>
 #include <thread>

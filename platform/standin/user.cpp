@@ -1,6 +1,6 @@
 // The window manager of the stand-in: one thread's windows and message queue. Host input becomes
 // the messages Windows would post, at the moment the queue is looked at, as on Windows.
-#include "platform/user.h"
+#include "platform/standin/user.h"
 
 #include <cstring>
 #include <deque>
@@ -9,9 +9,9 @@
 #include <string>
 
 #include "platform/clock.h"
-#include "platform/faults.h"
-#include "platform/host.h"
-#include "platform/window_internal.h"
+#include "platform/standin/faults.h"
+#include "platform/host/host.h"
+#include "platform/standin/window_internal.h"
 
 namespace {
 
@@ -60,6 +60,9 @@ Window* Find(HWND hWnd)
     auto it = S().windows.find(ToId(hWnd));
     return it == S().windows.end() ? nullptr : it->second.get();
 }
+
+// The window filter of PeekMessageA and GetMessageA that asks for thread messages only.
+const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
 
 const HCURSOR kArrowCursor = reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x7F00));
 const HICON kApplicationIcon = reinterpret_cast<HICON>(static_cast<uintptr_t>(0x7F01));
@@ -113,11 +116,11 @@ void DeliverKey(const host::Event& e)
     UINT nMsg = e.down ? (bSystem ? WM_SYSKEYDOWN : WM_KEYDOWN) : (bSystem ? WM_SYSKEYUP : WM_KEYUP);
     DWORD dwFlags = 1;  // repeat count
     if (bAlt || (vk == VK_MENU && e.down))
-        dwFlags |= 1u << 29;
+        dwFlags |= DWORD{KF_ALTDOWN} << 16;
     if (bWasDown)
-        dwFlags |= 1u << 30;
+        dwFlags |= DWORD{KF_REPEAT} << 16;
     if (!e.down)
-        dwFlags |= 1u << 31;
+        dwFlags |= DWORD{KF_UP} << 16;
     Post(hWnd, nMsg, static_cast<WPARAM>(vk), static_cast<LPARAM>(static_cast<LONG>(dwFlags)));
 }
 
@@ -158,7 +161,7 @@ void DeliverMouse(const host::Event& e)
     if (e.type == host::EventType::MouseButton) {
         static const UINT kDown[] = {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN};
         static const UINT kUp[] = {WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONUP};
-        static const int kVk[] = {VK_LBUTTON, VK_RBUTTON, 0x04};
+        static const int kVk[] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
         int b = static_cast<int>(e.button);
         nMsg = e.down ? kDown[b] : kUp[b];
         S().bKeyDown[kVk[b]] = e.down;
@@ -190,7 +193,7 @@ void DeliverHostEvents()
 
 bool Matches(const MSG& msg, HWND hWnd, UINT nMin, UINT nMax)
 {
-    if (hWnd == reinterpret_cast<HWND>(static_cast<intptr_t>(-1))) {
+    if (hWnd == kThreadMessagesOnly) {
         if (msg.hwnd != nullptr)
             return false;
     } else if (hWnd != nullptr && msg.hwnd != hWnd) {
@@ -419,7 +422,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     if (!lpMsg)
         return -1;
     for (;;) {
-        bool bThreadOnly = hWnd == reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
+        bool bThreadOnly = hWnd == kThreadMessagesOnly;
         if (hWnd && !bThreadOnly && !Find(hWnd))
             return -1;
         if (TakeMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true))
@@ -488,7 +491,7 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
             SendMessageA(hWnd, WM_CLOSE, 0, 0);
         return 0;
     case WM_SYSKEYDOWN:
-        if (wParam == VK_F4 && (lParam & (1 << 29)))
+        if (wParam == VK_F4 && (HIWORD(lParam) & KF_ALTDOWN))
             PostMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     case WM_SETCURSOR:

@@ -1,12 +1,13 @@
-#include "platform/host_sdl.h"
+#include "platform/host/sdl/sdl.h"
 
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/standin/types.h"
 
 namespace host {
 
@@ -105,7 +106,7 @@ public:
             SDL_SetWindowTitle(w->pWindow, title.c_str());
     }
 
-    void Present(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) override
+    void SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) override
     {
         Win* w = Find(id);
         if (!w)
@@ -121,9 +122,13 @@ public:
         if (!w->pTexture)
             return;
         SDL_UpdateTexture(w->pTexture, nullptr, pXrgb, nWidth * 4);
-        SDL_RenderClear(w->pRenderer);
-        SDL_RenderCopy(w->pRenderer, w->pTexture, nullptr, nullptr);
-        SDL_RenderPresent(w->pRenderer);
+        w->bDirty = true;
+    }
+
+    void EndFrame(uint32_t id) override
+    {
+        if (Win* w = Find(id))
+            Show(*w);
     }
 
     bool PollEvent(Event& event) override
@@ -133,8 +138,14 @@ public:
             if (Translate(e, event))
                 return true;
         }
+        // The end of a look at the input: an image replaced since the last frame shows now.
+        for (auto& entry : m_windows)
+            if (entry.second.bDirty)
+                Show(entry.second);
         return false;
     }
+
+    long NowMs() override { return WallClockMs(); }
 
     void WaitEvent(int nTimeoutMs) override { SDL_WaitEventTimeout(nullptr, nTimeoutMs); }
 
@@ -157,14 +168,14 @@ public:
     int MessageBox(const std::string& caption, const std::string& text, unsigned type) override
     {
         std::vector<SDL_MessageBoxButtonData> buttons;
-        switch (type & 0xF) {
+        switch (type & MB_TYPEMASK) {
         case MB_OKCANCEL: buttons = {{0, IDOK, "OK"}, {0, IDCANCEL, "Cancel"}}; break;
         case MB_ABORTRETRYIGNORE: buttons = {{0, IDABORT, "Abort"}, {0, IDRETRY, "Retry"}, {0, IDIGNORE, "Ignore"}}; break;
         case MB_YESNO: buttons = {{0, IDYES, "Yes"}, {0, IDNO, "No"}}; break;
         default: buttons = {{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDOK, "OK"}}; break;
         }
         SDL_MessageBoxData data = {};
-        data.flags = (type & 0xF0) == MB_ICONERROR ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+        data.flags = (type & MB_ICONMASK) == MB_ICONERROR ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
         data.title = caption.c_str();
         data.message = text.c_str();
         data.numbuttons = static_cast<int>(buttons.size());
@@ -193,24 +204,49 @@ public:
         m_nDevice = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
         if (m_nDevice == 0)
             return false;
+        // At exit the device stops before the static objects made before this point (the mixer
+        // the pull reads among them) are destroyed.
+        s_pAudioHost = this;
+        static bool s_bAtExit = false;
+        if (!s_bAtExit)
+            s_bAtExit = std::atexit([] {
+                if (s_pAudioHost)
+                    s_pAudioHost->CloseAudio();
+            }) == 0;
         SDL_PauseAudioDevice(m_nDevice, 0);
         return true;
     }
 
     void CloseAudio() override
     {
+        // Returns once the callback has returned for the last time.
         if (m_nDevice != 0)
             SDL_CloseAudioDevice(m_nDevice);
         m_nDevice = 0;
+        if (s_pAudioHost == this)
+            s_pAudioHost = nullptr;
     }
 
 private:
+    static inline SdlHost* s_pAudioHost = nullptr;
+
     struct Win {
         SDL_Window* pWindow = nullptr;
         SDL_Renderer* pRenderer = nullptr;
         SDL_Texture* pTexture = nullptr;
         int nTexW = 0, nTexH = 0;
+        bool bDirty = false;
     };
+
+    static void Show(Win& w)
+    {
+        w.bDirty = false;
+        if (!w.pTexture)
+            return;
+        SDL_RenderClear(w.pRenderer);
+        SDL_RenderCopy(w.pRenderer, w.pTexture, nullptr, nullptr);
+        SDL_RenderPresent(w.pRenderer);
+    }
 
     static void AudioCallback(void* pUser, Uint8* pStream, int nBytes)
     {

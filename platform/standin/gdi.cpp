@@ -1,7 +1,8 @@
 // The graphics calls of the stand-in. A window's device context draws into that window's client
-// image, which goes to the host whenever something is copied into it; bitmaps are 8-bit DIB
-// sections converted through their colour table on the way, as a true-colour display does.
-#include "platform/gdi.h"
+// image; a copy into it puts a whole frame on the screen, so it ends a frame at the host. Bitmaps
+// are 8-bit DIB sections converted through their colour table on the way, as a true-colour
+// display does.
+#include "platform/standin/gdi.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,8 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/host.h"
-#include "platform/window_internal.h"
+#include "platform/host/host.h"
+#include "platform/standin/pixels.h"
+#include "platform/standin/window_internal.h"
 
 namespace {
 
@@ -20,6 +22,7 @@ struct GdiObject {
     int nWidth = 0, nHeight = 0, nBits = 0;
     bool bTopDown = false;
     RGBQUAD colours[256] = {};
+    standin::PixelTable table = {};  // the colours as display pixels
     std::vector<BYTE> pixels;
     // OBJ_PAL
     std::vector<PALETTEENTRY> entries;
@@ -71,14 +74,10 @@ size_t RowBytes(int nWidth, int nBits)
     return (static_cast<size_t>(nWidth) * static_cast<size_t>(nBits) + 31) / 32 * 4;
 }
 
-uint32_t Xrgb(const RGBQUAD& q)
-{
-    return (uint32_t{q.rgbRed} << 16) | (uint32_t{q.rgbGreen} << 8) | q.rgbBlue;
-}
-
-// Copies cx × cy 8-bit pixels from a bitmap-shaped source into a window's client image and shows it.
-void DrawToWindow(HWND hWnd, int x, int y, int cx, int cy, const BYTE* pSrc, size_t nStride, int nSrcH,
-                  bool bTopDown, int xSrc, int ySrc, const RGBQUAD* pColours, int nSrcW)
+// Copies cx × cy 8-bit pixels from a bitmap-shaped source into a window's client image and puts
+// it on the screen: a whole frame.
+void DrawToWindow(HWND hWnd, int x, int y, int cx, int cy, const BYTE* pSrc, size_t nStride, int nSrcW, int nSrcH,
+                  bool bTopDown, int xSrc, int ySrc, const standin::PixelTable& table)
 {
     int nClientW = 0, nClientH = 0;
     uint32_t id = standin::WindowId(hWnd);
@@ -86,19 +85,18 @@ void DrawToWindow(HWND hWnd, int x, int y, int cx, int cy, const BYTE* pSrc, siz
         return;
     std::vector<uint32_t>& surface = Surfaces()[id];
     surface.resize(static_cast<size_t>(nClientW) * static_cast<size_t>(nClientH), 0);
-    for (int row = 0; row < cy; ++row) {
-        int dy = y + row, sy = ySrc + row;
-        if (dy < 0 || dy >= nClientH || sy < 0 || sy >= nSrcH)
-            continue;
-        const BYTE* pRow = pSrc + nStride * static_cast<size_t>(bTopDown ? sy : nSrcH - 1 - sy);
-        uint32_t* pOut = surface.data() + static_cast<size_t>(dy) * static_cast<size_t>(nClientW);
-        for (int col = 0; col < cx; ++col) {
-            int dx = x + col, sx = xSrc + col;
-            if (dx >= 0 && dx < nClientW && sx >= 0 && sx < nSrcW)
-                pOut[dx] = Xrgb(pColours[pRow[sx]]);
-        }
+    standin::CopyRect r = standin::ClipCopy({x, y, xSrc, ySrc, cx, cy}, nSrcW, nSrcH, nClientW, nClientH);
+    if (!r.Empty()) {
+        // Bottom-up sources are walked from their last row upwards.
+        ptrdiff_t nPitch = static_cast<ptrdiff_t>(nStride);
+        const BYTE* pRow = pSrc + nPitch * (bTopDown ? r.ySrc : nSrcH - 1 - r.ySrc) + r.xSrc;
+        standin::ConvertPixels(pRow, bTopDown ? nPitch : -nPitch,
+                               surface.data() + static_cast<size_t>(r.yDst) * static_cast<size_t>(nClientW) +
+                                   static_cast<size_t>(r.xDst),
+                               nClientW, r.nWidth, r.nHeight, table);
     }
-    host::Current().Present(id, surface.data(), nClientW, nClientH);
+    host::Current().SetImage(id, surface.data(), nClientW, nClientH);
+    host::Current().EndFrame(id);
 }
 
 HGDIOBJ StockObject(int i)
@@ -209,6 +207,7 @@ HBITMAP WINAPI CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** 
     p->nBits = 8;
     DWORD nColours = h.biClrUsed == 0 || h.biClrUsed > 256 ? 256 : h.biClrUsed;
     std::memcpy(p->colours, pbmi->bmiColors, nColours * sizeof(RGBQUAD));
+    standin::BuildPixelTable(p->colours, 256, p->table);
     p->pixels.assign(RowBytes(p->nWidth, 8) * static_cast<size_t>(p->nHeight), 0);
     if (ppvBits)
         *ppvBits = p->pixels.data();
@@ -223,6 +222,7 @@ UINT WINAPI SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD*
         return 0;
     UINT n = std::min<UINT>(cEntries, 256 - iStart);
     std::memcpy(pBitmap->colours + iStart, prgbq, n * sizeof(RGBQUAD));
+    standin::BuildPixelTable(pBitmap->colours, 256, pBitmap->table);
     return n;
 }
 
@@ -241,7 +241,7 @@ HPALETTE WINAPI SelectPalette(HDC hdc, HPALETTE hPal, BOOL)
     GdiObject* pDC = FindDC(hdc);
     if (!pDC || !Find(hPal, OBJ_PAL))
         return nullptr;
-    HPALETTE hPrev = pDC->hPalette ? pDC->hPalette : static_cast<HPALETTE>(StockObject(15));  // DEFAULT_PALETTE
+    HPALETTE hPrev = pDC->hPalette ? pDC->hPalette : static_cast<HPALETTE>(StockObject(DEFAULT_PALETTE));
     pDC->hPalette = hPal;
     return hPrev;
 }
@@ -261,8 +261,8 @@ BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, in
         return FALSE;
     if (pBitmap->nBits != 8)
         return TRUE;  // the default 1 × 1 bitmap draws nothing worth keeping
-    DrawToWindow(pDest->hWnd, x, y, cx, cy, pBitmap->pixels.data(), RowBytes(pBitmap->nWidth, 8), pBitmap->nHeight,
-                 pBitmap->bTopDown, x1, y1, pBitmap->colours, pBitmap->nWidth);
+    DrawToWindow(pDest->hWnd, x, y, cx, cy, pBitmap->pixels.data(), RowBytes(pBitmap->nWidth, 8), pBitmap->nWidth,
+                 pBitmap->nHeight, pBitmap->bTopDown, x1, y1, pBitmap->table);
     return TRUE;
 }
 
@@ -277,10 +277,10 @@ int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, in
         return 0;
     int nHeight = bh.biHeight < 0 ? -bh.biHeight : bh.biHeight;
     int nLines = static_cast<int>(std::min<UINT>(cLines, static_cast<UINT>(nHeight)));
-    RGBQUAD colours[256] = {};
     DWORD nColours = bh.biClrUsed == 0 || bh.biClrUsed > 256 ? 256 : bh.biClrUsed;
-    std::memcpy(colours, lpbmi->bmiColors, nColours * sizeof(RGBQUAD));
+    standin::PixelTable table;
+    standin::BuildPixelTable(lpbmi->bmiColors, static_cast<int>(nColours), table);
     DrawToWindow(pDest->hWnd, xDest, yDest, static_cast<int>(w), static_cast<int>(h), static_cast<const BYTE*>(lpvBits),
-                 RowBytes(bh.biWidth, 8), nLines, bh.biHeight < 0, xSrc, ySrc, colours, bh.biWidth);
+                 RowBytes(bh.biWidth, 8), bh.biWidth, nLines, bh.biHeight < 0, xSrc, ySrc, table);
     return nLines;
 }

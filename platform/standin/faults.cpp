@@ -1,4 +1,4 @@
-#include "platform/faults.h"
+#include "platform/standin/faults.h"
 
 #include <map>
 #include <string>

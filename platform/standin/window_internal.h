@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/standin/types.h"
 
 namespace standin {
 

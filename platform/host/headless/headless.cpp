@@ -1,0 +1,260 @@
+#include "platform/host/headless/headless.h"
+
+#include "platform/standin/types.h"
+
+namespace host {
+
+HeadlessHost::~HeadlessHost()
+{
+    CloseAudio();
+}
+
+void HeadlessHost::Push(const Event& event)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_events.push_back(event);
+}
+
+void HeadlessHost::PushKey(int vk, bool bDown)
+{
+    Event e;
+    e.type = EventType::Key;
+    e.vk = vk;
+    e.down = bDown;
+    Push(e);
+}
+
+void HeadlessHost::PushMouseMove(int x, int y)
+{
+    Event e;
+    e.type = EventType::MouseMove;
+    e.x = x;
+    e.y = y;
+    Push(e);
+}
+
+void HeadlessHost::PushMouseButton(Button button, bool bDown, int x, int y)
+{
+    Event e;
+    e.type = EventType::MouseButton;
+    e.button = button;
+    e.down = bDown;
+    e.x = x;
+    e.y = y;
+    Push(e);
+}
+
+void HeadlessHost::SetDisplaySize(int w, int h)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nDisplayW = w;
+    m_nDisplayH = h;
+}
+
+void HeadlessHost::QueueBoxAnswer(int nAnswer)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_boxAnswers.push_back(nAnswer);
+}
+
+std::map<uint32_t, HeadlessHost::Window> HeadlessHost::Windows() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_windows;
+}
+
+std::vector<HeadlessHost::Frame> HeadlessHost::Frames() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_frames;
+}
+
+std::vector<uint32_t> HeadlessHost::Shown(uint32_t id) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_images.find(id);
+    return it == m_images.end() ? std::vector<uint32_t>() : it->second.shown;
+}
+
+std::vector<HeadlessHost::Box> HeadlessHost::Boxes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_boxes;
+}
+
+void HeadlessHost::ClearFrames()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_frames.clear();
+}
+
+bool HeadlessHost::OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight, bool bFullscreen)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Window& w = m_windows[id];
+    w.title = title;
+    w.nWidth = nWidth;
+    w.nHeight = nHeight;
+    w.bFullscreen = bFullscreen;
+    return true;
+}
+
+void HeadlessHost::ShowWindow(uint32_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_windows.find(id);
+    if (it != m_windows.end())
+        it->second.bVisible = true;
+}
+
+void HeadlessHost::CloseWindow(uint32_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_windows.find(id);
+    if (it != m_windows.end()) {
+        it->second.bOpen = false;
+        it->second.bVisible = false;
+    }
+    m_images.erase(id);
+    if (m_nCaptured == id)
+        m_nCaptured = 0;
+}
+
+void HeadlessHost::SetTitle(uint32_t id, const std::string& title)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_windows.find(id);
+    if (it != m_windows.end())
+        it->second.title = title;
+}
+
+void HeadlessHost::SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Image& image = m_images[id];
+    image.nWidth = nWidth;
+    image.nHeight = nHeight;
+    image.pixels.assign(pXrgb, pXrgb + static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight));
+    image.bDirty = true;
+}
+
+void HeadlessHost::ShowLocked(Image& image)
+{
+    image.shown = image.pixels;
+    image.bDirty = false;
+}
+
+void HeadlessHost::EndFrame(uint32_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nNow += m_nFrameStep;
+    ++m_nFrames;
+    Image& image = m_images[id];
+    ShowLocked(image);
+    if (m_nKeptFrames == 0)
+        return;
+    if (m_frames.size() >= m_nKeptFrames)
+        m_frames.erase(m_frames.begin());
+    Frame f;
+    f.window = id;
+    f.nWidth = image.nWidth;
+    f.nHeight = image.nHeight;
+    f.nTime = m_nNow;
+    f.pixels = image.shown;
+    m_frames.push_back(std::move(f));
+}
+
+bool HeadlessHost::PollEvent(Event& event)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_events.empty()) {
+        event = m_events.front();
+        m_events.pop_front();
+        return true;
+    }
+    // The end of one look at the input: images changed since the last frame end show now.
+    m_nNow += m_nPumpStep;
+    for (auto& entry : m_images)
+        if (entry.second.bDirty)
+            ShowLocked(entry.second);
+    return false;
+}
+
+void HeadlessHost::WaitEvent(int)
+{
+    // Nothing arrives unless the test scripted it, and time moves only as the test says.
+}
+
+void HeadlessHost::GetDisplaySize(int& nWidth, int& nHeight)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    nWidth = m_nDisplayW;
+    nHeight = m_nDisplayH;
+}
+
+int HeadlessHost::MessageBox(const std::string& caption, const std::string& text, unsigned type)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_boxes.push_back({caption, text, type});
+        if (!m_boxAnswers.empty()) {
+            int n = m_boxAnswers.front();
+            m_boxAnswers.pop_front();
+            return n;
+        }
+    }
+    if (m_bBoxesOnStderr)
+        return AnswerOnStderr(caption, text, type);
+    switch (type & MB_TYPEMASK) {
+    case MB_ABORTRETRYIGNORE: return IDIGNORE;
+    case MB_YESNO:
+    case MB_YESNOCANCEL: return IDYES;
+    default: return IDOK;
+    }
+}
+
+bool HeadlessHost::OpenAudio(int nRate, int nChannels, AudioPull pull)
+{
+    std::lock_guard<std::mutex> lock(m_audioMutex);
+    m_audio = std::move(pull);
+    m_nAudioRate = nRate;
+    m_nAudioChannels = nChannels;
+    return true;
+}
+
+void HeadlessHost::CloseAudio()
+{
+    std::lock_guard<std::mutex> lock(m_audioMutex);  // waits for a pull in progress
+    m_audio = nullptr;
+}
+
+bool HeadlessHost::AudioOpen() const
+{
+    std::lock_guard<std::mutex> lock(m_audioMutex);
+    return static_cast<bool>(m_audio);
+}
+
+std::vector<int16_t> HeadlessHost::PullAudio(int nFrames)
+{
+    std::lock_guard<std::mutex> lock(m_audioMutex);
+    int nChannels = m_nAudioChannels > 0 ? m_nAudioChannels.load() : 2;
+    std::vector<int16_t> samples(static_cast<size_t>(nFrames) * static_cast<size_t>(nChannels), 0);
+    if (m_audio)
+        m_audio(samples.data(), nFrames);
+    return samples;
+}
+
+HeadlessHost& UseHeadless()
+{
+    auto p = std::make_unique<HeadlessHost>();
+    HeadlessHost& h = *p;
+    Install(std::move(p));
+    return h;
+}
+
+HeadlessHost* Headless()
+{
+    return dynamic_cast<HeadlessHost*>(&Current());
+}
+
+}  // namespace host

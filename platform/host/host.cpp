@@ -1,0 +1,76 @@
+#include "platform/host/host.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+
+#include "platform/standin/types.h"
+
+namespace host {
+
+namespace {
+
+// The host before any is installed: nothing of the machine but standard error and the wall clock.
+class DefaultHost : public Host {
+public:
+    bool OpenWindow(uint32_t, const std::string&, int, int, bool) override { return false; }
+    void ShowWindow(uint32_t) override {}
+    void CloseWindow(uint32_t) override {}
+    void SetTitle(uint32_t, const std::string&) override {}
+    void SetImage(uint32_t, const uint32_t*, int, int) override {}
+    void EndFrame(uint32_t) override {}
+    bool PollEvent(Event&) override { return false; }
+    void WaitEvent(int) override {}
+    void SetCursorVisible(bool) override {}
+    void SetMouseCapture(uint32_t, bool) override {}
+    void GetDisplaySize(int& nWidth, int& nHeight) override { nWidth = 640, nHeight = 480; }
+    int MessageBox(const std::string& caption, const std::string& text, unsigned type) override
+    {
+        return AnswerOnStderr(caption, text, type);
+    }
+    bool OpenAudio(int, int, AudioPull) override { return false; }
+    void CloseAudio() override {}
+    long NowMs() override { return WallClockMs(); }
+};
+
+// Never destroyed: objects that the system destroys at exit may still reach the stand-in then.
+DefaultHost g_default;
+std::atomic<Host*> g_pHost{nullptr};
+
+}  // namespace
+
+int AnswerOnStderr(const std::string& caption, const std::string& text, unsigned type)
+{
+    std::string line = text;
+    for (char& c : line)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), line.c_str());
+    switch (type & MB_TYPEMASK) {
+    case MB_ABORTRETRYIGNORE: return IDABORT;
+    case MB_YESNO:
+    case MB_YESNOCANCEL: return IDYES;
+    case MB_RETRYCANCEL: return IDRETRY;
+    default: return IDOK;
+    }
+}
+
+long WallClockMs()
+{
+    static const auto start = std::chrono::steady_clock::now();
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+Host& Current()
+{
+    Host* p = g_pHost.load(std::memory_order_acquire);
+    return p ? *p : g_default;
+}
+
+void Install(std::unique_ptr<Host> pHost)
+{
+    delete g_pHost.exchange(pHost.release(), std::memory_order_acq_rel);
+}
+
+}  // namespace host

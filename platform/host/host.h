@@ -1,0 +1,95 @@
+// The seam between the stand-in and the machine. The stand-in's calls reach the machine only
+// through the one installed host: SDL2 for the demo, headless for tests, capture for the video
+// recorder. Windows are named by the stand-in's own numbers.
+//
+// Frames. SetImage replaces what a window shows and never waits: palette changes and drawing go
+// that way. EndFrame is the one pacing point: the stand-in calls it where a whole frame is put on
+// the screen (a copy into a window's client area, a flip), and there a host waits for its display,
+// records a frame or steps its clock. An image replaced without a frame end (a palette change)
+// shows at the next frame end or the next look at the input, whichever comes first.
+//
+// Threads. Everything here is called on the main thread, except:
+//   - NowMs may be called from any thread;
+//   - the AudioPull given to OpenAudio is called on a thread of the host's own (or, headless, on
+//     whichever thread the test pulls from).
+// The pull fills every frame it is asked for (silence where there is nothing to play), never
+// calls back into the host, never allocates, and never waits on the main thread; any lock it
+// takes is one the other side holds only for a short, bounded copy or update, never across a
+// call that can block.
+//
+// Shutdown. CloseAudio returns only once the pull has returned for the last time and will not be
+// called again. The host closes its audio before anything the pull reads is destroyed: the stand-in
+// closes it before it destroys its mixer, and at process exit (where static destructors run while
+// the SDL audio thread may still be pulling) the host closes it from the first atexit handler
+// registered after the audio opened, which runs before the destructors of anything made earlier.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace host {
+
+enum class EventType { Key, MouseMove, MouseButton, Focus, Close };
+enum class Button { Left, Right, Middle };
+
+struct Event {
+    EventType type = EventType::Key;
+    uint32_t window = 0;  // 0: the window that has the focus
+    int vk = 0;           // Key: Windows virtual-key code
+    bool down = false;    // Key, MouseButton: pressed; Focus: gained
+    int x = 0, y = 0;     // MouseMove, MouseButton: client coordinates, may lie outside
+    Button button = Button::Left;
+};
+
+// Fills nFrames frames of interleaved signed 16-bit samples (frames × channels values).
+using AudioPull = std::function<void(int16_t* pSamples, int nFrames)>;
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // Windows. bFullscreen: the window is the whole display (no frame, nothing else shown).
+    virtual bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight, bool bFullscreen) = 0;
+    virtual void ShowWindow(uint32_t id) = 0;
+    virtual void CloseWindow(uint32_t id) = 0;
+    virtual void SetTitle(uint32_t id, const std::string& title) = 0;
+
+    // Frames. xrgb: nWidth × nHeight pixels 0x00RRGGBB, rows top to bottom; copied at once.
+    virtual void SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) = 0;
+    virtual void EndFrame(uint32_t id) = 0;
+
+    // Input. PollEvent hands out one event a call; the stand-in calls it until it returns false
+    // each time it looks at its message queue (a "pump").
+    virtual bool PollEvent(Event& event) = 0;
+    virtual void WaitEvent(int nTimeoutMs) = 0;
+    virtual void SetCursorVisible(bool bVisible) = 0;
+    virtual void SetMouseCapture(uint32_t id, bool bCapture) = 0;
+    virtual void GetDisplaySize(int& nWidth, int& nHeight) = 0;
+
+    // type: the MB_ flags; returns the IDOK-style code of the button chosen.
+    virtual int MessageBox(const std::string& caption, const std::string& text, unsigned type) = 0;
+
+    // Audio: the device's rate and channels (16-bit signed samples).
+    virtual bool OpenAudio(int nRate, int nChannels, AudioPull pull) = 0;
+    virtual void CloseAudio() = 0;
+
+    // The millisecond clock that times the production; any thread.
+    virtual long NowMs() = 0;
+};
+
+// The installed host. Until one is installed the default host answers: it says each message box
+// on one line of standard error and takes the first button (Abort, for an assertion), has no
+// windows and no audio, and its clock is the wall clock.
+Host& Current();
+// Installs a host (null: the default one again); its clock becomes the production's clock.
+void Install(std::unique_ptr<Host> pHost);
+
+// A message box where none can be shown: the caption and text on one line of standard error;
+// the result is the first button of the box's kind.
+int AnswerOnStderr(const std::string& caption, const std::string& text, unsigned type);
+// Milliseconds of a monotonic wall clock since its first reading.
+long WallClockMs();
+
+}  // namespace host
