@@ -61,9 +61,11 @@ TEST(ClipCopy, KeepsWhatBothSidesHave)
 
 TEST(ConvertPixels, EachPixelThroughTheTableRowsEitherWayAndNothingOutsideWritten)
 {
-    standin::PixelTable table;
+    RGBQUAD colours[256];
     for (int i = 0; i < 256; ++i)
-        table.xrgb[i] = 0x010101u * static_cast<uint32_t>(i);
+        colours[i] = {static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i ^ 0x5A), 0};
+    standin::PixelTable table;
+    standin::BuildPixelTable(colours, 256, table);
     // 7 × 3 source (odd width, so the four-at-a-time path and the rest both run), rows bottom-up.
     const int w = 7, h = 3;
     std::vector<uint8_t> src(w * h);
