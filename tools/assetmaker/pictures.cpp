@@ -430,8 +430,8 @@ IndexedPicture MakeCoderPage() {
         float x = (i & 1) ? 1 : -1, y = (i & 2) ? 1 : -1, z = (i & 4) ? 1 : -1;
         float x1 = x * std::cos(ay) + z * std::sin(ay), z1 = -x * std::sin(ay) + z * std::cos(ay);
         float y1 = y * std::cos(ax) - z1 * std::sin(ax), z2 = y * std::sin(ax) + z1 * std::cos(ax);
-        float k = 330.0f / (z2 + 4.2f);
-        corner[i] = {170 + x1 * k, 240 + y1 * k};
+        float k = 290.0f / (z2 + 4.6f);
+        corner[i] = {160 + x1 * k, 240 + y1 * k};
     }
     Mask lines(kW, kH);
     for (int i = 0; i < 8; ++i)
@@ -443,9 +443,9 @@ IndexedPicture MakeCoderPage() {
     Paint(c, lines, 0, 0, Hex(0x80e8ff));
     Paint(c, dots, 0, 0, Hex(0xffffff));
     Logo style{Chrome(Hex(0x4aa0ff), Hex(0xffc080)), Hex(0x80e0ff), Hex(0x2a80ff)};
-    PaintName(c, "VORBAX", 110, 450, 205, 330, style);
-    DrawLine(c, "CODE", Face::SansBold, 40, 450, 300, 320, Hex(0xe8f4ff), Hex(0x2a80ff), 12);
-    DrawLine(c, "the triangles, the fades, the flips", Face::SansCondensedBold, 26, 450, 345, 330, Hex(0xa8d0ff), Hex(0x103060));
+    PaintName(c, "VORBAX", 110, 462, 205, 300, style);
+    DrawLine(c, "CODE", Face::SansBold, 40, 462, 300, 320, Hex(0xe8f4ff), Hex(0x2a80ff), 12);
+    DrawLine(c, "the triangles, the fades, the flips", Face::SansCondensedBold, 26, 462, 345, 320, Hex(0xa8d0ff), Hex(0x103060));
     return Reduce(c);
 }
 

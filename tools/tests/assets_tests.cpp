@@ -118,6 +118,37 @@ TEST(Quantize, GradientIsDitheredToTheRightAverage) {
     }
 }
 
+TEST(Shapes, PolygonCoverageSumsToItsAreaAndClipsAtTheEdges) {
+    Mask m(64, 64);
+    FillPolygon(m, {{10.5f, 10.25f}, {50.5f, 10.25f}, {30.5f, 40.25f}});  // area 600
+    double sum = 0;
+    for (float v : m.v) sum += v;
+    EXPECT_NEAR(sum, 600.0, 3.0);
+    Mask edge(16, 16);
+    FillPolygon(edge, {{-10, -10}, {8, -10}, {8, 30}, {-10, 30}});  // reaches outside on three sides
+    for (int y = 0; y < 16; ++y) {
+        EXPECT_FLOAT_EQ(edge.At(7, y), 1.0f);
+        EXPECT_FLOAT_EQ(edge.At(8, y), 0.0f);
+    }
+    FillPolygon(edge, {{1, 1}, {2, 2}});  // too few corners: nothing
+}
+
+TEST(Shapes, GrowAddsTheDistanceAroundInkAndKeepsTheInk) {
+    Mask dot(41, 41);
+    dot.At(20, 20) = 1;
+    std::vector<float> d = DistanceToInk(dot);
+    EXPECT_FLOAT_EQ(d[size_t(20) * 41 + 20], 0.0f);
+    EXPECT_FLOAT_EQ(d[size_t(20) * 41 + 30], 10.0f);
+    EXPECT_NEAR(d[size_t(28) * 41 + 26], 10.0f, 1e-4);  // a 6-8-10 triangle
+    Mask grown = Grow(dot, 5.0f);
+    EXPECT_FLOAT_EQ(grown.At(20, 24), 1.0f);
+    EXPECT_FLOAT_EQ(grown.At(20, 25), 0.5f);  // the edge passes through this pixel's centre
+    EXPECT_FLOAT_EQ(grown.At(20, 26), 0.0f);
+    EXPECT_GT(grown.At(23, 23), 0.9f);  // 4.2 away: inside a radius of 5
+    Mask empty(8, 8);
+    for (float v : Grow(empty, 3.0f).v) ASSERT_EQ(v, 0.0f);  // no ink: nothing grows
+}
+
 class Pictures : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
