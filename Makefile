@@ -4,13 +4,14 @@
 #   make windows   build/windows/: vadurer.exe and its assets, ready to copy to a PC
 #   make fuzz      run each fuzz target for a bounded time
 #   make bench     run the benchmarks
+#   make contact-sheets  build/contact-sheets/: the pictures and composed frames, as PNG sheets
 BUILD := build
 JOBS ?= 2
 CMAKE_NATIVE := cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CMAKE_WINDOWS := cmake -S . -B $(BUILD)/win -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
-.PHONY: demo test windows fuzz bench native assets deps-native deps-windows clean
+.PHONY: demo test windows fuzz bench native assets contact-sheets deps-native deps-windows clean
 
 deps-native:
 	@scripts/deps.sh native
@@ -46,6 +47,11 @@ bench: deps-native
 	@cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DVADURER_BENCH=ON -DVADURER_TESTS=OFF >/dev/null
 	@cmake --build $(BUILD)/bench -j$(JOBS)
 	@for b in $(BUILD)/bench/bench/*_bench; do [ -x "$$b" ] && (cd $(BUILD)/bench && "$$OLDPWD/$$b"); done
+
+contact-sheets: deps-native
+	@$(CMAKE_NATIVE) >/dev/null
+	@cmake --build $(BUILD)/linux -j$(JOBS) --target assetmaker contactframes
+	@scripts/contact-sheets.sh $(BUILD)/linux $(BUILD)/contact-sheets
 
 clean:
 	rm -rf $(BUILD)

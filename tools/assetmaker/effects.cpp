@@ -10,6 +10,8 @@ namespace assets {
 
 namespace {
 constexpr float kTwoPi = 6.2831853f;
+// Low enough that the music plus the effect at its cue stays below -1 dBFS.
+constexpr float kThxPeakDb = -5.0f, kBangPeakDb = -6.0f, kDshoofPeakDb = -7.0f;
 }
 
 // Thirty voices wander in a murky cluster, then glide together into a wide A chord that swells
@@ -39,31 +41,44 @@ Sound MakeThx() {
         }
     }
     mix.Finish(0.3f, 0.0f, 0.85f, 0.8f);
-    return mix.Render(-3.0f, 1.0f);
+    return mix.Render(kThxPeakDb, 1.0f);
 }
 
-// A deep falling thump with a burst of crushed noise and a long dark tail.
+// The cube slamming to a halt: a falling thump whose weight sits in the low mids, where small
+// speakers still play it, a metallic clang of inharmonic partials, a crack of noise and a short
+// dark tail. A sub-bass thump alone would be a click on a laptop.
 Sound MakeBang() {
     const double length = 1.6;
     Mix mix(length);
     Noise rnd(7);
-    Svf lp, lp2;
-    lp.Set(1800, 0.8f);
-    float phase = 0;
+    Svf crackBp, rumbleLp, bodyHp;
+    crackBp.Set(2600, 1.2f);
+    bodyHp.Set(110, 0.7f);
+    const float partials[] = {233, 347, 512, 781, 1093}, decays[] = {0.5f, 0.38f, 0.3f, 0.2f, 0.14f};
+    float phase = 0, punch = 0, ring[5] = {};
     size_t n = size_t(length * kRate);
     for (size_t i = 0; i < n; ++i) {
         float t = float(i) / kRate;
-        phase += (32 + 110 * std::exp(-t / 0.08f)) / kRate;
-        float body = std::sin(kTwoPi * phase) * std::exp(-t / 0.45f);
-        if ((i & 31) == 0) lp2.Set(200 + 3000 * std::exp(-t / 0.1f), 0.9f);
-        float crack = lp.Low(rnd.Next()) * std::exp(-t / 0.05f) * 0.8f;
-        float rumble = lp2.Low(rnd.Next()) * std::exp(-t / 0.35f) * 0.5f;
-        float v = std::tanh((body * 1.2f + crack + rumble) * 1.8f);
+        phase += (55 + 90 * std::exp(-t / 0.06f)) / kRate;
+        float sub = std::sin(kTwoPi * phase) * std::exp(-t / 0.25f) * 0.45f;
+        // Driven hard, the falling punch grows the harmonics that carry it on small speakers.
+        punch += (150 + 210 * std::exp(-t / 0.05f)) / kRate;
+        float body = std::tanh(std::sin(kTwoPi * punch) * 3.0f) * std::exp(-t / 0.16f) * 0.55f;
+        float clang = 0;
+        for (int k = 0; k < 5; ++k) {
+            ring[k] += partials[k] / kRate;
+            clang += std::sin(kTwoPi * ring[k]) * std::exp(-t / decays[k]) / float(k + 2);
+        }
+        clang *= 0.55f * std::min(1.0f, t / 0.001f);
+        float crack = crackBp.Band(rnd.Next()) * std::exp(-t / 0.03f) * 1.6f;
+        if ((i & 31) == 0) rumbleLp.Set(300 + 2500 * std::exp(-t / 0.08f), 0.9f);
+        float rumble = rumbleLp.Low(rnd.Next()) * std::exp(-t / 0.3f) * 0.35f;
+        float v = std::tanh((sub + bodyHp.High(body) + clang + crack + rumble) * 1.5f);
         float fade = t > length - 0.2 ? float((length - t) / 0.2) : 1.0f;
         mix.Add(i, v * fade * 0.7f, v * fade * 0.7f, 0.0f, 0.25f);
     }
     mix.Finish(0.2f, 0.0f, 0.6f, 0.6f);
-    return mix.Render(-1.0f, 1.0f);
+    return mix.Render(kBangPeakDb, 1.0f);
 }
 
 // Air rushing past from left to right: band-passed noise sweeping up and back down.
@@ -86,7 +101,7 @@ Sound MakeDshoof() {
         mix.Add(i, l, r, 0.0f, 0.15f);
     }
     mix.Finish(0.1f, 0.0f, 0.4f, 0.4f);
-    return mix.Render(-2.0f, 1.0f);
+    return mix.Render(kDshoofPeakDb, 1.0f);
 }
 
 std::vector<NamedSound> MakeSounds() {

@@ -1,9 +1,13 @@
 // "Ruzuzireve": the production's music, A minor at 120 beats a minute, written to the picture's
 // timeline. The beat enters with the cube at 7 s; beat numbers below count half seconds from
-// there: the flash at beat 6, scene 2 at beat 14, the scroller from beat 18, the fade at beat 38,
-// the credits from beat 44 and the final chord at beat 116, ringing out to the end of the file.
+// there: the flash at beat 6, the impact as the zoom ends at beat 8 (the music holds its breath
+// for it), scene 2 at beat 14, the scroller from beat 18, the fade at beat 38, the credit pages
+// turning at beats 44, 56, 68, 82, 96 and 110, and the final chord under the last page at beat
+// 110 (62 s), faded to silence before the pictures end.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "sounds.h"
@@ -13,7 +17,9 @@ namespace assets {
 
 namespace {
 
-constexpr double kLength = 74.0;
+constexpr double kLength = 69.6;
+// The final chord rings on until the master fade, which closes before the last page leaves.
+constexpr double kFadeFrom = 64.0, kSilentFrom = 68.3;
 constexpr float kTwoPi = 6.2831853f;
 
 double BeatTime(double beat) { return 7.0 + beat * 0.5; }
@@ -27,6 +33,17 @@ struct Chord {
 const Chord kAm{{57, 60, 64}, 33}, kF{{57, 60, 65}, 29}, kC{{55, 60, 64}, 36}, kG{{55, 59, 62}, 31},
     kE{{56, 59, 64}, 28}, kDm{{57, 62, 65}, 26};
 
+// Where each credit page fades in, and the last chord.
+const double kPages[] = {44, 56, 68, 82, 96, 110};
+constexpr double kFinal = 110;
+
+double PageStart(double beat) {
+    double start = kPages[0];
+    for (double p : kPages)
+        if (p <= beat) start = p;
+    return start;
+}
+
 struct Span {
     double beat, length;
     const Chord* chord;
@@ -38,12 +55,16 @@ std::vector<Span> Progression() {
                            {6, 4, &kF},  {10, 4, &kG}, {14, 4, &kAm},                                  // lift
                            {18, 4, &kAm}, {22, 4, &kF}, {26, 4, &kC}, {30, 4, &kG}, {34, 4, &kE},      // drive
                            {38, 4, &kF}, {42, 2, &kG}};                                                // fade
-    const Chord* loops[4][4] = {{&kAm, &kF, &kC, &kG}, {&kAm, &kF, &kC, &kG}, {&kF, &kC, &kG, &kAm}, {&kAm, &kF, &kC, &kG}};
-    for (int l = 0; l < 4; ++l)
-        for (int b = 0; b < 4; ++b) p.push_back({44.0 + l * 16 + b * 4, 4, loops[l][b]});
-    p.push_back({108, 4, &kF});
-    p.push_back({112, 2, &kG});
-    p.push_back({114, 2, &kE});
+    // One phrase for every credit page; a page of 14 beats ends on a half-bar turnaround.
+    const std::vector<std::pair<double, const Chord*>> pages[5] = {
+        {{4, &kAm}, {4, &kF}, {2, &kC}, {2, &kG}},
+        {{4, &kAm}, {4, &kF}, {2, &kC}, {2, &kG}},
+        {{4, &kF}, {4, &kC}, {4, &kG}, {2, &kE}},
+        {{4, &kAm}, {4, &kF}, {4, &kC}, {2, &kG}},
+        {{4, &kF}, {4, &kC}, {2, &kDm}, {2, &kG}, {2, &kE}}};
+    double beat = kPages[0];
+    for (const auto& page : pages)
+        for (const auto& [length, chord] : page) p.push_back({beat, length, chord}), beat += length;
     return p;
 }
 
@@ -246,7 +267,7 @@ void Pads(Mix& mix, const std::vector<Span>& prog) {
     }
     // The last chord rings out over the end.
     PadSpec last{0.04f, 0.05f, 6.0f, 3000, 700};
-    for (int n : {45, 57, 60, 64, 69, 71}) Pad(mix, float(n), BeatTime(116), 3.0, last, uint32_t(900 + n));
+    for (int n : {45, 57, 60, 64, 69, 71}) Pad(mix, float(n), BeatTime(kFinal), 3.0, last, uint32_t(900 + n));
 }
 
 void BassLine(Mix& mix, const std::vector<Span>& prog) {
@@ -259,6 +280,7 @@ void BassLine(Mix& mix, const std::vector<Span>& prog) {
             } else if (s.beat < 38) {
                 // Rolling sixteenths, the first of each beat left to the kick.
                 const int step[4] = {0, 0, 12, 0};
+                if (b >= 8 && b < 9) continue;  // the stop for the impact
                 float cut = s.beat < 18 ? 350.0f : 500.0f;
                 for (int k = 1; k < 4; ++k) Bass(mix, root + 12 + step[k], t + k * 0.125, 0.1, 0.3f, cut, 2200);
             } else if (s.beat < 44) {
@@ -271,12 +293,12 @@ void BassLine(Mix& mix, const std::vector<Span>& prog) {
             }
         }
     }
-    Bass(mix, 33 + 12, BeatTime(116), 2.5, 0.34f, 200, 800);
+    Bass(mix, 33 + 12, BeatTime(kFinal), 2.5, 0.34f, 200, 800);
 }
 
 void Arpeggio(Mix& mix, const std::vector<Span>& prog) {
     for (const Span& s : prog) {
-        bool fast = s.beat >= 6 && s.beat < 38, soft = s.beat >= 60 && s.beat < 108;
+        bool fast = s.beat >= 6 && s.beat < 38, soft = s.beat >= 56 && s.beat < kFinal;
         if (!fast && !soft) continue;
         std::vector<int> tones = s.chord->pad;
         tones.push_back(s.chord->pad[0] + 12);
@@ -285,6 +307,7 @@ void Arpeggio(Mix& mix, const std::vector<Span>& prog) {
         double step = fast ? 0.25 : 0.5;
         int i = 0;
         for (double b = s.beat; b < s.beat + s.length - 1e-9; b += step, ++i) {
+            if (b >= 8 && b < 9) continue;
             float pan = (i & 1) ? 0.25f : 0.75f;
             Pluck(mix, float(tones[order[i % 8]] + 12), BeatTime(b), fast ? 0.11f : 0.08f, pan, fast ? 4500.0f : 2000.0f, 0.35f);
         }
@@ -306,26 +329,45 @@ void Melody(Mix& mix) {
     Lead(mix, 80, BeatTime(34), 0.45, drive);
     Lead(mix, 76, BeatTime(35), 0.45, drive);
     Lead(mix, 83, BeatTime(36), 0.95, drive);
-    // Calmer under the credits: the theme an octave lower, softer, with more echo.
+    // Calmer under the credits, an octave lower with more echo: half the theme answered on the
+    // second page, the whole of it on the fourth, and a line falling into the final chord.
     LeadSpec calm{0.15f, 1800, 0.45f, 0.5f, 0.4f, 0.15f};
-    for (double start : {60.0, 76.0})
-        for (const Note& n : kTheme) Lead(mix, float(n.note - 12), BeatTime(start + n.beat), n.length * 0.5 * 0.95, calm);
-    const std::vector<Note> ending = {{0, 2, 72}, {2, 1, 71}, {3, 1, 72}, {4, 2, 74}, {6, 1, 76}, {7, 1, 77},
-                                      {8, 2, 76}, {10, 2, 74}, {12, 2, 72}, {14, 2, 68}};
-    for (const Note& n : ending) Lead(mix, float(n.note), BeatTime(100 + n.beat), n.length * 0.5 * 0.95, calm);
+    auto play = [&](double start, const std::vector<Note>& notes, int shift) {
+        for (const Note& n : notes) Lead(mix, float(n.note + shift), BeatTime(start + n.beat), n.length * 0.5 * 0.95, calm);
+    };
+    std::vector<Note> half(kTheme.begin(), kTheme.begin() + 9);
+    half.insert(half.end(), {{8, 1, 79}, {9, 1, 76}, {10, 2, 74}});
+    play(kPages[1], half, -12);
+    std::vector<Note> whole;
+    for (const Note& n : kTheme)
+        if (n.beat < 14) whole.push_back(n);
+    play(kPages[3], whole, -12);
+    play(kPages[4], {{0, 2, 72}, {2, 2, 69}, {4, 2, 67}, {6, 1, 72}, {7, 1, 76}, {8, 2, 77}, {10, 2, 74}, {12, 1, 71}, {13, 1, 68}}, 0);
     LeadSpec final = calm;
     final.release = 3.0f;
-    Lead(mix, 69, BeatTime(116), 2.5, final);
+    Lead(mix, 69, BeatTime(kFinal), 2.5, final);
+}
+
+// A rising roll of snares over the last beats before a credit page, so the turn is heard.
+void Fill(Mix& mix, double fromBeat, double toBeat) {
+    for (double b = fromBeat; b < toBeat - 1e-9; b += 0.25) {
+        float u = float((b - fromBeat) / (toBeat - fromBeat));
+        bool sixteenths = toBeat - b <= 1.0;
+        if (!sixteenths && std::fmod(b, 0.5) != 0) continue;
+        Snare(mix, BeatTime(b), 0.12f + 0.24f * u, 0.35f);
+    }
 }
 
 void Drums(Mix& mix) {
-    for (double b = 0; b < 116; b += 0.25) {
+    for (double b = 0; b < kFinal; b += 0.25) {
         double t = BeatTime(b);
         int sixteenth = int(std::lround(b * 4)) % 4;
         if (b < 6) {
             if (sixteenth == 0) Kick(mix, t, 0.55f);
             if (sixteenth == 2) Hat(mix, t, 0.12f, false);
         } else if (b < 38) {
+            // The impact as the zoom ends lands in one beat of silence.
+            if (b >= 8 && b < 9) continue;
             double rel = b - (b < 18 ? 6 : 18);
             int relBeat = int(std::floor(rel));
             bool fill = (b >= 16 && b < 18) || (b >= 36 && b < 38);
@@ -337,20 +379,31 @@ void Drums(Mix& mix) {
             }
             if (b >= 18 && sixteenth == 2) Hat(mix, t, 0.1f, true);
             else Hat(mix, t, sixteenth % 2 ? 0.05f : 0.09f, false);
-        } else if (b < 44) {
+        } else if (b < kPages[0]) {
             if (b < 42 && sixteenth == 2) Hat(mix, t, 0.07f * float(42 - b) / 4, false);
         } else {
-            double rel = std::fmod(b - 44, 4.0);
+            double page = PageStart(b), next = kFinal;
+            for (double p : kPages)
+                if (p > page) {
+                    next = p;
+                    break;
+                }
+            // The fill takes the last beat of a page, or the last two of a longer one.
+            double fillFrom = next - ((next - page) > 12 ? 2 : 1);
+            if (b >= fillFrom) continue;
+            double rel = std::fmod(b - page, 4.0);
             if (rel == 0 || rel == 2.5) Kick(mix, t, 0.5f);
             if (rel == 2) Snare(mix, t, 0.28f, 0.6f);
             if (sixteenth == 0 || sixteenth == 2) Hat(mix, t, sixteenth == 2 ? 0.06f : 0.035f, false);
-            if (b >= 114 && sixteenth != 0) Snare(mix, t, 0.06f + 0.1f * float(b - 114), 0.4f);
         }
     }
-    for (double b : {6.0, 18.0, 34.0, 44.0, 76.0}) Crash(mix, BeatTime(b), b == 6 ? 0.45f : 0.3f);
+    for (size_t i = 1; i < std::size(kPages); ++i) Fill(mix, kPages[i] - ((kPages[i] - kPages[i - 1]) > 12 ? 2 : 1), kPages[i]);
+    for (double b : {6.0, 18.0, 34.0}) Crash(mix, BeatTime(b), b == 6 ? 0.45f : 0.3f);
+    for (double b : kPages) {
+        Crash(mix, BeatTime(b), b == kFinal ? 0.45f : 0.32f);
+        Kick(mix, BeatTime(b), b == kFinal ? 0.8f : 0.6f);
+    }
     Riser(mix, BeatTime(40), 2.0, 0.18f, 300, 5000);
-    Kick(mix, BeatTime(116), 0.8f);
-    Crash(mix, BeatTime(116), 0.45f);
 }
 
 }  // namespace
@@ -365,15 +418,15 @@ Sound MakeMusic() {
     Melody(mix);
     Drums(mix);
     mix.Finish(0.375f, 0.35f, 0.8f, 0.9f);
-    // The tail dies away to silence before the file ends.
+    // The master fade: the chord dies to silence before the last picture has faded out.
     std::vector<float>& l = mix.Left();
     std::vector<float>& r = mix.Right();
-    size_t fadeFrom = Frame(kLength - 2.5);
-    for (size_t i = fadeFrom; i < l.size(); ++i) {
-        float g = 1.0f - float(i - fadeFrom) / float(l.size() - fadeFrom);
-        l[i] *= g * g, r[i] *= g * g;
+    for (size_t i = Frame(kFadeFrom); i < l.size(); ++i) {
+        double u = std::min(1.0, (double(i) / kRate - kFadeFrom) / (kSilentFrom - kFadeFrom));
+        float g = float(std::pow(std::cos(u * 1.5707963), 2.0));
+        l[i] *= g, r[i] *= g;
     }
-    return mix.Render(-1.0f, 1.1f);
+    return mix.Render(kMusicPeakDb, 1.1f);
 }
 
 }  // namespace assets

@@ -19,8 +19,15 @@ constexpr int kFlash = 63;
 constexpr int kBandFirst = 64, kBandCount = 55;
 constexpr int kCubeFirst = 119, kCubeCount = 9;
 constexpr int kScrollFirst = 128, kScrollCount = 128;
-constexpr int kBandHeight = 160, kScrollHeight = 128;
+// The band is a whole screen: its logo in the top rows, then the lane the scroller crosses
+// (black, like the scroller's own ground, so the two meet without a seam), then a floor.
+constexpr int kBandHeight = 480, kLogoRows = 160, kScrollHeight = 160;
+constexpr int kLaneTop = 240 - kScrollHeight / 2, kLaneBottom = kLaneTop + kScrollHeight;
+// The sun stands where the mask's rectangle ends its zoom, (228, 148)-(411, 331), and the mask's
+// round window frames it with an even ring of sky.
 constexpr int kEmblemSize = 256;
+constexpr float kSunX = 319.5f, kSunY = 239.5f, kSunRadius = 54;
+constexpr float kWindowRadius = 92.5f;  // in the emblem's own pixels
 }  // namespace layout
 
 struct NamedPicture {

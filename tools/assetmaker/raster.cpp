@@ -220,3 +220,121 @@ void Quantize(const Canvas& c, const std::vector<uint8_t>& select, IndexedPictur
 }
 
 }  // namespace assets
+
+namespace assets {
+
+void FillPolygon(Mask& m, const std::vector<Pt>& corners) {
+    if (corners.size() < 3) return;
+    float minY = corners[0].y, maxY = corners[0].y;
+    for (const Pt& p : corners) minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+    int y0 = std::max(0, int(std::floor(minY))), y1 = std::min(m.h - 1, int(std::ceil(maxY)));
+    std::vector<float> cover(size_t(m.w));
+    std::vector<std::pair<float, int>> crossings;
+    for (int y = y0; y <= y1; ++y) {
+        std::fill(cover.begin(), cover.end(), 0.0f);
+        for (int sub = 0; sub < 4; ++sub) {
+            float sy = float(y) + (float(sub) + 0.5f) / 4;
+            crossings.clear();
+            for (size_t i = 0; i < corners.size(); ++i) {
+                Pt a = corners[i], b = corners[(i + 1) % corners.size()];
+                if ((a.y <= sy) == (b.y <= sy)) continue;
+                float x = a.x + (sy - a.y) / (b.y - a.y) * (b.x - a.x);
+                crossings.push_back({x, a.y < b.y ? 1 : -1});
+            }
+            std::sort(crossings.begin(), crossings.end());
+            int winding = 0;
+            for (size_t i = 0; i + 1 < crossings.size(); ++i) {
+                winding += crossings[i].second;
+                if (winding == 0) continue;
+                // Four samples across each pixel between the two crossings.
+                float xa = crossings[i].first, xb = crossings[i + 1].first;
+                int ca = std::max(0, int(std::floor(xa))), cb = std::min(m.w - 1, int(std::floor(xb)));
+                for (int x = ca; x <= cb; ++x)
+                    for (int s = 0; s < 4; ++s) {
+                        float sx = float(x) + (float(s) + 0.5f) / 4;
+                        if (sx >= xa && sx < xb) cover[size_t(x)] += 1.0f / 16;
+                    }
+            }
+        }
+        for (int x = 0; x < m.w; ++x) m.At(x, y) = std::max(m.At(x, y), std::min(1.0f, cover[size_t(x)]));
+    }
+}
+
+void StrokeLine(Mask& m, Pt a, Pt b, float width) {
+    float half = width / 2;
+    int x0 = std::max(0, int(std::min(a.x, b.x) - half - 2)), x1 = std::min(m.w - 1, int(std::max(a.x, b.x) + half + 2));
+    int y0 = std::max(0, int(std::min(a.y, b.y) - half - 2)), y1 = std::min(m.h - 1, int(std::max(a.y, b.y) + half + 2));
+    float dx = b.x - a.x, dy = b.y - a.y, len2 = std::max(1e-6f, dx * dx + dy * dy);
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x) {
+            float px = float(x) + 0.5f - a.x, py = float(y) + 0.5f - a.y;
+            float t = std::clamp((px * dx + py * dy) / len2, 0.0f, 1.0f);
+            float d = std::hypot(px - t * dx, py - t * dy);
+            float c = std::clamp(half + 0.5f - d, 0.0f, 1.0f);
+            m.At(x, y) = std::max(m.At(x, y), c);
+        }
+}
+
+namespace {
+
+// One line of the squared distance transform: the lower envelope of parabolas.
+void Envelope(const std::vector<float>& f, std::vector<float>& d) {
+    size_t n = f.size();
+    std::vector<int> v(n);
+    std::vector<float> z(n + 1);
+    int k = 0;
+    v[0] = 0, z[0] = -1e30f, z[1] = 1e30f;
+    for (int q = 1; q < int(n); ++q) {
+        float s;
+        while (true) {
+            int p = v[size_t(k)];
+            s = ((f[size_t(q)] + float(q) * q) - (f[size_t(p)] + float(p) * p)) / float(2 * q - 2 * p);
+            if (s > z[size_t(k)] || k == 0) break;
+            --k;
+        }
+        if (s <= z[size_t(k)]) s = z[size_t(k)];
+        ++k;
+        v[size_t(k)] = q, z[size_t(k)] = s, z[size_t(k) + 1] = 1e30f;
+    }
+    k = 0;
+    for (int q = 0; q < int(n); ++q) {
+        while (z[size_t(k) + 1] < float(q)) ++k;
+        int p = v[size_t(k)];
+        d[size_t(q)] = float(q - p) * float(q - p) + f[size_t(p)];
+    }
+}
+
+}  // namespace
+
+std::vector<float> DistanceToInk(const Mask& m) {
+    const float far = 1e12f;
+    std::vector<float> g(m.v.size());
+    for (size_t i = 0; i < g.size(); ++i) g[i] = m.v[i] >= 0.5f ? 0.0f : far;
+    std::vector<float> f, d;
+    f.resize(size_t(m.h)), d.resize(size_t(m.h));
+    for (int x = 0; x < m.w; ++x) {
+        for (int y = 0; y < m.h; ++y) f[size_t(y)] = g[size_t(y) * m.w + x];
+        Envelope(f, d);
+        for (int y = 0; y < m.h; ++y) g[size_t(y) * m.w + x] = d[size_t(y)];
+    }
+    f.resize(size_t(m.w)), d.resize(size_t(m.w));
+    for (int y = 0; y < m.h; ++y) {
+        std::copy_n(g.begin() + long(y) * m.w, m.w, f.begin());
+        Envelope(f, d);
+        for (int x = 0; x < m.w; ++x) g[size_t(y) * m.w + x] = std::sqrt(d[size_t(x)]);
+    }
+    return g;
+}
+
+Mask Grow(const Mask& m, float by) {
+    std::vector<float> dist = DistanceToInk(m);
+    Mask out(m.w, m.h);
+    for (size_t i = 0; i < out.v.size(); ++i) out.v[i] = std::max(m.v[i], std::clamp(by + 0.5f - dist[i], 0.0f, 1.0f));
+    return out;
+}
+
+void Cut(Mask& m, const Mask& hole) {
+    for (size_t i = 0; i < m.v.size() && i < hole.v.size(); ++i) m.v[i] = std::min(m.v[i], 1.0f - hole.v[i]);
+}
+
+}  // namespace assets

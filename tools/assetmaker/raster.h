@@ -70,3 +70,27 @@ void Remap(const Canvas& c, const std::vector<uint8_t>& select, IndexedPicture& 
            int count);
 
 }  // namespace assets
+
+namespace assets {
+
+struct Pt {
+    float x = 0, y = 0;
+};
+
+// Fills a polygon (non-zero winding) into the mask with 4 x 4 samples a pixel, keeping the larger
+// of the coverage and what the mask holds.
+void FillPolygon(Mask& m, const std::vector<Pt>& corners);
+
+// A line of the given width with round ends, antialiased, merged like FillPolygon.
+void StrokeLine(Mask& m, Pt a, Pt b, float width);
+
+// Each pixel's distance to the nearest pixel whose coverage is at least one half (0 inside).
+std::vector<float> DistanceToInk(const Mask& m);
+
+// The shape grown outwards by `by` pixels, with an antialiased edge.
+Mask Grow(const Mask& m, float by);
+
+// Coverage of one mask taken out of another, both the same size.
+void Cut(Mask& m, const Mask& hole);
+
+}  // namespace assets
