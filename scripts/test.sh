@@ -14,17 +14,20 @@ fail() { echo "make test: $*" >&2; exit 1; }
 scripts/deps.sh native || fail "native packages missing"
 scripts/deps.sh windows || fail "Windows packages missing"
 
-build() {  # build DIR CMAKE-ARGS...
+build() {  # build DIR [--target T] CMAKE-ARGS...
   local dir=$1; shift
+  local target=()
+  if [ "${1:-}" = --target ]; then target=(--target "$2"); shift 2; fi
   cmake -S . -B "$dir" "$@" >"$log/$(basename "$dir")-configure.log" 2>&1 ||
     { cat "$log/$(basename "$dir")-configure.log"; fail "configuring $dir failed"; }
-  cmake --build "$dir" -j"$jobs" >"$log/$(basename "$dir")-build.log" 2>&1 ||
+  cmake --build "$dir" -j"$jobs" "${target[@]}" >"$log/$(basename "$dir")-build.log" 2>&1 ||
     { tail -40 "$log/$(basename "$dir")-build.log"; fail "building $dir failed"; }
 }
 
-echo "== building: native, native with sanitizers, Windows (i686)"
+echo "== building: native, native with sanitizers, with ThreadSanitizer, Windows (i686)"
 build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 build build/asan -DCMAKE_BUILD_TYPE=Debug -DVADURER_SANITIZE=ON
+build build/tsan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TSAN=ON
 build build/win -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
 passed=0 failed=0 status=0
@@ -46,6 +49,9 @@ run() {  # run NAME COMMAND...: output to the terminal and to a log
 run native env TESTS_LABEL=native build/linux/tests/vadurer_tests
 run sanitizers env TESTS_LABEL=sanitizers ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
   build/asan/tests/vadurer_tests
+# The tests whose code runs on more than one thread.
+run threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 \
+  build/tsan/tests/vadurer_tests --gtest_filter='Kernel*:*Mixer*:*Stream*:*Sound*'
 run windows scripts/wine-run.sh build/win/tests/vadurer_tests.exe
 
 echo "== end-to-end under Wine"
