@@ -59,7 +59,7 @@ void CSoundBase::Fail(const char* pszStep, HRESULT hr)
     // A machine without sound still shows the production; one line says why it is silent.
     m_bFailed = TRUE;
     fprintf(stderr, "Sound: no audio output (%s failed, 0x%08lX); playing without sound.\n", pszStep,
-            (unsigned long)hr);
+            (unsigned long)(DWORD)hr);
 }
 
 template <typename T>

@@ -133,10 +133,12 @@ TEST_F(StreamTimeline, AMillionByteFileFindsItsEndAtTheFourthBoundaryAndStopsAtT
     EXPECT_FALSE(snd.IsStopped());
     for (int k = 1; k <= 8; ++k) {
         CrossBoundary(snd, k);
-        if (k == 3)
+        if (k == 3) {
             EXPECT_FALSE(snd.m_bFoundEnd) << "926100 bytes read so far, all data";
-        if (k == 4)
+        }
+        if (k == 4) {
             EXPECT_TRUE(snd.m_bFoundEnd) << "the refill at 529199 reads the last 73900 bytes";
+        }
         if (k == 1) {
             // A play request while it plays changes nothing.
             HANDLE hThread = snd.m_hThread;
@@ -153,10 +155,12 @@ TEST_F(StreamTimeline, AMillionByteFileFindsItsEndAtTheFourthBoundaryAndStopsAtT
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             EXPECT_FALSE(snd.IsStopped()) << "793804 bytes played is short of R - N = 867736";
         }
-        if (k == 7)
+        if (k == 7) {
             EXPECT_TRUE(Eventually(snd, TRUE)) << "the end test holds at 926100";
-        if (k < 8)
+        }
+        if (k < 8) {
             EXPECT_TRUE(Playing(snd.m_lpDSBuffer)) << "boundary " << k;
+        }
     }
     EXPECT_FALSE(Playing(snd.m_lpDSBuffer)) << "stopped at the boundary 1058399";
     EXPECT_EQ(WaitForSingleObject(snd.m_hThread, 5000), WAIT_OBJECT_0) << "the thread has ended";
