@@ -8,7 +8,7 @@
 CStreamSound::CStreamSound(const char* szFile, LPDIRECTSOUND lpDS)
     : m_pwfxInfo(NULL), m_hmmio(NULL), m_lpDSBuffer(NULL), m_lpDSNotify(NULL), m_dwBufferSize(0), m_dwNotifySize(0),
       m_dwNextWriteOffset(0), m_dwBytesPlayed(0), m_dwLastPlayPos(0), m_bStopped(TRUE), m_bFoundEnd(FALSE),
-      m_hThread(NULL)
+      m_hThread(NULL), m_hWakeEvent(NULL)
 {
     memset(&m_mmck, 0, sizeof(m_mmck));
     memset(&m_mmckInRIFF, 0, sizeof(m_mmckInRIFF));
@@ -114,11 +114,12 @@ void CStreamSound::EndThread()
 {
     if (m_hThread == NULL)
         return;
-    // A thread that has marked the stream stopped still waits for one more boundary; stopping
-    // the buffer wakes it through the stop event, and it ends without touching the stream again.
-    if (WaitForSingleObject(m_hThread, 0) != WAIT_OBJECT_0) {
-        if (m_lpDSBuffer)
-            m_lpDSBuffer->Stop();
+    // A thread still running waits for a boundary (after its end test, up to a block away).
+    // Marked stopped and woken at once, it stops the buffer and ends without touching the
+    // stream again.
+    if (WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT) {
+        SetStopped(TRUE);
+        SetEvent(m_hWakeEvent);
         WaitForSingleObject(m_hThread, INFINITE);
     }
     CloseHandle(m_hThread);
@@ -155,6 +156,7 @@ HRESULT CStreamSound::SetupNotifications()
     ASSERT_AT(m_hNotifyEvent[0], 143);
     m_hNotifyEvent[1] = CreateEventA(NULL, FALSE, FALSE, NULL);
     ASSERT_AT(m_hNotifyEvent[1], 145);
+    m_hWakeEvent = m_hNotifyEvent[0];
 
     // A boundary after each block; the last one on the buffer's last byte, which the cursor
     // passes before it wraps.

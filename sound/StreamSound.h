@@ -35,6 +35,8 @@ public:
     HANDLE m_hNotifyEvent[2];
     // The running notification thread, kept so that a restart or teardown can wait for it.
     HANDLE m_hThread;
+    // The boundary event as it was armed; the thread may clear m_hNotifyEvent, never this.
+    HANDLE m_hWakeEvent;
 
 private:
     void EndThread();
