@@ -240,7 +240,9 @@ long Mixer::ResamplerInput(void* pData, float** ppInput)
     if (v.bInputEnded || !v.bPlaying)
         return 0;
     int nTaken = 0;
-    const uint8_t* p = v.pMixer->Consume(v, kBlock, nTaken);
+    // Small steps keep the play cursor (and the notifications) within 5 ms of what is heard.
+    const int nStep = std::clamp(v.format.nRate / 200, 16, kBlock);
+    const uint8_t* p = v.pMixer->Consume(v, nStep, nTaken);
     const int nBits = v.format.nBits, nBytes = nBits / 8;
     float* pIn = v.input.data();
     for (int i = 0; i < nTaken * v.format.nChannels; ++i, p += nBytes)

@@ -82,7 +82,7 @@ public:
     uint64_t Underruns() const { return m_nUnderruns; }
 
 private:
-    static constexpr int kBlock = 512;  // frames mixed per step; also the resampler's input step
+    static constexpr int kBlock = 512;  // frames mixed per step; the most the resampler takes at once
 
     struct Voice {
         std::shared_ptr<SampleBytes> pBytes;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -45,10 +46,25 @@ inline Bytes WaveFile(const Bytes& data, WORD nChannels, DWORD nRate, WORD nBits
     return wavefiles::Riff(body);
 }
 
+// The scratch files written so far, removed by RemoveWritten.
+inline std::vector<std::string>& Written()
+{
+    static std::vector<std::string> names;
+    return names;
+}
+
 inline std::string WriteWave(const std::string& name, const Bytes& file)
 {
     EXPECT_TRUE(wavefiles::WriteAll(name, file));
+    Written().push_back(name);
     return name;
+}
+
+inline void RemoveWritten()
+{
+    for (const std::string& name : Written())
+        std::remove(name.c_str());
+    Written().clear();
 }
 
 // The bytes of a buffer from offset 0, read through a lock.
@@ -81,6 +97,7 @@ protected:
     }
     void TearDown() override
     {
+        RemoveWritten();
         if (m_lpDS)
             m_lpDS->Release();
 #ifndef _WIN32

@@ -108,6 +108,7 @@ protected:
 #ifndef _WIN32
     void SetUp() override { host::UseHeadless(); }
 #endif
+    void TearDown() override { RemoveWritten(); }
 };
 
 TEST_F(SoundBase, ListsCountFromZeroEachAndRejectIndicesAtOrPastTheCount)
@@ -313,6 +314,7 @@ TEST(SoundBaseFailed, NoAudioOutputMeansSilenceWithoutBoxes)
         EXPECT_EQ(base.m_nStatic, 0u);
         EXPECT_TRUE(h.Boxes().empty());
     }
+    RemoveWritten();
 }
 
 CHILD_SCENARIO(SoundWithoutAudioOutput)
@@ -332,6 +334,7 @@ TEST(SoundBaseFailed, SaysSoOnOneLineOfStandardError)
     std::string text(b.begin(), b.end());
     EXPECT_NE(text.find("no audio output"), std::string::npos) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    std::remove("sound_noaudio_stderr.txt");
 }
 
 TEST_F(StaticSound, FileVoiceFailuresAreReportedWithTheirLines)

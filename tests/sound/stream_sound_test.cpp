@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -292,6 +293,7 @@ CHILD_SCENARIO(ExitWhileMusicPlays)
 TEST(StreamSoundExit, TheProcessEndsCleanlyWhileTheThreadWaits)
 {
     EXPECT_EQ(RunChildProcess("ExitWhileMusicPlays"), 0);
+    std::remove("stream_test_exit.wav");
 }
 
 #else
