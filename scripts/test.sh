@@ -51,7 +51,7 @@ run sanitizers env TESTS_LABEL=sanitizers ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTI
   build/asan/tests/vadurer_tests
 # The tests whose code runs on more than one thread.
 run threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 \
-  build/tsan/tests/vadurer_tests --gtest_filter='Kernel*:*Mixer*:*Stream*:*Sound*'
+  build/tsan/tests/vadurer_tests --gtest_filter='Kernel*:HostTest*:*Mixer*:*Stream*:*Sound*'
 run windows scripts/wine-run.sh build/win/tests/vadurer_tests.exe
 
 echo "== end-to-end under Wine"

@@ -4,13 +4,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "types.h"
 
 namespace standin {
 
 struct PixelTable {
-    uint32_t xrgb[256];  // 0x00RRGGBB
+    uint32_t xrgb[256] = {};  // 0x00RRGGBB
+    // Every pair of source pixels (first in the low byte) as two display pixels: half the
+    // lookups and stores of one a pixel.
+    std::vector<uint64_t> pairs = std::vector<uint64_t>(65536);
 };
 
 // From a colour table (blue, green, red, reserved); entries from nColours on are black.

@@ -216,3 +216,44 @@ TEST_F(ScreenOpenTest, NoWindowNoScreen)
 #endif
 
 }  // namespace
+
+#ifndef _WIN32
+#include "fx/Fade.h"
+
+namespace {
+
+// Every ScreenUpdate is one frame at the host, and nothing else is: in a fade, the palette step
+// and its present make one frame, not two.
+TEST_F(ScreenOpenTest, OneUpdateIsOneFrameAndAFadeStepIsOneFrame)
+{
+    for (int nMode : {SCREEN_FULLSCREEN, SCREEN_WINDOWED}) {
+        SCOPED_TRACE(nMode);
+        ASSERT_TRUE(Open(nMode));
+        PumpAll();
+        size_t nStart = m_pHost->FrameCount();
+        for (int i = 0; i < 7; ++i) {
+            ScreenClear(i);
+            ScreenUpdate();
+            ScreenPumpMessages();
+        }
+        EXPECT_EQ(m_pHost->FrameCount() - nStart, 7u);
+
+        CImage picture;
+        picture.m_nWidth = 640;
+        picture.m_nHeight = 480;
+        picture.m_pPixels = new BYTE[307200]();
+        picture.m_pPalette = new RGBQUAD[256]();
+        m_pHost->SetFrameStep(100);  // 1 s in steps of 0.1: f = 0, 0.1, …, 1
+        nStart = m_pHost->FrameCount();
+        FadeInImage(&picture, 1.0f);
+        EXPECT_EQ(m_pHost->FrameCount() - nStart, 11u);
+        nStart = m_pHost->FrameCount();
+        FadeOutScreen(1.0f);
+        EXPECT_EQ(m_pHost->FrameCount() - nStart, 11u);
+        m_pHost->SetFrameStep(0);
+        ScreenClose();
+    }
+}
+
+}  // namespace
+#endif
