@@ -1,42 +1,212 @@
-// The frame loop that runs in place of the production until its script exists: a moving test
-// pattern of diagonal colour bands and a bouncing bar, timed by the clock, for the production's
-// length or until the run is ended.
+// The production: the opening fade, the cube with the zooming mask, the band and the exit to the
+// right, the scroller, the fade to black and the six credit pages, with the music and the three
+// effects, and the clean-up. Every step is a frame loop timed by the millisecond clock that ends
+// early once the run has been ended.
 #include "app/Demo.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
+#include "fx/Blit.h"
+#include "fx/Cube.h"
+#include "fx/Fade.h"
+#include "image/Image.h"
 #include "screen/Screen.h"
+#include "sound/SoundBase.h"
+
+bool g_bCubeOnly = false;
 
 namespace {
 
-const long kRunMs = 69000;
+const int kScreenBytes = 640 * 480;
 
-void SetTestPalette()
+struct QuadCorner {
+    float fX, fY, fZ;
+    float fScreenX, fScreenY;
+};
+
+struct Quad {
+    QuadCorner corners[4];
+    int nDepth;
+    int nOffset;
+};
+
+void SetUpQuad(Quad& quad)
 {
-    BYTE palette[256 * 4];
-    for (int n = 0; n < 256; ++n) {
-        // Four ramps: blue, green, red, grey, each rising over 64 entries.
-        int level = (n & 63) * 4;
-        int ramp = n >> 6;
-        palette[n * 4 + 0] = static_cast<BYTE>(ramp == 0 || ramp == 3 ? level : level / 4);
-        palette[n * 4 + 1] = static_cast<BYTE>(ramp == 1 || ramp == 3 ? level : level / 4);
-        palette[n * 4 + 2] = static_cast<BYTE>(ramp == 2 || ramp == 3 ? level : level / 4);
-        palette[n * 4 + 3] = 0;
-    }
-    ScreenSetPalette(palette);
+    const float kModel[4][2] = {{-100, -100}, {100, -100}, {100, 100}, {-100, 100}};
+    for (int i = 0; i < 4; ++i)
+        quad.corners[i] = {kModel[i][0], kModel[i][1], 0.0f, 0.0f, 0.0f};
+    quad.nDepth = 100;
+    quad.nOffset = 0;
 }
 
-void DrawTestPattern(BYTE* pFrame, long nTime)
+void ProjectQuad(Quad& quad)
 {
-    int nShift = static_cast<int>(nTime / 8);
-    int nBar = static_cast<int>((nTime / 4) % 880);
-    if (nBar > 440)
-        nBar = 880 - nBar;
-    for (int y = 0; y < 480; ++y) {
-        BYTE* pRow = pFrame + y * 640;
-        bool bInBar = y >= nBar && y < nBar + 40;
-        for (int x = 0; x < 640; ++x)
-            pRow[x] = bInBar ? static_cast<BYTE>(192 + (x >> 4) % 64) : static_cast<BYTE>(((x + y + nShift) >> 2) & 191);
+    for (QuadCorner& c : quad.corners) {
+        double dDistance = static_cast<double>(quad.nDepth) + c.fZ;
+        c.fScreenX = static_cast<float>((quad.nOffset + 320) + 320.0 * c.fX / dDistance);
+        c.fScreenY = static_cast<float>(320.0 * c.fY / dDistance + 240);
+    }
+}
+
+// Only the top-left and bottom-right corners span the mask's rectangle.
+void DrawQuad(Quad& quad, CImage* pMask)
+{
+    const QuadCorner& a = quad.corners[0];
+    const QuadCorner& b = quad.corners[2];
+    DrawMaskedQuad(pMask, static_cast<int>(a.fScreenX), static_cast<int>(a.fScreenY), static_cast<int>(b.fScreenX),
+                   static_cast<int>(b.fScreenY));
+}
+
+int Elapsed(int nStart)
+{
+    return std::abs(static_cast<int>(ClockMs()) - nStart);
+}
+
+// The background fills the screen; a picture that is missing or smaller leaves black behind it.
+void CopyBackground(const CImage& background)
+{
+    BYTE* pScreen = ScreenGetBuffer();
+    long nBytes = background.m_pPixels ? static_cast<long>(background.m_nWidth) * background.m_nHeight : 0;
+    if (nBytes >= kScreenBytes) {
+        std::memcpy(pScreen, background.m_pPixels, kScreenBytes);
+        return;
+    }
+    if (nBytes > 0)
+        std::memcpy(pScreen, background.m_pPixels, static_cast<size_t>(nBytes));
+    std::memset(pScreen + (nBytes > 0 ? nBytes : 0), 0, static_cast<size_t>(kScreenBytes - (nBytes > 0 ? nBytes : 0)));
+}
+
+// Rows are copied at the screen's pitch, so only a band as wide as the screen can hang there.
+bool BandFits(const CImage& band)
+{
+    return band.m_pPixels && band.m_nWidth == 640 && band.m_nHeight > 0 && band.m_nHeight <= 480;
+}
+
+void ShowPicture(CImage* pPicture, int nHoldMs)
+{
+    FadeInImage(pPicture, 1.0f);
+    int nStart = static_cast<int>(ClockMs());
+    while (!g_bQuit && Elapsed(nStart) < nHoldMs)
+        ScreenPumpMessages();
+    FadeOutScreen(1.0f);
+}
+
+const char* LoadCodeText(int nCode)
+{
+    switch (nCode) {
+    case 0: return "the file cannot be opened";
+    case 2: return "there is not enough memory for it";
+    case 3: return "its file header is cut short";
+    case 4: return "its picture header is cut short";
+    case 5: return "its colour table is cut short";
+    case 6: return "its pixel rows are cut short";
+    case 7: return "it is not a picture of 8 bits per pixel";
+    case 8: return "it is compressed";
+    default: return "it could not be read";
+    }
+}
+
+// Pictures that did not load are named before the production starts; the user goes on (they
+// show as black) or stops the run.
+void ReportMissingPictures(const char* const* ppszFiles, const int* pCodes, int nCount)
+{
+    std::string list;
+    for (int i = 0; i < nCount; ++i) {
+        if (pCodes[i] == 1)
+            continue;
+        list += std::string("\"") + ppszFiles[i] + "\": " + LoadCodeText(pCodes[i]) + "\n";
+        std::fprintf(stderr, "vadurer: picture \"%s\" did not load: %s\n", ppszFiles[i], LoadCodeText(pCodes[i]));
+    }
+    if (list.empty())
+        return;
+    std::string text = "These pictures did not load:\n\n" + list +
+                       "\nThe production can go on without them; they will show as black. Go on?";
+    if (MessageBoxA(ScreenGetWindow(), text.c_str(), "Stop The Vadurer", MB_OKCANCEL | MB_ICONEXCLAMATION) == IDCANCEL)
+        g_bQuit = true;
+}
+
+void RunScene1(CImage& background, CImage& mask, CCube* pCube, Quad& quad, CSoundBase* pSound)
+{
+    int nStart = static_cast<int>(ClockMs());
+    g_bCubeOnly = true;
+    while (!g_bQuit) {
+        int nElapsed = Elapsed(nStart);
+        if (nElapsed >= 7000)
+            break;
+        CopyBackground(background);
+        g_fSceneProgress = static_cast<float>(nElapsed / 1000.0 / 7.0);
+        pCube->Update();
+        pCube->Project();
+        pCube->Draw();
+        if (!g_bCubeOnly) {
+            ProjectQuad(quad);
+            DrawQuad(quad, &mask);
+            if (!g_bZoomDone)
+                quad.nDepth = static_cast<int>((nElapsed - 3000) * 250.0 / 1000.0 + 100.0);
+            if (quad.nDepth > 350) {
+                quad.nDepth = 350;
+                g_bZoomDone = true;
+                pSound->PlayStatic(1);
+            }
+        }
+        if (nElapsed >= 3000 && g_bCubeOnly) {
+            // The flash: the frame just drawn is lost and the plain mask colour is shown.
+            g_bCubeOnly = false;
+            ScreenClear(63);
+            ScreenUpdate();
+        }
+        ScreenUpdate();
+        ScreenPumpMessages();
+    }
+}
+
+void RunScene2(CImage& background, CImage& band, CImage& mask, CCube* pCube, Quad& quad)
+{
+    int nStart = static_cast<int>(ClockMs());
+    const int nH = static_cast<int>(band.m_nHeight);
+    int c = nH;
+    while (!g_bQuit) {
+        int nElapsed = Elapsed(nStart);
+        if (nElapsed >= 2000)
+            break;
+        CopyBackground(background);
+        // The band hangs from the top edge, its bottom rows first.
+        if (BandFits(band) && c <= nH && c >= 1)
+            std::memcpy(ScreenGetBuffer(), band.m_pPixels + static_cast<size_t>(c - 1) * 640,
+                        static_cast<size_t>(nH - c + 1) * 640);
+        if (c > 1)
+            c = nH + 1 - static_cast<int>(nElapsed / 1000.0 / 2.0 * nH);
+        pCube->Update();
+        pCube->Project();
+        pCube->Draw();
+        pCube->m_nScreenX += 20;
+        ProjectQuad(quad);
+        quad.nOffset += 20;
+        DrawQuad(quad, &mask);
+        ScreenUpdate();
+        ScreenPumpMessages();
+    }
+}
+
+void RunScene3(CImage& band, CImage& scroller)
+{
+    int nStart = static_cast<int>(ClockMs());
+    int x = 640;
+    const int y = 240 - static_cast<int>(scroller.m_nHeight) / 2;
+    while (!g_bQuit) {
+        int nElapsed = Elapsed(nStart);
+        if (nElapsed >= 10000)
+            break;
+        ScreenClear(0);
+        if (BandFits(band))
+            std::memcpy(ScreenGetBuffer(), band.m_pPixels, static_cast<size_t>(band.m_nWidth) * band.m_nHeight);
+        DrawImageClipped(x, y, &scroller);
+        ScreenUpdate();
+        x = 640 - static_cast<int>(nElapsed / 1000.0 / 8.0 * (scroller.m_nWidth + 640));
+        ScreenPumpMessages();
     }
 }
 
@@ -44,20 +214,49 @@ void DrawTestPattern(BYTE* pFrame, long nTime)
 
 void RunDemo()
 {
+    CImage background, mask, band, scroller;
+    CImage credits[6];
     if (!ScreenOpen(640, 480, 8, SCREEN_FULLSCREEN))
         return;
+
+    CSoundBase* pSound = new CSoundBase(ScreenGetWindow());
+    pSound->AddStream("Ruzuzireve.wav");
+    pSound->AddStatic("THX.wav", 4);
+    pSound->AddStatic("Bang.wav", 4);
+    pSound->AddStatic("Dshoof.wav", 4);
     ScreenSetTitle("Stop The Vadurer");
-    SetTestPalette();
-    long nStart = ClockMs();
-    for (;;) {
-        long nTime = std::labs(ClockMs() - nStart);
-        if (nTime >= kRunMs || g_bQuit)
-            break;
-        DrawTestPattern(ScreenGetBuffer(), nTime);
-        ScreenUpdate();
-        ScreenPumpMessages();
-    }
+
+    static const char* const kFiles[10] = {"3Z-ER-AVE.bmp", "SS.bmp",  "Plimbrix.bmp", "Presents.bmp", "Vorbax.bmp",
+                                           "MurkGlavv.bmp", "tolbo.bmp", "zemmi.bmp",  "Dedicate.bmp", "TheEnd.bmp"};
+    CImage* pPictures[10] = {&background, &mask,       &band,       &scroller,   &credits[0],
+                             &credits[1], &credits[2], &credits[3], &credits[4], &credits[5]};
+    int nCodes[10];
+    for (int i = 0; i < 10; ++i)
+        nCodes[i] = pPictures[i]->Load(kFiles[i]);
+    ReportMissingPictures(kFiles, nCodes, 10);
+
+    CCube* pCube = new CCube(100.0f);
+    Quad quad;
+    SetUpQuad(quad);
+
+    pSound->PlayStatic(0);
+    pSound->PlayStream(0);
+    FadeInImage(&background, 7.0f);
+
+    RunScene1(background, mask, pCube, quad, pSound);
+    RunScene2(background, band, mask, pCube, quad);
+    pSound->PlayStatic(2);
+    RunScene3(band, scroller);
+
+    FadeOutScreen(3.0f);
+    static const int kHoldMs[6] = {4000, 4000, 5000, 5000, 5000, 5000};
+    for (int i = 0; i < 6; ++i)
+        ShowPicture(&credits[i], kHoldMs[i]);
+
     ScreenClear(0);
     ScreenUpdate();
+    ScreenClear(0);
+    ScreenUpdate();
+    delete pCube;
     ScreenClose();
 }

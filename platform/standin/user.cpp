@@ -92,11 +92,12 @@ int NormalizeKey(int vk)
     }
 }
 
-HWND InputTarget(uint32_t nWindow)
+// Keys go to the active window; the mouse goes to the window that captured it, if any.
+HWND InputTarget(uint32_t nWindow, bool bMouse = false)
 {
     if (nWindow != 0)
         return S().windows.count(nWindow) ? ToHandle(nWindow) : nullptr;
-    if (S().nCapture != 0)
+    if (bMouse && S().nCapture != 0)
         return ToHandle(S().nCapture);
     return S().windows.count(S().nActive) ? ToHandle(S().nActive) : nullptr;
 }
@@ -149,7 +150,7 @@ WPARAM MouseKeys()
 
 void DeliverMouse(const host::Event& e)
 {
-    HWND hWnd = InputTarget(e.window);
+    HWND hWnd = InputTarget(e.window, true);
     Window* pWnd = Find(hWnd);
     if (!pWnd)
         return;

@@ -144,11 +144,37 @@ void HeadlessHost::ShowLocked(Image& image)
     image.bDirty = false;
 }
 
-void HeadlessHost::EndFrame(uint32_t id)
+void HeadlessHost::SetFrameHook(std::function<void(size_t nFrame)> hook)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_frameHook = std::move(hook);
+}
+
+void HeadlessHost::SetPumpHook(std::function<void()> hook)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pumpHook = std::move(hook);
+}
+
+void HeadlessHost::EndFrame(uint32_t id)
+{
+    std::function<void(size_t)> hook;
+    size_t nFrame;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        RecordFrameLocked(id);
+        hook = m_frameHook;
+        nFrame = m_nFrames;
+    }
+    if (hook)
+        hook(nFrame);
+}
+
+void HeadlessHost::RecordFrameLocked(uint32_t id)
+{
     m_nNow += m_nFrameStep;
     ++m_nFrames;
+    m_bFrameSincePump = true;
     Image& image = m_images[id];
     ShowLocked(image);
     if (m_nKeptFrames == 0)
@@ -166,18 +192,40 @@ void HeadlessHost::EndFrame(uint32_t id)
 
 bool HeadlessHost::PollEvent(Event& event)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_events.empty()) {
-        event = m_events.front();
-        m_events.pop_front();
-        return true;
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_events.empty()) {
+            event = m_events.front();
+            m_events.pop_front();
+            return true;
+        }
+        if (m_bHookInputPending) {
+            // The rest of the pump whose hook scripted input: it has been handed out.
+            m_bHookInputPending = false;
+            return false;
+        }
+        // The end of one look at the input: images changed since the last frame end show now.
+        m_nNow += m_nPumpStep;
+        if (!m_bFrameSincePump)
+            m_nNow += m_nIdlePumpStep;
+        m_bFrameSincePump = false;
+        for (auto& entry : m_images)
+            if (entry.second.bDirty)
+                ShowLocked(entry.second);
+        hook = m_pumpHook;
     }
-    // The end of one look at the input: images changed since the last frame end show now.
-    m_nNow += m_nPumpStep;
-    for (auto& entry : m_images)
-        if (entry.second.bDirty)
-            ShowLocked(entry.second);
-    return false;
+    if (!hook)
+        return false;
+    // Input the hook scripts is handed out by this same pump.
+    hook();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_events.empty())
+        return false;
+    event = m_events.front();
+    m_events.pop_front();
+    m_bHookInputPending = true;
+    return true;
 }
 
 void HeadlessHost::WaitEvent(int)

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -47,6 +48,13 @@ public:
     long Time() const { return m_nNow; }
     void SetFrameStep(long ms) { m_nFrameStep = ms; }
     void SetPumpStep(long ms) { m_nPumpStep = ms; }
+    // Steps at a pump only when no frame ended since the pump before: time runs on through steps
+    // that present nothing, at the pace of the frames elsewhere.
+    void SetIdlePumpStep(long ms) { m_nIdlePumpStep = ms; }
+    // Called on the main thread after each frame end (with the frame's number, from 1) and at the
+    // end of each pump; they may script input or look at anything.
+    void SetFrameHook(std::function<void(size_t nFrame)> hook);
+    void SetPumpHook(std::function<void()> hook);
     void SetDisplaySize(int w, int h);
     void QueueBoxAnswer(int nAnswer);
     // Boxes without a queued answer go to standard error and take their first button, as on
@@ -97,11 +105,17 @@ private:
         bool bDirty = false;
     };
     void ShowLocked(Image& image);
+    void RecordFrameLocked(uint32_t id);
 
     mutable std::mutex m_mutex;  // everything below that is not atomic
     std::atomic<long> m_nNow{0};
     std::atomic<long> m_nFrameStep{0};
     std::atomic<long> m_nPumpStep{0};
+    std::atomic<long> m_nIdlePumpStep{0};
+    bool m_bFrameSincePump = false;
+    bool m_bHookInputPending = false;
+    std::function<void(size_t)> m_frameHook;
+    std::function<void()> m_pumpHook;
     std::deque<Event> m_events;
     std::map<uint32_t, Window> m_windows;
     std::map<uint32_t, Image> m_images;
