@@ -57,12 +57,12 @@ bool AbandonWindow()
 
 bool OpenFullscreen(int nWidth, int nHeight, int nBits)
 {
-    if (!ScreenFullscreenStart(nWidth, nHeight, nBits))
+    if (!ScreenInitDirectDraw(nWidth, nHeight, nBits))
         return AbandonWindow();
     size_t nBytes = FramebufferBytes();
     BYTE* pBuffer = new (std::nothrow) BYTE[nBytes ? nBytes : 1];
     if (!pBuffer) {
-        ScreenFullscreenStop();
+        ScreenReleaseDirectDraw();
         return AbandonWindow();
     }
     g_pFramebuffer = pBuffer;
@@ -105,7 +105,7 @@ void ScreenClose()
 {
     if (g_nMode != SCREEN_FULLSCREEN)
         return;  // the section and the framebuffer stay until the process ends
-    ScreenFullscreenStop();
+    ScreenReleaseDirectDraw();
     delete[] g_pFramebuffer;
     g_pFramebuffer = nullptr;
 }
@@ -199,9 +199,4 @@ void ScreenSetPageFlip(bool bPageFlip)
 {
     if (!g_bLocked)
         g_bPageFlip = bPageFlip;
-}
-
-HRESULT ScreenRestoreSurfaces()
-{
-    return ScreenFullscreenRestore();
 }
