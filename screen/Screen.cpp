@@ -110,9 +110,13 @@ void ScreenClose()
     g_pFramebuffer = nullptr;
 }
 
+// The window of the mode left behind stays (destroying it would end the run) but is hidden, so
+// that only the new mode's window is seen.
 void ScreenToggleMode()
 {
+    HWND hLeft = g_hWnd;
     ScreenClose();
+    ShowWindow(hLeft, SW_HIDE);
     ScreenOpen(g_nWidth, g_nHeight, g_nBits, g_nMode == SCREEN_FULLSCREEN ? SCREEN_WINDOWED : SCREEN_FULLSCREEN);
     ScreenSetPalette(g_Palette);
 }

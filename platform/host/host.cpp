@@ -15,6 +15,7 @@ class DefaultHost : public Host {
 public:
     bool OpenWindow(uint32_t, const std::string&, int, int) override { return false; }
     void ShowWindow(uint32_t) override {}
+    void HideWindow(uint32_t) override {}
     void CloseWindow(uint32_t) override {}
     void SetTitle(uint32_t, const std::string&) override {}
     bool TakeDisplay(uint32_t, int, int) override { return false; }

@@ -55,6 +55,7 @@ public:
     // Windows, made hidden, with a client area of nWidth × nHeight.
     virtual bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight) = 0;
     virtual void ShowWindow(uint32_t id) = 0;
+    virtual void HideWindow(uint32_t id) = 0;
     virtual void CloseWindow(uint32_t id) = 0;
     virtual void SetTitle(uint32_t id, const std::string& title) = 0;
 

@@ -326,8 +326,14 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
     if (!pWnd)
         return FALSE;
     BOOL bWasVisible = pWnd->bVisible;
-    if (nCmdShow == SW_HIDE)
+    if (nCmdShow == SW_HIDE) {
+        if (bWasVisible) {
+            pWnd->bVisible = false;
+            host::Current().HideWindow(pWnd->id);
+            SendMessageA(hWnd, WM_SHOWWINDOW, FALSE, 0);
+        }
         return bWasVisible;
+    }
     if (!pWnd->bVisible) {
         pWnd->bVisible = true;
         host::Current().ShowWindow(pWnd->id);

@@ -141,6 +141,14 @@ void HeadlessHost::ShowWindow(uint32_t id)
         it->second.bVisible = true;
 }
 
+void HeadlessHost::HideWindow(uint32_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_windows.find(id);
+    if (it != m_windows.end())
+        it->second.bVisible = false;
+}
+
 void HeadlessHost::CloseWindow(uint32_t id)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -79,6 +79,7 @@ public:
     // Host.
     bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight) override;
     void ShowWindow(uint32_t id) override;
+    void HideWindow(uint32_t id) override;
     void CloseWindow(uint32_t id) override;
     void SetTitle(uint32_t id, const std::string& title) override;
     bool TakeDisplay(uint32_t id, int nWidth, int nHeight) override;

@@ -156,6 +156,15 @@ public:
         }
     }
 
+    void HideWindow(uint32_t id) override
+    {
+        if (Win* w = Find(id)) {
+            w->bShown = false;
+            if (!w->bDisplay)
+                SDL_HideWindow(w->pWindow);
+        }
+    }
+
     void CloseWindow(uint32_t id) override
     {
         auto it = m_windows.find(id);
