@@ -78,6 +78,37 @@ TEST_F(FullscreenTest, ADescriptionOfAnotherSizeIsRefused)
     EXPECT_EQ(g_lpDDSBack->Unlock(nullptr), DDERR_NOTLOCKED);
 }
 
+TEST_F(FullscreenTest, TheHardwarePaletteFollowsEveryChangeAndEveryToggle)
+{
+    ASSERT_TRUE(Open(SCREEN_FULLSCREEN));
+    PALETTEENTRY entries[256];
+    ASSERT_EQ(g_lpDDPalette->GetEntries(0, 0, 256, entries), DD_OK);
+    EXPECT_EQ(entries[0].peBlue, 64) << "dark blue until the first palette";
+    EXPECT_EQ(entries[0].peRed + entries[0].peGreen, 0);
+    EXPECT_EQ(entries[1].peRed + entries[1].peGreen + entries[1].peBlue + entries[255].peBlue, 0);
+    BYTE palette[1024];
+    RampPalette(palette);
+    ScreenSetPalette(palette);
+    ScreenToggleMode();
+    m_windows.push_back(g_hWnd);
+    PumpAll();
+    EXPECT_EQ(g_nMode, SCREEN_WINDOWED);
+    EXPECT_EQ(g_lpDD4, nullptr);
+    ScreenToggleMode();
+    m_windows.push_back(g_hWnd);
+    PumpAll();
+    ASSERT_EQ(g_nMode, SCREEN_FULLSCREEN);
+    EXPECT_FALSE(g_bQuit);
+    ASSERT_NE(g_lpDDPalette, nullptr);
+    EXPECT_EQ(RefCount(g_lpDDPalette), 2u) << "held by the screen and by the primary surface";
+    ASSERT_EQ(g_lpDDPalette->GetEntries(0, 0, 256, entries), DD_OK);
+    for (int n = 0; n < 256; ++n) {
+        ASSERT_EQ(entries[n].peRed, palette[n * 4 + 2]) << n;
+        ASSERT_EQ(entries[n].peGreen, palette[n * 4 + 1]) << n;
+        ASSERT_EQ(entries[n].peBlue, palette[n * 4 + 0]) << n;
+    }
+}
+
 #ifndef _WIN32
 using Box = host::HeadlessHost::Box;
 
