@@ -8,6 +8,7 @@
 #endif
 #include <windows.h>
 #include <mmsystem.h>
+#include <ddraw.h>
 #else
 #include "standin/types.h"
 #include "standin/kernel.h"
@@ -15,6 +16,7 @@
 #include "standin/gdi.h"
 #include "standin/mmio.h"
 #include "standin/globalmem.h"
+#include "standin/ddraw.h"
 #endif
 
 #include "clock.h"
