@@ -13,6 +13,7 @@
 #define DIRECTSOUND_VERSION 0x0500
 #endif
 #include <dsound.h>
+#include <ddraw.h>
 typedef LPVOID* LPLPVOID;
 #else
 #include "standin/types.h"
@@ -23,6 +24,7 @@ typedef LPVOID* LPLPVOID;
 #include "standin/globalmem.h"
 #include "standin/dsound.h"
 #include "standin/resource.h"
+#include "standin/ddraw.h"
 #endif
 
 #include "clock.h"

@@ -57,12 +57,12 @@ bool AbandonWindow()
 
 bool OpenFullscreen(int nWidth, int nHeight, int nBits)
 {
-    if (!ScreenFullscreenStart(nWidth, nHeight, nBits))
+    if (!ScreenInitDirectDraw(nWidth, nHeight, nBits))
         return AbandonWindow();
     size_t nBytes = FramebufferBytes();
     BYTE* pBuffer = new (std::nothrow) BYTE[nBytes ? nBytes : 1];
     if (!pBuffer) {
-        ScreenFullscreenStop();
+        ScreenReleaseDirectDraw();
         return AbandonWindow();
     }
     g_pFramebuffer = pBuffer;
@@ -105,14 +105,18 @@ void ScreenClose()
 {
     if (g_nMode != SCREEN_FULLSCREEN)
         return;  // the section and the framebuffer stay until the process ends
-    ScreenFullscreenStop();
+    ScreenReleaseDirectDraw();
     delete[] g_pFramebuffer;
     g_pFramebuffer = nullptr;
 }
 
+// The window of the mode left behind stays (destroying it would end the run) but is hidden, so
+// that only the new mode's window is seen.
 void ScreenToggleMode()
 {
+    HWND hLeft = g_hWnd;
     ScreenClose();
+    ShowWindow(hLeft, SW_HIDE);
     ScreenOpen(g_nWidth, g_nHeight, g_nBits, g_nMode == SCREEN_FULLSCREEN ? SCREEN_WINDOWED : SCREEN_FULLSCREEN);
     ScreenSetPalette(g_Palette);
 }
@@ -199,9 +203,4 @@ void ScreenSetPageFlip(bool bPageFlip)
 {
     if (!g_bLocked)
         g_bPageFlip = bPageFlip;
-}
-
-HRESULT ScreenRestoreSurfaces()
-{
-    return ScreenFullscreenRestore();
 }

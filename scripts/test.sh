@@ -62,6 +62,14 @@ else
   failed=$((failed + 1))
 fi
 
+echo "== the display under Wine: a known frame fullscreen, windowed and fullscreen again"
+if scripts/wine-run.sh --shell tests/e2e/display.sh wine build/win/e2e/display wine "$root/build/win/tests/display_check.exe" 2>&1 |
+    tee "$log/wine-display.log" && [ "${PIPESTATUS[0]}" -eq 0 ]; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+
 echo "== end-to-end (ctest)"
 ctest --test-dir build/linux -E '^unit$' --output-on-failure 2>&1 | tee "$log/ctest.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1

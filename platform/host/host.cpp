@@ -13,10 +13,13 @@ namespace {
 // The host before any is installed: nothing of the machine but standard error and the wall clock.
 class DefaultHost : public Host {
 public:
-    bool OpenWindow(uint32_t, const std::string&, int, int, bool) override { return false; }
+    bool OpenWindow(uint32_t, const std::string&, int, int) override { return false; }
     void ShowWindow(uint32_t) override {}
+    void HideWindow(uint32_t) override {}
     void CloseWindow(uint32_t) override {}
     void SetTitle(uint32_t, const std::string&) override {}
+    bool TakeDisplay(uint32_t, int, int) override { return false; }
+    void ReleaseDisplay(uint32_t) override {}
     void SetImage(uint32_t, const uint32_t*, int, int) override {}
     void EndFrame(uint32_t) override {}
     bool PollEvent(Event&) override { return false; }

@@ -31,7 +31,9 @@
 
 namespace host {
 
-enum class EventType { Key, MouseMove, MouseButton, Focus, Close };
+// Display: the exclusive display was taken away from the program (down false: the user switched
+// away, it is minimized) or given back (down true).
+enum class EventType { Key, MouseMove, MouseButton, Focus, Close, Display };
 enum class Button { Left, Right, Middle };
 
 struct Event {
@@ -50,11 +52,21 @@ class Host {
 public:
     virtual ~Host() = default;
 
-    // Windows. bFullscreen: the window is the whole display (no frame, nothing else shown).
-    virtual bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight, bool bFullscreen) = 0;
+    // Windows, made hidden, with a client area of nWidth × nHeight.
+    virtual bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight) = 0;
     virtual void ShowWindow(uint32_t id) = 0;
+    virtual void HideWindow(uint32_t id) = 0;
     virtual void CloseWindow(uint32_t id) = 0;
     virtual void SetTitle(uint32_t id, const std::string& title) = 0;
+
+    // The exclusive display. The window becomes the display: shown, over everything, its images
+    // (nWidth × nHeight) scaled by the largest whole factor that fits, centred on black (the
+    // largest fit of the same shape where no whole factor does), and its frame ends paced at 60
+    // per second whatever the monitor's rate. Where the user asked for it, the same display sits
+    // in a desktop window instead. ReleaseDisplay gives the desktop back; the window is hidden
+    // again unless ShowWindow showed it.
+    virtual bool TakeDisplay(uint32_t id, int nWidth, int nHeight) = 0;
+    virtual void ReleaseDisplay(uint32_t id) = 0;
 
     // Frames. xrgb: nWidth × nHeight pixels 0x00RRGGBB, rows top to bottom; copied at once.
     virtual void SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) = 0;

@@ -4,34 +4,15 @@
 // with their methods in the Windows order (only those the system uses are present).
 #pragma once
 
+#include "com.h"
 #include "mmio.h"
 #include "types.h"
-
-#define STDMETHODCALLTYPE
-
-struct GUID {
-    DWORD Data1;
-    WORD Data2, Data3;
-    BYTE Data4[8];
-};
-typedef GUID IID;
-typedef const GUID* LPCGUID;
-typedef const IID& REFIID;
-typedef LPVOID* LPLPVOID;
-inline bool operator==(const GUID& a, const GUID& b)
-{
-    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
-           __builtin_memcmp(a.Data4, b.Data4, 8) == 0;
-}
 
 extern const IID IID_IDirectSoundNotify;
 extern const IID IID_IDirectSoundBuffer;
 
 #define MAKE_DSHRESULT(code) ((HRESULT)(0x88780000u | (code)))
 #define DS_OK 0
-#define E_NOINTERFACE ((HRESULT)0x80004002u)
-#define E_INVALIDARG ((HRESULT)0x80070057u)
-#define E_OUTOFMEMORY ((HRESULT)0x8007000Eu)
 #define DSERR_ALLOCATED MAKE_DSHRESULT(10)
 #define DSERR_CONTROLUNAVAIL MAKE_DSHRESULT(30)
 #define DSERR_INVALIDPARAM E_INVALIDARG
@@ -87,8 +68,6 @@ struct DSBPOSITIONNOTIFY {
 };
 typedef DSBPOSITIONNOTIFY* LPDSBPOSITIONNOTIFY;
 typedef const DSBPOSITIONNOTIFY* LPCDSBPOSITIONNOTIFY;
-
-struct IUnknown;
 
 struct IDirectSoundBuffer {
     virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, LPVOID* ppvObject) = 0;

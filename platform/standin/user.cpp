@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/standin/ddraw.h"
 #include "platform/standin/faults.h"
 #include "platform/host/host.h"
 #include "platform/standin/window_internal.h"
@@ -184,6 +185,7 @@ void DeliverHostEvents()
             if (HWND hWnd = InputTarget(e.window))
                 SendMessageA(hWnd, WM_ACTIVATEAPP, e.down ? TRUE : FALSE, 0);
             break;
+        case host::EventType::Display: standin::DisplayActivated(e.down); break;
         case host::EventType::Close:
             if (HWND hWnd = InputTarget(e.window))
                 Post(hWnd, WM_CLOSE, 0, 0);
@@ -308,7 +310,8 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWOR
     bool bCaption = (dwStyle & WS_CAPTION) == WS_CAPTION;
     pWnd->nClientW = std::max(0, bCaption ? nWidth - 6 : nWidth);
     pWnd->nClientH = std::max(0, bCaption ? nHeight - 25 : nHeight);
-    if (!host::Current().OpenWindow(pWnd->id, pWnd->title, pWnd->nClientW, pWnd->nClientH, !bCaption))
+    // A window by itself is not the display, whatever its style: DirectDraw takes the display.
+    if (!host::Current().OpenWindow(pWnd->id, pWnd->title, pWnd->nClientW, pWnd->nClientH))
         return nullptr;
     HWND hWnd = ToHandle(pWnd->id);
     s.windows[pWnd->id] = std::move(pWnd);
@@ -324,8 +327,14 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
     if (!pWnd)
         return FALSE;
     BOOL bWasVisible = pWnd->bVisible;
-    if (nCmdShow == SW_HIDE)
+    if (nCmdShow == SW_HIDE) {
+        if (bWasVisible) {
+            pWnd->bVisible = false;
+            host::Current().HideWindow(pWnd->id);
+            SendMessageA(hWnd, WM_SHOWWINDOW, FALSE, 0);
+        }
         return bWasVisible;
+    }
     if (!pWnd->bVisible) {
         pWnd->bVisible = true;
         host::Current().ShowWindow(pWnd->id);
@@ -555,8 +564,10 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName)
 
 int WINAPI GetSystemMetrics(int nIndex)
 {
+    // While a display mode is set, the screen is that mode.
     int w = 0, h = 0;
-    host::Current().GetDisplaySize(w, h);
+    if (!standin::DisplayModeSize(w, h))
+        host::Current().GetDisplaySize(w, h);
     switch (nIndex) {
     case SM_CXSCREEN: return w;
     case SM_CYSCREEN: return h;

@@ -36,6 +36,7 @@ protected:
 #ifndef _WIN32
         m_pHost = &host::UseHeadless();
         standin::ClearFaults();
+        standin::ResetDirectDraw();
 #endif
         g_hInstance = GetModuleHandleA(nullptr);
         EnsureScreenClass();

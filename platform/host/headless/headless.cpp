@@ -88,15 +88,49 @@ void HeadlessHost::ClearFrames()
     m_frames.clear();
 }
 
-bool HeadlessHost::OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight, bool bFullscreen)
+bool HeadlessHost::OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     Window& w = m_windows[id];
+    w = Window();
     w.title = title;
     w.nWidth = nWidth;
     w.nHeight = nHeight;
-    w.bFullscreen = bFullscreen;
     return true;
+}
+
+bool HeadlessHost::TakeDisplay(uint32_t id, int nWidth, int nHeight)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_windows.find(id);
+    if (it == m_windows.end() || !it->second.bOpen)
+        return false;
+    if (m_nRefuseDisplay > 0) {
+        --m_nRefuseDisplay;
+        return false;
+    }
+    for (auto& entry : m_windows)
+        entry.second.nDisplayW = entry.second.nDisplayH = 0;  // one display
+    it->second.nDisplayW = nWidth;
+    it->second.nDisplayH = nHeight;
+    return true;
+}
+
+void HeadlessHost::ReleaseDisplay(uint32_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_windows.find(id);
+    if (it != m_windows.end())
+        it->second.nDisplayW = it->second.nDisplayH = 0;
+}
+
+uint32_t HeadlessHost::DisplayWindow() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& entry : m_windows)
+        if (entry.second.nDisplayW != 0)
+            return entry.first;
+    return 0;
 }
 
 void HeadlessHost::ShowWindow(uint32_t id)
@@ -107,6 +141,14 @@ void HeadlessHost::ShowWindow(uint32_t id)
         it->second.bVisible = true;
 }
 
+void HeadlessHost::HideWindow(uint32_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_windows.find(id);
+    if (it != m_windows.end())
+        it->second.bVisible = false;
+}
+
 void HeadlessHost::CloseWindow(uint32_t id)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -114,6 +156,7 @@ void HeadlessHost::CloseWindow(uint32_t id)
     if (it != m_windows.end()) {
         it->second.bOpen = false;
         it->second.bVisible = false;
+        it->second.nDisplayW = it->second.nDisplayH = 0;
     }
     m_images.erase(id);
     if (m_nCaptured == id)

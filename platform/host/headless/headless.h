@@ -19,8 +19,8 @@ public:
     struct Window {
         std::string title;
         int nWidth = 0, nHeight = 0;
-        bool bFullscreen = false;
-        bool bVisible = false;
+        bool bVisible = false;  // shown by ShowWindow
+        int nDisplayW = 0, nDisplayH = 0;  // the exclusive display's size while it is one
         bool bOpen = true;
     };
     struct Frame {
@@ -57,6 +57,10 @@ public:
     void SetPumpHook(std::function<void()> hook);
     void SetDisplaySize(int w, int h);
     void QueueBoxAnswer(int nAnswer);
+    // The next n attempts to take the display fail, as a display that cannot be taken does.
+    void RefuseDisplay(int n) { m_nRefuseDisplay = n; }
+    // The window that is the exclusive display now, 0 if none.
+    uint32_t DisplayWindow() const;
     // Boxes without a queued answer go to standard error and take their first button, as on
     // a host without a display; otherwise they take the answer a user would most likely give.
     void AnswerBoxesOnStderr() { m_bBoxesOnStderr = true; }
@@ -81,10 +85,13 @@ public:
     void ClearFrames();
 
     // Host.
-    bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight, bool bFullscreen) override;
+    bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight) override;
     void ShowWindow(uint32_t id) override;
+    void HideWindow(uint32_t id) override;
     void CloseWindow(uint32_t id) override;
     void SetTitle(uint32_t id, const std::string& title) override;
+    bool TakeDisplay(uint32_t id, int nWidth, int nHeight) override;
+    void ReleaseDisplay(uint32_t id) override;
     void SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) override;
     void EndFrame(uint32_t id) override;
     bool PollEvent(Event& event) override;
@@ -128,6 +135,7 @@ private:
     std::atomic<bool> m_bCursorVisible{true};
     std::atomic<uint32_t> m_nCaptured{0};
     int m_nDisplayW = 1024, m_nDisplayH = 768;
+    std::atomic<int> m_nRefuseDisplay{0};
     // The pull has a lock of its own, so that a test pulling on one thread never waits for the
     // main thread's use of the rest of the host.
     mutable std::mutex m_audioMutex;

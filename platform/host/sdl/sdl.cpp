@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/host/sdl/display.h"
 #include "platform/standin/types.h"
 
 namespace host {
@@ -51,6 +52,25 @@ int VirtualKey(SDL_Scancode sc)
     }
 }
 
+// The pacing of one display window: the display paces where it refreshes at 60 Hz and the
+// renderer waits for it.
+class DisplayPacer {
+public:
+    void Start(SDL_Renderer* pRenderer, int nDisplay)
+    {
+        SDL_RendererInfo info;
+        SDL_DisplayMode mode;
+        bool bVsync = SDL_GetRendererInfo(pRenderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+        bool b60 = SDL_GetCurrentDisplayMode(nDisplay, &mode) == 0 && mode.refresh_rate >= 59 && mode.refresh_rate <= 61;
+        m_pacer.Start(bVsync && b60);
+    }
+    void WaitForFlip() { m_pacer.WaitForFlip(); }
+    void Flipped() { m_pacer.Flipped(); }
+
+private:
+    FramePacer m_pacer;
+};
+
 class SdlHost : public Host {
 public:
     ~SdlHost() override
@@ -61,14 +81,17 @@ public:
         SDL_Quit();
     }
 
-    bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight, bool bFullscreen) override
+    explicit SdlHost(const SdlOptions& options) : m_options(options)
     {
-        Uint32 flags = SDL_WINDOW_HIDDEN;
-        if (bFullscreen)
-            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+        // Whole-factor scaling keeps pixels square and sharp; nothing is filtered.
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    }
+
+    bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight) override
+    {
         Win w;
         w.pWindow = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, std::max(1, nWidth),
-                                     std::max(1, nHeight), flags);
+                                     std::max(1, nHeight), SDL_WINDOW_HIDDEN);
         if (!w.pWindow)
             return false;
         w.pRenderer = SDL_CreateRenderer(w.pWindow, -1, SDL_RENDERER_PRESENTVSYNC);
@@ -78,16 +101,68 @@ public:
             SDL_DestroyWindow(w.pWindow);
             return false;
         }
-        SDL_RenderSetLogicalSize(w.pRenderer, std::max(1, nWidth), std::max(1, nHeight));
+        w.nClientW = std::max(1, nWidth);
+        w.nClientH = std::max(1, nHeight);
+        SDL_RenderSetLogicalSize(w.pRenderer, w.nClientW, w.nClientH);
         m_windows[id] = w;
         m_bySdlId[SDL_GetWindowID(w.pWindow)] = id;
         return true;
     }
 
+    bool TakeDisplay(uint32_t id, int nWidth, int nHeight) override
+    {
+        Win* w = Find(id);
+        if (!w || nWidth <= 0 || nHeight <= 0)
+            return false;
+        int nDisplay = std::max(0, SDL_GetWindowDisplayIndex(w->pWindow));
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(nDisplay, &bounds) != 0)
+            bounds = SDL_Rect{0, 0, nWidth, nHeight};
+        w->bDisplay = true;
+        w->nModeW = nWidth;
+        w->nModeH = nHeight;
+        SDL_RenderSetLogicalSize(w->pRenderer, 0, 0);  // the display places its image itself
+        if (m_options.bDisplayInWindow)
+            PlaceInDesktopWindow(*w, nDisplay, nWidth, nHeight);
+        else
+            CoverDisplay(*w, bounds);
+        SDL_ShowWindow(w->pWindow);
+        SDL_RaiseWindow(w->pWindow);
+        w->pacer.Start(w->pRenderer, nDisplay);
+        return true;
+    }
+
+    void ReleaseDisplay(uint32_t id) override
+    {
+        Win* w = Find(id);
+        if (!w || !w->bDisplay)
+            return;
+        w->bDisplay = false;
+        SDL_SetWindowFullscreen(w->pWindow, 0);
+        SDL_SetWindowBordered(w->pWindow, SDL_TRUE);
+        SDL_SetWindowResizable(w->pWindow, SDL_FALSE);
+        SDL_SetWindowSize(w->pWindow, w->nClientW, w->nClientH);
+        SDL_SetWindowPosition(w->pWindow, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        SDL_RenderSetLogicalSize(w->pRenderer, w->nClientW, w->nClientH);
+        if (!w->bShown)
+            SDL_HideWindow(w->pWindow);
+    }
+
     void ShowWindow(uint32_t id) override
     {
-        if (Win* w = Find(id))
+        if (Win* w = Find(id)) {
+            w->bShown = true;
             SDL_ShowWindow(w->pWindow);
+        }
+    }
+
+    void HideWindow(uint32_t id) override
+    {
+        if (Win* w = Find(id)) {
+            w->bShown = false;
+            if (!w->bDisplay)
+                SDL_HideWindow(w->pWindow);
+        }
     }
 
     void CloseWindow(uint32_t id) override
@@ -127,8 +202,16 @@ public:
 
     void EndFrame(uint32_t id) override
     {
-        if (Win* w = Find(id))
+        Win* w = Find(id);
+        if (!w)
+            return;
+        if (!w->bDisplay) {
             Show(*w);
+            return;
+        }
+        w->pacer.WaitForFlip();
+        Show(*w);
+        w->pacer.Flipped();
     }
 
     bool PollEvent(Event& event) override
@@ -237,7 +320,12 @@ private:
         SDL_Renderer* pRenderer = nullptr;
         SDL_Texture* pTexture = nullptr;
         int nTexW = 0, nTexH = 0;
+        int nClientW = 0, nClientH = 0;
         bool bDirty = false;
+        bool bShown = false;    // by ShowWindow, not by taking the display
+        bool bDisplay = false;  // the exclusive display
+        int nModeW = 0, nModeH = 0;
+        DisplayPacer pacer;
     };
 
     static void Show(Win& w)
@@ -245,9 +333,47 @@ private:
         w.bDirty = false;
         if (!w.pTexture)
             return;
+        SDL_SetRenderDrawColor(w.pRenderer, 0, 0, 0, 255);
         SDL_RenderClear(w.pRenderer);
-        SDL_RenderCopy(w.pRenderer, w.pTexture, nullptr, nullptr);
+        if (w.bDisplay) {
+            int nOutW = 0, nOutH = 0;
+            SDL_GetRendererOutputSize(w.pRenderer, &nOutW, &nOutH);
+            FitRect f = FitImage(w.nTexW, w.nTexH, nOutW, nOutH);
+            SDL_Rect dst = {f.x, f.y, f.nWidth, f.nHeight};
+            SDL_RenderCopy(w.pRenderer, w.pTexture, nullptr, &dst);
+        } else {
+            SDL_RenderCopy(w.pRenderer, w.pTexture, nullptr, nullptr);
+        }
         SDL_RenderPresent(w.pRenderer);
+    }
+
+    // Over the whole display, also where no window manager honours a fullscreen request: the
+    // window is made the display's size at its origin first.
+    static void CoverDisplay(Win& w, const SDL_Rect& bounds)
+    {
+        SDL_SetWindowResizable(w.pWindow, SDL_FALSE);
+        SDL_SetWindowBordered(w.pWindow, SDL_FALSE);
+        SDL_SetWindowPosition(w.pWindow, bounds.x, bounds.y);
+        SDL_SetWindowSize(w.pWindow, bounds.w, bounds.h);
+        SDL_SetWindowFullscreen(w.pWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+
+    // A desktop window of the largest whole multiple of the mode that fits the desktop's free
+    // area, resizable; the image follows its size.
+    static void PlaceInDesktopWindow(Win& w, int nDisplay, int nWidth, int nHeight)
+    {
+        SDL_Rect usable;
+        if (SDL_GetDisplayUsableBounds(nDisplay, &usable) != 0)
+            usable = SDL_Rect{0, 0, nWidth, nHeight};
+        // Room for the window manager's frame and title bar.
+        int k = std::max(1, std::min((usable.w - 32) / nWidth, (usable.h - 64) / nHeight));
+        SDL_SetWindowFullscreen(w.pWindow, 0);
+        SDL_SetWindowBordered(w.pWindow, SDL_TRUE);
+        SDL_SetWindowResizable(w.pWindow, SDL_TRUE);
+        SDL_SetWindowMinimumSize(w.pWindow, std::max(1, nWidth / 4), std::max(1, nHeight / 4));
+        SDL_SetWindowSize(w.pWindow, nWidth * k, nHeight * k);
+        SDL_SetWindowPosition(w.pWindow, SDL_WINDOWPOS_CENTERED_DISPLAY(nDisplay),
+                              SDL_WINDOWPOS_CENTERED_DISPLAY(nDisplay));
     }
 
     static void AudioCallback(void* pUser, Uint8* pStream, int nBytes)
@@ -321,6 +447,13 @@ private:
                 out.down = e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
                 return true;
             }
+            if (e.window.event == SDL_WINDOWEVENT_MINIMIZED || e.window.event == SDL_WINDOWEVENT_RESTORED) {
+                // The display is gone while its window is minimized (the user switched away).
+                Win* w = Find(out.window);
+                out.type = EventType::Display;
+                out.down = e.window.event == SDL_WINDOWEVENT_RESTORED;
+                return w && w->bDisplay;
+            }
             if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
                 out.type = EventType::Close;
                 return out.window != 0;
@@ -330,6 +463,7 @@ private:
         }
     }
 
+    SdlOptions m_options;
     std::map<uint32_t, Win> m_windows;
     std::map<Uint32, uint32_t> m_bySdlId;
     SDL_AudioDeviceID m_nDevice = 0;
@@ -339,14 +473,14 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Host> MakeSdlHost(std::string& error)
+std::unique_ptr<Host> MakeSdlHost(std::string& error, const SdlOptions& options)
 {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         error = std::string("no display to show the production on (") + SDL_GetError() +
                 "); run it where a display is, or under Xvfb";
         return nullptr;
     }
-    return std::make_unique<SdlHost>();
+    return std::make_unique<SdlHost>(options);
 }
 
 }  // namespace host

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -59,6 +60,108 @@ TEST(SdlHost, ItsClockIsTheWallClock)
     long nElapsed = pHost->NowMs() - nStart;
     EXPECT_GE(nElapsed, 30);
     EXPECT_LT(nElapsed, 1000);
+}
+
+}  // namespace
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/host/sdl/display.h"
+#include "platform/win32.h"
+
+namespace {
+
+TEST(SdlDisplayFit, TheLargestWholeFactorCentredElseTheLargestFitOfTheSameShape)
+{
+    host::FitRect r = host::FitImage(640, 480, 1920, 1080);
+    EXPECT_EQ(r.nWidth, 1280);
+    EXPECT_EQ(r.nHeight, 960);
+    EXPECT_EQ(r.x, 320);
+    EXPECT_EQ(r.y, 60);
+    r = host::FitImage(640, 480, 3840, 2160);  // x4 fits 2560 x 1920
+    EXPECT_EQ(r.nWidth, 2560);
+    EXPECT_EQ(r.y, 120);
+    r = host::FitImage(640, 480, 1279, 1000);  // x2 is one pixel too wide: x1
+    EXPECT_EQ(r.nWidth, 640);
+    EXPECT_EQ(r.x, 319);
+    r = host::FitImage(640, 480, 400, 400);  // nothing whole fits: 400 x 300
+    EXPECT_EQ(r.nWidth, 400);
+    EXPECT_EQ(r.nHeight, 300);
+    EXPECT_EQ(r.y, 50);
+    r = host::FitImage(640, 480, 0, 480);
+    EXPECT_EQ(r.nWidth, 0);
+}
+
+LRESULT CALLBACK PlainProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(hWnd, nMsg, wParam, lParam);
+}
+
+// Real time on a real X display: run by its own ctest entry under Xvfb.
+TEST(SdlDisplay, FlipsSixtyTimesASecondWithNoLongGaps)
+{
+    if (!std::getenv("VADURER_FLIP_RATE"))
+        GTEST_SKIP() << "needs an X display; run by the sdl_flip_rate test";
+    std::string error;
+    auto pHost = host::MakeSdlHost(error);
+    ASSERT_TRUE(pHost) << error;
+    host::Install(std::move(pHost));
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = PlainProc;
+    wc.lpszClassName = "FlipRate";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    HWND hWnd = CreateWindowExA(0, "FlipRate", "Flip Rate", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hWnd, nullptr);
+    LPDIRECTDRAW pDD = nullptr;
+    LPDIRECTDRAW4 pDD4 = nullptr;
+    ASSERT_EQ(DirectDrawCreate(nullptr, &pDD, nullptr), DD_OK);
+    ASSERT_EQ(pDD->QueryInterface(IID_IDirectDraw4, reinterpret_cast<LPVOID*>(&pDD4)), DD_OK);
+    ASSERT_EQ(pDD4->SetCooperativeLevel(hWnd, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+    ASSERT_EQ(pDD4->SetDisplayMode(640, 480, 8, 0, 0), DD_OK);
+    DDSURFACEDESC2 d = {};
+    d.dwSize = sizeof d;
+    d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    d.dwBackBufferCount = 1;
+    LPDIRECTDRAWSURFACE4 pFront = nullptr, pBack = nullptr;
+    ASSERT_EQ(pDD4->CreateSurface(&d, &pFront, nullptr), DD_OK);
+    DDSCAPS2 caps = {DDSCAPS_BACKBUFFER, 0, 0, 0};
+    ASSERT_EQ(pFront->GetAttachedSurface(&caps, &pBack), DD_OK);
+
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> flips;
+    Clock::time_point start = Clock::now();
+    MSG msg;
+    for (int n = 0; Clock::now() - start < std::chrono::milliseconds(5500); ++n) {
+        DDSURFACEDESC2 lock = {};
+        lock.dwSize = sizeof lock;
+        ASSERT_EQ(pBack->Lock(nullptr, &lock, DDLOCK_WAIT, nullptr), DD_OK);
+        std::memset(lock.lpSurface, n & 0xFF, static_cast<size_t>(lock.lPitch) * 480);
+        pBack->Unlock(nullptr);
+        ASSERT_EQ(pFront->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+        flips.push_back(Clock::now());
+        PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+    }
+    // The first half second settles the pacing; then five seconds are counted.
+    auto first = std::find_if(flips.begin(), flips.end(),
+                              [&](Clock::time_point t) { return t - start >= std::chrono::milliseconds(500); });
+    ASSERT_NE(first, flips.end());
+    double dSeconds = std::chrono::duration<double>(flips.back() - *first).count();
+    double dRate = static_cast<double>(flips.end() - first - 1) / dSeconds;
+    double dMaxGapMs = 0;
+    for (auto it = first + 1; it != flips.end(); ++it)
+        dMaxGapMs = std::max(dMaxGapMs, std::chrono::duration<double, std::milli>(*it - *(it - 1)).count());
+    std::printf("flip rate %.2f per second over %.2f s, longest gap %.2f ms\n", dRate, dSeconds, dMaxGapMs);
+    EXPECT_NEAR(dRate, 60.0, 1.0);
+    EXPECT_LE(dMaxGapMs, 2 * 1000.0 / 60);
+    pBack->Release();
+    pFront->Release();
+    pDD4->Release();
+    pDD->Release();
+    host::Install(nullptr);
 }
 
 }  // namespace

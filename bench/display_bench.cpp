@@ -1,0 +1,128 @@
+// The fullscreen present path on the SDL host beside a plain copy of one 640 x 480 frame of 32-bit
+// pixels (1.2 MB): the framebuffer's copy into the locked back buffer, the conversion through the
+// palette and the upload to the host's texture. The flip's wait for the display is not counted.
+// Needs a display: run under Xvfb (make bench does).
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/host/sdl/sdl.h"
+#include "platform/standin/pixels.h"
+#include "platform/win32.h"
+#include "screen/Screen.h"
+#include "screen/ScreenBackend.h"
+
+namespace {
+
+const int kW = 640, kH = 480;
+
+void BM_MemcpyFrame32(benchmark::State& state)
+{
+    std::vector<uint32_t> src(kW * kH, 0x123456), dst(kW * kH);
+    for (auto _ : state) {
+        std::memcpy(dst.data(), src.data(), src.size() * 4);
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * kW * kH * 4);
+}
+BENCHMARK(BM_MemcpyFrame32);
+
+void BM_ConvertOnly(benchmark::State& state)
+{
+    std::vector<uint8_t> src(kW * kH);
+    for (size_t n = 0; n < src.size(); ++n)
+        src[n] = static_cast<uint8_t>(n * 7);
+    std::vector<uint32_t> dst(kW * kH);
+    standin::PixelTable table;
+    PALETTEENTRY entries[256] = {};
+    for (int n = 0; n < 256; ++n)
+        entries[n].peRed = static_cast<BYTE>(n);
+    standin::BuildPixelTable(entries, 256, table);
+    for (auto _ : state) {
+        standin::ConvertPixels(src.data(), kW, dst.data(), kW, kW, kH, table);
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ConvertOnly);
+
+// The screen opened fullscreen on the SDL host, as the production opens it.
+bool OpenScreen()
+{
+    static bool s_bOpen = false;
+    if (s_bOpen)
+        return true;
+    std::string error;
+    auto pHost = host::MakeSdlHost(error);
+    if (!pHost)
+        return false;
+    host::Install(std::move(pHost));
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ScreenWndProc;
+    wc.lpszClassName = "Screen";
+    RegisterClassA(&wc);
+    s_bOpen = ScreenOpen(kW, kH, 8, SCREEN_FULLSCREEN);
+    return s_bOpen;
+}
+
+// The copy of a present: lock, 307200 bytes, unlock of the back buffer (no frame ends there).
+void BM_PresentCopy(benchmark::State& state)
+{
+    if (!OpenScreen()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    ScreenClear(3);
+    for (auto _ : state) {
+        ScreenLockSurface();
+        std::memcpy(g_ddsdLock.lpSurface, ScreenGetBuffer(), kW * kH);
+        ScreenUnlockSurface();
+    }
+}
+BENCHMARK(BM_PresentCopy);
+
+// The conversion of the visible surface through the palette and its upload to the host's texture:
+// what a flip does before it waits for the display, reached here through a palette change.
+void BM_ConvertAndUpload(benchmark::State& state)
+{
+    if (!OpenScreen()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    PALETTEENTRY entries[256] = {};
+    int n = 0;
+    for (auto _ : state) {
+        entries[0].peGreen = static_cast<BYTE>(++n);
+        g_lpDDPalette->SetEntries(0, 0, 256, entries);
+    }
+}
+BENCHMARK(BM_ConvertAndUpload);
+
+}  // namespace
+
+namespace {
+
+// The same, and the drawing of the scaled image onto the whole display and its present, without
+// the wait for the display: what this machine's display costs a frame (under Xvfb, all in
+// software). The image shows at the end of a look at the input.
+void BM_ConvertUploadAndShow(benchmark::State& state)
+{
+    if (!OpenScreen()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    PALETTEENTRY entries[256] = {};
+    int n = 0;
+    host::Event event;
+    for (auto _ : state) {
+        entries[0].peGreen = static_cast<BYTE>(++n);
+        g_lpDDPalette->SetEntries(0, 0, 256, entries);
+        while (host::Current().PollEvent(event)) {
+        }
+    }
+}
+BENCHMARK(BM_ConvertUploadAndShow);
+
+}  // namespace
