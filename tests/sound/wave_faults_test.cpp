@@ -206,7 +206,7 @@ TEST_F(WaveFaults, MissingFactChunkAtCloseIsReported)
     EXPECT_EQ(WaveCloseOutput(&hmmio, &ck, &ckRiff, &info, 10), 0);
     EXPECT_EQ(hmmio, nullptr);
     ASSERT_EQ(m_pHost->Boxes().size(), 1u);
-    const std::string& text = m_pHost->Boxes()[0].text;
+    const std::string text = m_pHost->Boxes()[0].text;  // a copy: Boxes() answers a temporary
     EXPECT_NE(text.find("FALSE"), std::string::npos) << text;
     EXPECT_NE(text.find("wave"), std::string::npos) << text;
     EXPECT_NE(text.find("590"), std::string::npos) << text;
