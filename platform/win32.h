@@ -8,7 +8,13 @@
 #endif
 #include <windows.h>
 #include <mmsystem.h>
+// The DirectX 5 interfaces: the 20-byte buffer description, the one the sound code fills.
+#ifndef DIRECTSOUND_VERSION
+#define DIRECTSOUND_VERSION 0x0500
+#endif
+#include <dsound.h>
 #include <ddraw.h>
+typedef LPVOID* LPLPVOID;
 #else
 #include "standin/types.h"
 #include "standin/kernel.h"
@@ -16,6 +22,8 @@
 #include "standin/gdi.h"
 #include "standin/mmio.h"
 #include "standin/globalmem.h"
+#include "standin/dsound.h"
+#include "standin/resource.h"
 #include "standin/ddraw.h"
 #endif
 

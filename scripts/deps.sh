@@ -5,7 +5,7 @@
 #   scripts/deps.sh windows   the i686 cross-build and Wine (adds the i386 architecture)
 set -eu
 
-native_pkgs="cmake make g++ pkg-config libsdl2-dev googletest libbenchmark-dev libfreetype-dev
+native_pkgs="cmake make g++ pkg-config libsdl2-dev googletest libbenchmark-dev libsamplerate0-dev libfreetype-dev
   fonts-dejavu-core xvfb xauth xdotool x11-apps imagemagick sox ffmpeg clang libclang-rt-14-dev
   pulseaudio"
 windows_pkgs="g++-mingw-w64-i686 wine wine32 xvfb xauth pulseaudio"

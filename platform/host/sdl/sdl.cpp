@@ -281,7 +281,9 @@ public:
         want.freq = nRate;
         want.format = AUDIO_S16SYS;
         want.channels = static_cast<Uint8>(nChannels);
-        want.samples = 1024;
+        // Small periods: the play cursor, and with it the music's block notifications, moves
+        // in steps of under 6 ms of audio at 44100 Hz.
+        want.samples = 256;
         want.callback = &SdlHost::AudioCallback;
         want.userdata = this;
         m_nDevice = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
