@@ -23,18 +23,22 @@ bool IsId(const BYTE* p, const char* pszId)
 }  // namespace
 
 CStaticSound::CStaticSound(const char* szFile, LPDIRECTSOUND lpDS, UINT nBuffers)
-    : m_ppBuffers(NULL), m_nBuffers(0), m_cbSize(0), m_dwSamples(0), m_pwfxInfo(NULL), m_pbData(NULL), m_pResource(NULL)
+    : m_ppBuffers(NULL), m_nBuffers(0), m_cbSize(0), m_dwSamples(0), m_pwfxInfo(NULL), m_pbData(NULL), m_pResource(NULL),
+      m_pwfxLoaded(NULL), m_pbLoaded(NULL)
 {
     m_ppBuffers = (CStaticSoundBuffer**)malloc(sizeof(CStaticSoundBuffer*) * (nBuffers ? nBuffers : 1));
     if (m_ppBuffers)
         m_ppBuffers[0] = NULL;
     ASSERT_AT(WaveLoadFile(szFile,&m_cbSize,&m_dwSamples,&m_pwfxInfo,&m_pbData) == 0, 7);
+    m_pwfxLoaded = m_pwfxInfo;
+    m_pbLoaded = m_pbData;
     CreateVoices(lpDS, nBuffers, 11);
     m_nBuffers = nBuffers;
 }
 
 CStaticSound::CStaticSound(HINSTANCE hInst, UINT nId, LPDIRECTSOUND lpDS, UINT nBuffers)
-    : m_ppBuffers(NULL), m_nBuffers(0), m_cbSize(0), m_dwSamples(0), m_pwfxInfo(NULL), m_pbData(NULL), m_pResource(NULL)
+    : m_ppBuffers(NULL), m_nBuffers(0), m_cbSize(0), m_dwSamples(0), m_pwfxInfo(NULL), m_pbData(NULL), m_pResource(NULL),
+      m_pwfxLoaded(NULL), m_pbLoaded(NULL)
 {
     // None of the failures on this path is reported: the sound is then silent.
     HRSRC hRes = FindResourceA(hInst, MAKEINTRESOURCEA(LOWORD(nId)), "WAVE");
@@ -43,9 +47,12 @@ CStaticSound::CStaticSound(HINSTANCE hInst, UINT nId, LPDIRECTSOUND lpDS, UINT n
         if (hGlobal != NULL) {
             void* pvRes = LockResource(hGlobal);
             DWORD cbRes = SizeofResource(hInst, hRes);
-            m_pResource = pvRes ? malloc(cbRes ? cbRes : 1) : NULL;
+            // Two zero bytes past the copy: a format chunk used in place that ends the image
+            // still reads as a WAVEFORMATEX with no extra bytes.
+            m_pResource = pvRes ? malloc(cbRes + 2) : NULL;
             if (m_pResource) {
                 memcpy(m_pResource, pvRes, cbRes);
+                memset((BYTE*)m_pResource + cbRes, 0, 2);
                 if (ParseWaveResource(m_pResource, cbRes)) {
                     m_ppBuffers = (CStaticSoundBuffer**)malloc(sizeof(CStaticSoundBuffer*) * (nBuffers ? nBuffers : 1));
                     if (m_ppBuffers) {
@@ -70,14 +77,11 @@ CStaticSound::~CStaticSound()
             delete m_ppBuffers[i];
         free(m_ppBuffers);
     }
-    if (m_pResource) {
-        free(m_pResource);  // the format and the data point into it
-    } else {
-        if (m_pwfxInfo)
-            GlobalFree(m_pwfxInfo);
-        if (m_pbData)
-            GlobalFree(m_pbData);
-    }
+    free(m_pResource);  // a resource's format and data point into it
+    if (m_pwfxLoaded)
+        GlobalFree(m_pwfxLoaded);
+    if (m_pbLoaded)
+        GlobalFree(m_pbLoaded);
 }
 
 void CStaticSound::CreateVoices(LPDIRECTSOUND lpDS, UINT nBuffers, int nAssertLine)

@@ -28,5 +28,9 @@ public:
     void* m_pResource;
 
 private:
+    // The blocks WaveLoadFile allocated, released with the sound whatever the fields point at.
+    WAVEFORMATEX* m_pwfxLoaded;
+    BYTE* m_pbLoaded;
+
     void CreateVoices(LPDIRECTSOUND lpDS, UINT nBuffers, int nAssertLine);
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -48,7 +49,10 @@ public:
     // does not take the format.
     bool Attach(std::shared_ptr<standin::SampleBytes> pBytes, const WAVEFORMATEX& wfx)
     {
-        m_wfx = wfx;
+        // PCM has no extra format bytes: the 16 fields are all there is to read (a format chunk
+        // used in place may end right after them).
+        std::memcpy(&m_wfx, &wfx, 16);
+        m_wfx.cbSize = 0;
         m_pBytes = std::move(pBytes);
         standin::PcmFormat format{int(wfx.nSamplesPerSec), int(wfx.nChannels), int(wfx.wBitsPerSample)};
         bool bWatch = (m_dwFlags & DSBCAPS_CTRLPOSITIONNOTIFY) != 0;

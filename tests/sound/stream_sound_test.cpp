@@ -323,6 +323,34 @@ TEST_F(StreamSound, AShortStreamPlaysThroughToItsOwnStop)
     EXPECT_TRUE(dwStatus & DSBSTATUS_PLAYING);
 }
 
+// Restarted in the window where its thread has marked it stopped but waits for one more
+// boundary: the old thread ends first and the new run plays through to its own stop.
+TEST_F(StreamSound, ARestartWhileTheThreadFinishesPlaysThroughAgain)
+{
+    Bytes data = wavefiles::Samples(44100 * 4 / 5);
+    std::string name = WriteWave("stream_test_wine_restart.wav", WaveFile(data, 2, 44100, 16));
+    CStreamSound snd(name.c_str(), m_lpDS);
+    snd.Play();
+    DWORD dwStatus = 0;
+    DWORD dwStart = GetTickCount();
+    // After the first boundary (0.75 s) the end test has held; the buffer plays on to the second.
+    while (!snd.IsStopped() && GetTickCount() - dwStart < 3000)
+        Sleep(5);
+    snd.m_lpDSBuffer->GetStatus(&dwStatus);
+    if (!snd.IsStopped() || !(dwStatus & DSBSTATUS_PLAYING))
+        GTEST_SKIP() << "the stopping window was missed on a busy machine";
+    snd.Play();
+    EXPECT_FALSE(snd.IsStopped());
+    dwStart = GetTickCount();
+    do {
+        Sleep(20);
+        snd.m_lpDSBuffer->GetStatus(&dwStatus);
+    } while ((dwStatus & DSBSTATUS_PLAYING) && GetTickCount() - dwStart < 8000);
+    EXPECT_FALSE(dwStatus & DSBSTATUS_PLAYING);
+    EXPECT_GE(GetTickCount() - dwStart, 1000u) << "a whole new run of two blocks";
+    EXPECT_EQ(WaitForSingleObject(snd.m_hThread, 2000), WAIT_OBJECT_0);
+}
+
 #endif
 
 }  // namespace

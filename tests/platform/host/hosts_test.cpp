@@ -22,7 +22,7 @@ TEST_F(HostTest, TheDefaultHostHasNoWindowsNoAudioAndTheWallClock)
     host::Install(nullptr);
     host::Host& h = host::Current();
     EXPECT_EQ(host::Headless(), nullptr) << "no headless host stands in";
-    EXPECT_FALSE(h.OpenWindow(1, "x", 640, 480, false));
+    EXPECT_FALSE(h.OpenWindow(1, "x", 640, 480));
     EXPECT_FALSE(h.OpenAudio(44100, 2, [](int16_t*, int) {}));
     long nBefore = ClockMs();
     EXPECT_GE(nBefore, 0);
@@ -46,7 +46,7 @@ TEST_F(HostTest, TheHeadlessClockMovesOnlyAsTheTestChose)
 {
     host::HeadlessHost& h = host::UseHeadless();
     const uint32_t id = 5;
-    h.OpenWindow(id, "w", 2, 1, false);
+    h.OpenWindow(id, "w", 2, 1);
     const uint32_t pixels[2] = {1, 2};
     host::Event e;
     // Not at all: frames, pumps and waits leave it standing.
@@ -75,7 +75,7 @@ TEST_F(HostTest, AnImageReplacedWithoutAFrameShowsAtTheNextPumpAndIsNoFrame)
 {
     host::HeadlessHost& h = host::UseHeadless();
     const uint32_t id = 9;
-    h.OpenWindow(id, "w", 2, 1, true);
+    h.OpenWindow(id, "w", 2, 1);
     const uint32_t first[2] = {1, 2}, second[2] = {3, 4};
     h.SetImage(id, first, 2, 1);
     h.EndFrame(id);
@@ -109,7 +109,7 @@ TEST_F(HostTest, TheClockAndTheAudioPullAreSafeFromOtherThreads)
         } while (!bStop);
     });
     h.SetFrameStep(1);
-    h.OpenWindow(1, "w", 1, 1, true);
+    h.OpenWindow(1, "w", 1, 1);
     const uint32_t px = 0;
     for (int i = 0; i < 2000; ++i) {
         h.SetImage(1, &px, 1, 1);
