@@ -152,10 +152,10 @@ void Chain::Show()
     Display& d = D();
     if (d.pPrimary != this || bLost || d.id == 0 || d.nWidth == 0)
         return;
-    standin::PixelTable black = {};
+    static const standin::PixelTable s_black;
     image.resize(static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight));
     standin::ConvertPixels(buffers[nFront].data(), nPitch, image.data(), nWidth, nWidth, nHeight,
-                           pPalette ? pPalette->Table() : black);
+                           pPalette ? pPalette->Table() : s_black);
     host::Current().SetImage(d.id, image.data(), nWidth, nHeight);
 }
 
@@ -488,6 +488,8 @@ HRESULT Device::SetCooperativeLevel(HWND hWnd, DWORD dwFlags)
         d.pOwner = this;
         d.hWnd = hWnd;
         d.id = standin::WindowId(hWnd);
+        // Taking the display brings its window to the front, where the keyboard goes.
+        standin::ActivateWindow(hWnd);
     }
     m_dwLevel = dwFlags;
     return DD_OK;

@@ -250,6 +250,12 @@ uint32_t WindowId(HWND hWnd)
     return Find(hWnd) ? ToId(hWnd) : 0;
 }
 
+void ActivateWindow(HWND hWnd)
+{
+    if (Find(hWnd))
+        S().nActive = ToId(hWnd);
+}
+
 void ResetWindows()
 {
     State& s = S();

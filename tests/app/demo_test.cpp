@@ -5,7 +5,6 @@
 #ifndef _WIN32
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include "platform/standin/faults.h"
 #include "platform/standin/window_internal.h"
 #include "screen/Screen.h"
+#include "tests/app/demo_assets.h"
 #include "tests/child.h"
 #include "tests/screen/screen_fixture.h"
 #include "tests/sound/wave_files.h"
@@ -27,87 +27,9 @@
 
 namespace {
 
-const char* const kAssetDir = "demo_test_assets";
+using namespace demoassets;
+
 const long kStep = 16;
-
-// Colour indices that mark each picture in the framebuffer.
-const BYTE kBackground = 10, kMask = 1, kBand = 200, kScroller = 201, kCredit0 = 20;
-
-testfiles::Bytes FlatBmp(int nWidth, int nHeight, BYTE nIndex, BYTE nRed)
-{
-    const int nRow = (nWidth + 3) & ~3;
-    testfiles::Bytes b;
-    auto put = [&b](uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            b.push_back(static_cast<unsigned char>(v >> (8 * i)));
-    };
-    const uint32_t nOffset = 14 + 40 + 1024;
-    b.push_back('B');
-    b.push_back('M');
-    put(nOffset + nRow * nHeight, 4);
-    put(0, 4);
-    put(nOffset, 4);
-    put(40, 4);
-    put(static_cast<uint32_t>(nWidth), 4);
-    put(static_cast<uint32_t>(nHeight), 4);
-    put(1, 2);
-    put(8, 2);
-    put(0, 4);
-    put(static_cast<uint32_t>(nRow * nHeight), 4);
-    put(0, 4);
-    put(0, 4);
-    put(256, 4);
-    put(0, 4);
-    for (int i = 0; i < 256; ++i) {
-        // blue, green, red, reserved: every entry its own colour, the picture's own a red of its own
-        b.push_back(static_cast<unsigned char>(i));
-        b.push_back(static_cast<unsigned char>(255 - i));
-        b.push_back(i == nIndex ? nRed : static_cast<unsigned char>(i / 2));
-        b.push_back(0);
-    }
-    for (int y = 0; y < nHeight; ++y)
-        for (int x = 0; x < nRow; ++x)
-            b.push_back(x < nWidth ? nIndex : 0);
-    return b;
-}
-
-// 44100 Hz 16-bit stereo at one steady level.
-testfiles::Bytes Level(int nLevel, double dSeconds)
-{
-    size_t nFrames = static_cast<size_t>(44100 * dSeconds);
-    testfiles::Bytes data;
-    for (size_t i = 0; i < nFrames * 2; ++i) {
-        data.push_back(static_cast<unsigned char>(nLevel & 0xFF));
-        data.push_back(static_cast<unsigned char>((nLevel >> 8) & 0xFF));
-    }
-    return wavefiles::PcmFile(data, 2, 44100, 16);
-}
-
-// The levels add up to a different sum for every set of sounds playing.
-const int kMusicLevel = 500, kThxLevel = 1000, kBangLevel = 2000, kDshoofLevel = 4000;
-
-void WriteAssets(const char* pszSkip = nullptr)
-{
-    mkdir(kAssetDir, 0755);
-    auto write = [pszSkip](const char* pszName, const testfiles::Bytes& b) {
-        if (!pszSkip || std::strcmp(pszSkip, pszName) != 0)
-            testfiles::WriteAll(std::string(kAssetDir) + "/" + pszName, b);
-        else
-            std::remove((std::string(kAssetDir) + "/" + pszName).c_str());
-    };
-    write("3Z-ER-AVE.bmp", FlatBmp(640, 480, kBackground, 250));
-    write("SS.bmp", FlatBmp(64, 64, kMask, 0));
-    write("Plimbrix.bmp", FlatBmp(640, 100, kBand, 0));
-    write("Presents.bmp", FlatBmp(300, 40, kScroller, 0));
-    const char* const kCredits[6] = {"Vorbax.bmp", "MurkGlavv.bmp", "tolbo.bmp", "zemmi.bmp", "Dedicate.bmp",
-                                     "TheEnd.bmp"};
-    for (int i = 0; i < 6; ++i)
-        write(kCredits[i], FlatBmp(640, 480, static_cast<BYTE>(kCredit0 + i), static_cast<BYTE>(100 + 20 * i)));
-    write("Ruzuzireve.wav", Level(kMusicLevel, 75.0));
-    write("THX.wav", Level(kThxLevel, 3.0));
-    write("Bang.wav", Level(kBangLevel, 3.0));
-    write("Dshoof.wav", Level(kDshoofLevel, 3.0));
-}
 
 // What one presented frame showed and sounded like.
 struct FrameInfo {

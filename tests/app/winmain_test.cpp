@@ -7,8 +7,10 @@
 
 #include "screen/DibSection.h"
 #include "screen/Screen.h"
+#include "tests/app/demo_assets.h"
 #include "tests/child.h"
 #ifdef _WIN32
+#include <direct.h>
 #include <process.h>
 #else
 #include <unistd.h>
@@ -47,13 +49,12 @@ bool InputStateIsClear()
 long g_nCalls = 0;
 bool g_bClearAtStart = false;
 
+// Each reading 20 s after the last: every step of the production ends at its first test.
 long ClockThatRunsOut()
 {
-    if (g_nCalls++ == 0) {
+    if (g_nCalls == 0)
         g_bClearAtStart = InputStateIsClear();
-        return 0;
-    }
-    return 70000;  // past the end of the run at its first test
+    return 20000 * g_nCalls++;
 }
 
 long ClockThatPressesKeys()
@@ -62,13 +63,25 @@ long ClockThatPressesKeys()
         PostMessageA(g_hWnd, WM_KEYDOWN, VK_F5, 0);
         PostMessageA(g_hWnd, WM_KEYDOWN, VK_ESCAPE, 0);
     }
-    return g_nCalls < 10000 ? g_nCalls : 70000;
+    return g_nCalls;
+}
+
+// The production reads its files from the folder it runs in.
+bool EnterAssets()
+{
+#ifdef _WIN32
+    return _chdir(demoassets::kAssetDir) == 0;
+#else
+    return chdir(demoassets::kAssetDir) == 0;
+#endif
 }
 
 }  // namespace
 
 CHILD_SCENARIO(winmain_no_message)
 {
+    if (!EnterAssets())
+        return 90;
     DirtyInputState();
     ClockSetSource(ClockThatRunsOut);
     int nCode = RunWinMain();
@@ -77,6 +90,8 @@ CHILD_SCENARIO(winmain_no_message)
 
 CHILD_SCENARIO(winmain_last_message)
 {
+    if (!EnterAssets())
+        return 90;
     ClockSetSource(ClockThatPressesKeys);
     return RunWinMain();
 }
@@ -138,11 +153,13 @@ CHILD_SCENARIO(syskey_q_alt)
 
 TEST(WinMainTest, NoRetrievedMessageGivesZeroAndTheInputStartsClear)
 {
+    demoassets::WriteAssets();
     EXPECT_EQ(RunChildProcess("winmain_no_message"), 0);
 }
 
 TEST(WinMainTest, ExitCodeIsTheLastRetrievedMessagesWParam)
 {
+    demoassets::WriteAssets();
     EXPECT_EQ(RunChildProcess("winmain_last_message"), VK_ESCAPE);
 }
 
