@@ -11,7 +11,7 @@ CMAKE_NATIVE := cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CMAKE_WINDOWS := cmake -S . -B $(BUILD)/win -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
-.PHONY: demo test windows fuzz bench native assets contact-sheets deps-native deps-windows clean
+.PHONY: demo test windows fuzz bench native play-build assets contact-sheets deps-native deps-windows clean
 
 deps-native:
 	@scripts/deps.sh native
@@ -23,11 +23,17 @@ native: deps-native
 	@$(CMAKE_NATIVE) >/dev/null
 	@cmake --build $(BUILD)/linux -j$(JOBS)
 
-assets: native
-	@scripts/assets.sh $(BUILD)/linux $(BUILD)/demo
+# The production alone, without the tests, so that playing it needs only what it is built from.
+play-build:
+	@scripts/deps.sh demo
+	@cmake -S . -B $(BUILD)/play -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD)/play -j$(JOBS) --target vadurer assetmaker
+
+assets: play-build
+	@scripts/assets.sh $(BUILD)/play $(BUILD)/demo
 
 demo: assets
-	@scripts/demo.sh $(BUILD)/linux/vadurer $(BUILD)/demo
+	@scripts/demo.sh $(BUILD)/play/vadurer $(BUILD)/demo
 
 test:
 	@scripts/test.sh

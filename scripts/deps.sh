@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a target needs. As root it runs apt-get; otherwise it prints the
 # one apt-get line that is needed and fails, so a newcomer knows exactly what to do.
-#   scripts/deps.sh native    Linux build, tests, demo
+#   scripts/deps.sh demo      what building and playing the production needs, nothing more
+#   scripts/deps.sh native    Linux build and every native test
 #   scripts/deps.sh windows   the i686 cross-build and Wine (adds the i386 architecture)
 set -eu
 
-native_pkgs="cmake make g++ pkg-config libsdl2-dev googletest libbenchmark-dev libsamplerate0-dev libfreetype-dev
-  fonts-dejavu-core xvfb xauth xdotool x11-apps imagemagick sox ffmpeg clang libclang-rt-14-dev
-  pulseaudio"
+demo_pkgs="cmake make g++ pkg-config libsdl2-dev libsamplerate0-dev libfreetype-dev fonts-dejavu-core"
+native_pkgs="$demo_pkgs googletest libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick sox ffmpeg clang
+  libclang-rt-14-dev pulseaudio python3"
 windows_pkgs="g++-mingw-w64-i686 wine wine32 xvfb xauth pulseaudio"
 
 what=${1:-native}
 case "$what" in
+  demo) pkgs=$demo_pkgs ;;
   native) pkgs=$native_pkgs ;;
   windows) pkgs=$windows_pkgs ;;
-  *) echo "usage: $0 native|windows" >&2; exit 2 ;;
+  *) echo "usage: $0 demo|native|windows" >&2; exit 2 ;;
 esac
 
 missing=()

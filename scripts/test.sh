@@ -54,9 +54,10 @@ run threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 \
   build/tsan/tests/vadurer_tests --gtest_filter='Kernel*:HostTest*:*Mixer*:*Stream*:*Sound*'
 run windows scripts/wine-run.sh build/win/tests/vadurer_tests.exe
 
-echo "== end-to-end under Wine"
-if scripts/wine-run.sh --shell tests/e2e/escape.sh build/win/e2e wine build/win/vadurer.exe 2>&1 |
-    tee "$log/wine-e2e.log" && [ "${PIPESTATUS[0]}" -eq 0 ]; then
+echo "== end-to-end under Wine: the whole production through the real DirectDraw and DirectSound"
+mkdir -p build/linux/e2e/assets && build/linux/tools/assetmaker build/linux/e2e/assets
+if scripts/wine-run.sh --shell tests/e2e/production.sh wine build/win/e2e/production build/linux/e2e/assets \
+    wine "$root/build/win/vadurer.exe" 2>&1 | tee "$log/wine-e2e.log" && [ "${PIPESTATUS[0]}" -eq 0 ]; then
   passed=$((passed + 1))
 else
   failed=$((failed + 1))

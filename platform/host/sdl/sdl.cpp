@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -13,6 +14,23 @@
 namespace host {
 
 namespace {
+
+// The process's start, as near as a static object of the program gets to it.
+const auto kLaunch = std::chrono::steady_clock::now();
+
+// With VADURER_REPORT_FIRST_FRAME set, the time from the launch to the first frame goes to
+// standard error.
+void ReportFirstFrame()
+{
+    static bool s_bDone = false;
+    if (s_bDone)
+        return;
+    s_bDone = true;
+    if (!std::getenv("VADURER_REPORT_FIRST_FRAME"))
+        return;
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - kLaunch);
+    std::fprintf(stderr, "vadurer: first frame %lld ms after the launch\n", static_cast<long long>(ms.count()));
+}
 
 int VirtualKey(SDL_Scancode sc)
 {
@@ -205,6 +223,7 @@ public:
         Win* w = Find(id);
         if (!w)
             return;
+        ReportFirstFrame();
         if (!w->bDisplay) {
             Show(*w);
             return;
