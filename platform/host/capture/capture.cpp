@@ -198,10 +198,14 @@ void CaptureHost::Progress(bool bFinal)
     double dVideo = double(m_nTicks) / kFps;
     double dWall = std::chrono::duration<double>(now - m_start).count();
     int nPercent = bFinal ? 100 : std::min(99, int(dVideo * 100.0 / m_dExpected));
-    // On a terminal the line is rewritten in place; elsewhere a line now and then is enough.
+    // On a terminal the line is rewritten in place; elsewhere a line every ten seconds of video.
     bool bTerminal = isatty(STDERR_FILENO) != 0;
-    if (!bTerminal && !bFinal && int(dVideo) % 10 != 0)
-        return;
+    if (!bTerminal && !bFinal) {
+        long nTens = long(dVideo / 10);
+        if (nTens <= m_nTensShown)
+            return;
+        m_nTensShown = nTens;
+    }
     std::fprintf(stderr, "%s%s: %3d%%  %zu frames  %.2f s  %.1fx real time%s", bTerminal ? "\r" : "", m_label.c_str(),
                  nPercent, m_nTicks.load(), dVideo, dWall > 0 ? dVideo / dWall : 0.0, bTerminal && !bFinal ? "" : "\n");
     std::fflush(stderr);

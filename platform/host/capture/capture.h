@@ -89,6 +89,7 @@ private:
     bool m_bSettleWarned = false;
     double m_dExpected = 0;
     bool m_bLineOpen = false;
+    long m_nTensShown = 0;
     std::string m_label;
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now(), m_lastProgress;
 };
