@@ -73,8 +73,8 @@ void CaptureHost::ShowDirty()
 {
     for (auto& entry : m_images)
         if (entry.second.bDirty) {
+            // SetImage rewrites the whole of latest, so the old picture can go there unseen.
             entry.second.shown.swap(entry.second.latest);
-            entry.second.latest = entry.second.shown;
             entry.second.bDirty = false;
         }
 }
@@ -83,7 +83,7 @@ void CaptureHost::EndFrame(uint32_t id)
 {
     auto it = m_images.find(id);
     if (it != m_images.end() && it->second.bDirty) {
-        it->second.shown = it->second.latest;
+        it->second.shown.swap(it->second.latest);
         it->second.bDirty = false;
     }
     if (m_images.find(m_nDisplay) == m_images.end())
@@ -112,24 +112,23 @@ bool CaptureHost::PollEvent(Event& event)
     return false;
 }
 
-void CaptureHost::Compose()
+const uint32_t* CaptureHost::Compose()
 {
     auto it = m_images.find(m_nDisplay);
     if (it == m_images.end() || it->second.shown.empty()) {
         std::fill(m_picture.begin(), m_picture.end(), 0);
-        return;
+        return m_picture.data();
     }
     const Image& image = it->second;
-    if (image.nWidth == kWidth && image.nHeight == kHeight) {
-        std::memcpy(m_picture.data(), image.shown.data(), m_picture.size() * sizeof(uint32_t));
-        return;
-    }
+    if (image.nWidth == kWidth && image.nHeight == kHeight)
+        return image.shown.data();  // as it is: a copy a frame less
     // Another size sits at the top left, cut to the video's, on black.
     std::fill(m_picture.begin(), m_picture.end(), 0);
     int w = std::min(image.nWidth, kWidth), h = std::min(image.nHeight, kHeight);
     for (int y = 0; y < h; ++y)
         std::memcpy(&m_picture[size_t(y) * kWidth], &image.shown[size_t(y) * size_t(image.nWidth)],
                     size_t(w) * sizeof(uint32_t));
+    return m_picture.data();
 }
 
 void CaptureHost::MixInterval()
@@ -152,9 +151,9 @@ void CaptureHost::MixInterval()
 void CaptureHost::Tick()
 {
     if (!m_bStopped) {
-        Compose();
+        const uint32_t* pPicture = Compose();
         MixInterval();
-        if (!m_sink.Tick(m_picture.data(), m_sound.data(), kFramesPerTick))
+        if (!m_sink.Tick(pPicture, m_sound.data(), kFramesPerTick))
             m_bStopped = true;
     }
     ++m_nTicks;

@@ -71,7 +71,8 @@ private:
     void ShowDirty();
     // Records the picture shown and the sound of the next frame interval, then moves the clock.
     void Tick();
-    void Compose();
+    // The picture shown now, at the video's size.
+    const uint32_t* Compose();
     void MixInterval();
     void Progress(bool bFinal);
 
