@@ -1,5 +1,6 @@
 # The commands a newcomer runs. Each installs what is missing first (scripts/deps.sh).
-#   make demo      build and run the production (Linux, SDL2)
+#   make demo      build and run the production (Linux, SDL2); with no display, make video instead
+#   make video     build/vadurer.mp4: the whole production with its sound, rendered through ffmpeg
 #   make test      build both platforms and run every test, natively and under Wine
 #   make windows   build/windows/: vadurer.exe and its assets, ready to copy to a PC
 #   make fuzz      run each fuzz target for a bounded time
@@ -11,7 +12,7 @@ CMAKE_NATIVE := cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CMAKE_WINDOWS := cmake -S . -B $(BUILD)/win -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
-.PHONY: demo test windows fuzz bench native play-build assets contact-sheets deps-native deps-windows clean
+.PHONY: demo video test windows fuzz bench native play-build assets contact-sheets deps-native deps-windows clean
 
 deps-native:
 	@scripts/deps.sh native
@@ -33,7 +34,11 @@ assets: play-build
 	@scripts/assets.sh $(BUILD)/play $(BUILD)/demo
 
 demo: assets
-	@scripts/demo.sh $(BUILD)/play/vadurer $(BUILD)/demo
+	@scripts/demo.sh $(BUILD)/play/vadurer $(BUILD)/demo $(BUILD)/vadurer.mp4
+
+video: assets
+	@scripts/deps.sh video
+	@scripts/video.sh $(BUILD)/play/vadurer $(BUILD)/demo $(BUILD)/vadurer.mp4
 
 test:
 	@scripts/test.sh

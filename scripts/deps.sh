@@ -2,6 +2,7 @@
 # Installs the Debian packages a target needs. As root it runs apt-get; otherwise it prints the
 # one apt-get line that is needed and fails, so a newcomer knows exactly what to do.
 #   scripts/deps.sh demo      what building and playing the production needs, nothing more
+#   scripts/deps.sh video     what recording the production to a video needs beyond that
 #   scripts/deps.sh native    Linux build and every native test
 #   scripts/deps.sh windows   the i686 cross-build and Wine (adds the i386 architecture)
 set -eu
@@ -14,9 +15,10 @@ windows_pkgs="g++-mingw-w64-i686 wine wine32 xvfb xauth pulseaudio"
 what=${1:-native}
 case "$what" in
   demo) pkgs=$demo_pkgs ;;
+  video) pkgs="$demo_pkgs ffmpeg" ;;
   native) pkgs=$native_pkgs ;;
   windows) pkgs=$windows_pkgs ;;
-  *) echo "usage: $0 demo|native|windows" >&2; exit 2 ;;
+  *) echo "usage: $0 demo|video|native|windows" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -3,11 +3,13 @@
 // a program with a handful of waiters needs and keeps "wait for all" atomic.
 #include "platform/standin/kernel.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -25,6 +27,9 @@ struct Object {
     bool bManualReset = false;  // events; a thread stays signalled once it has ended
     bool bSignalled = false;
     DWORD dwExitCode = STILL_ACTIVE;
+    // Threads made here: what the thread waits on while it is blocked in a wait.
+    bool bWaiting = false, bWaitAll = false;
+    std::vector<std::shared_ptr<Object>> waitingOn;
 };
 
 struct Kernel {
@@ -32,6 +37,7 @@ struct Kernel {
     std::condition_variable changed;
     std::map<uintptr_t, std::shared_ptr<Object>> handles;
     uintptr_t nNext = 0x1000;  // handle values are never used twice
+    std::set<std::shared_ptr<Object>> running;  // threads made here that have not ended
 };
 
 Kernel& K()
@@ -41,6 +47,7 @@ Kernel& K()
 }
 
 thread_local DWORD t_dwLastError = ERROR_SUCCESS;
+thread_local Object* t_pSelf = nullptr;  // the calling thread's object if it was made here
 
 HANDLE AddLocked(std::shared_ptr<Object> p)
 {
@@ -93,6 +100,21 @@ DWORD TryWaitLocked(const std::vector<std::shared_ptr<Object>>& objects, bool bA
     return WAIT_TIMEOUT;
 }
 
+bool SatisfiableLocked(const Object& thread)
+{
+    if (thread.bWaitAll)
+        return std::all_of(thread.waitingOn.begin(), thread.waitingOn.end(), [](const auto& p) { return p->bSignalled; });
+    return std::any_of(thread.waitingOn.begin(), thread.waitingOn.end(), [](const auto& p) { return p->bSignalled; });
+}
+
+bool SettledLocked()
+{
+    for (const auto& p : K().running)
+        if (!p->bWaiting || SatisfiableLocked(*p))
+            return false;
+    return true;
+}
+
 struct ThreadStart {
     LPTHREAD_START_ROUTINE pfnRoutine;
     LPVOID pParameter;
@@ -101,8 +123,10 @@ struct ThreadStart {
 
 void RunThread(ThreadStart start)
 {
+    t_pSelf = start.pThread.get();
     DWORD dwCode = start.pfnRoutine(start.pParameter);
     std::lock_guard<std::mutex> lock(K().mutex);
+    K().running.erase(start.pThread);
     start.pThread->dwExitCode = dwCode;
     start.pThread->bSignalled = true;
     K().changed.notify_all();
@@ -213,10 +237,26 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
     }
     bool bAll = bWaitAll != FALSE;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(dwMilliseconds);
+    struct Waiting {
+        Object* pSelf;
+        ~Waiting()
+        {
+            if (pSelf) {
+                pSelf->bWaiting = false;
+                pSelf->waitingOn.clear();
+            }
+        }
+    } waiting{t_pSelf};
     for (;;) {
         DWORD dwResult = TryWaitLocked(objects, bAll);
         if (dwResult != WAIT_TIMEOUT)
             return dwResult;
+        if (t_pSelf && !t_pSelf->bWaiting) {
+            t_pSelf->bWaiting = true;
+            t_pSelf->bWaitAll = bAll;
+            t_pSelf->waitingOn = objects;
+            K().changed.notify_all();  // someone may be waiting for this thread to settle
+        }
         if (dwMilliseconds == INFINITE)
             K().changed.wait(lock);
         else if (K().changed.wait_until(lock, deadline) == std::cv_status::timeout)
@@ -243,14 +283,16 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
     {
         std::lock_guard<std::mutex> lock(K().mutex);
         h = AddLocked(p);
+        K().running.insert(p);
         dwId = static_cast<DWORD>(reinterpret_cast<uintptr_t>(h));
     }
     // The thread runs on its own; its handle only watches it, as on Windows.
     try {
-        std::thread(RunThread, ThreadStart{lpStartAddress, lpParameter, std::move(p)}).detach();
+        std::thread(RunThread, ThreadStart{lpStartAddress, lpParameter, p}).detach();
     } catch (const std::system_error&) {
         std::lock_guard<std::mutex> lock(K().mutex);
         K().handles.erase(reinterpret_cast<uintptr_t>(h));
+        K().running.erase(p);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
@@ -284,3 +326,13 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
     }
     return TRUE;
 }
+
+namespace standin {
+
+bool WaitForThreadsToSettle(DWORD dwTimeoutMs)
+{
+    std::unique_lock<std::mutex> lock(K().mutex);
+    return K().changed.wait_for(lock, std::chrono::milliseconds(dwTimeoutMs), [] { return SettledLocked(); });
+}
+
+}  // namespace standin

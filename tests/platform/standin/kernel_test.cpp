@@ -231,4 +231,45 @@ TEST(KernelThreads, ClosingAThreadHandleLeavesTheThreadRunning)
     EXPECT_EQ(WaitForSingleObject(done, 5000), WAIT_OBJECT_0);
 }
 
+#ifndef _WIN32
+// The recorder's lockstep with the music thread: a woken thread has settled only once it has done
+// its work and waits again, and a thread busy for longer than the timeout is reported.
+struct Worker {
+    HANDLE wake;
+    std::atomic<int> nDone{0};
+    std::atomic<bool> bStop{false};
+};
+
+DWORD WINAPI WorkWhenWoken(LPVOID p)
+{
+    auto* w = static_cast<Worker*>(p);
+    while (WaitForSingleObject(w->wake, INFINITE) == WAIT_OBJECT_0 && !w->bStop) {
+        Sleep(30);  // long enough that a settle which does not wait for it sees nothing done
+        ++w->nDone;
+    }
+    return 0;
+}
+
+TEST(KernelThreads, ThreadsSettleOnlyOnceEveryWokenThreadWaitsAgain)
+{
+    Handle wake(AutoEvent());
+    Worker w{wake};
+    Handle thread(CreateThread(nullptr, 0, WorkWhenWoken, &w, 0, nullptr));
+    ASSERT_TRUE(thread.h);
+    ASSERT_TRUE(standin::WaitForThreadsToSettle(5000));
+    for (int i = 1; i <= 5; ++i) {
+        SetEvent(wake);
+        ASSERT_TRUE(standin::WaitForThreadsToSettle(5000));
+        EXPECT_EQ(w.nDone, i) << "settled before the woken thread had done its work";
+    }
+    // Busy past the timeout: not settled, and said so.
+    SetEvent(wake);
+    EXPECT_FALSE(standin::WaitForThreadsToSettle(5));
+    w.bStop = true;
+    SetEvent(wake);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(standin::WaitForThreadsToSettle(5000)) << "an ended thread counts as settled";
+}
+#endif
+
 }  // namespace

@@ -1,0 +1,223 @@
+#include "platform/host/capture/capture.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/standin/kernel.h"
+#include "platform/standin/types.h"
+
+namespace host {
+
+namespace {
+
+// Long enough for any refill on a loaded machine; a thread that takes longer is stuck, and the
+// recording goes on without waiting for it rather than hang.
+constexpr DWORD kSettleTimeoutMs = 10000;
+
+}  // namespace
+
+CaptureHost::~CaptureHost()
+{
+    CloseAudio();
+}
+
+bool CaptureHost::OpenWindow(uint32_t id, const std::string&, int nWidth, int nHeight)
+{
+    Image& image = m_images[id];
+    image = Image();
+    image.nWidth = nWidth;
+    image.nHeight = nHeight;
+    return true;
+}
+
+void CaptureHost::CloseWindow(uint32_t id)
+{
+    m_images.erase(id);
+    if (m_nDisplay == id)
+        m_nDisplay = 0;
+}
+
+bool CaptureHost::TakeDisplay(uint32_t id, int, int)
+{
+    if (m_images.find(id) == m_images.end())
+        return false;
+    m_nDisplay = id;
+    return true;
+}
+
+void CaptureHost::GetDisplaySize(int& nWidth, int& nHeight)
+{
+    nWidth = kWidth;
+    nHeight = kHeight;
+}
+
+int CaptureHost::MessageBox(const std::string& caption, const std::string& text, unsigned type)
+{
+    // Nobody is there to answer: the box is said on standard error and takes its first button.
+    return AnswerOnStderr(caption, text, type);
+}
+
+void CaptureHost::SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight)
+{
+    Image& image = m_images[id];
+    image.nWidth = nWidth;
+    image.nHeight = nHeight;
+    image.latest.assign(pXrgb, pXrgb + size_t(nWidth) * size_t(nHeight));
+    image.bDirty = true;
+}
+
+void CaptureHost::ShowDirty()
+{
+    for (auto& entry : m_images)
+        if (entry.second.bDirty) {
+            // SetImage rewrites the whole of latest, so the old picture can go there unseen.
+            entry.second.shown.swap(entry.second.latest);
+            entry.second.bDirty = false;
+        }
+}
+
+void CaptureHost::EndFrame(uint32_t id)
+{
+    auto it = m_images.find(id);
+    if (it != m_images.end() && it->second.bDirty) {
+        it->second.shown.swap(it->second.latest);
+        it->second.bDirty = false;
+    }
+    if (m_images.find(m_nDisplay) == m_images.end())
+        m_nDisplay = id;
+    m_bFrameSincePump = true;
+    Tick();
+}
+
+bool CaptureHost::PollEvent(Event& event)
+{
+    if (m_bStopped && !m_bQuitSent) {
+        // The recording cannot go on: the production is ended as its user would end it.
+        m_bQuitSent = true;
+        event = Event();
+        event.type = EventType::Key;
+        event.vk = VK_ESCAPE;
+        event.down = true;
+        return true;
+    }
+    // The end of one look at the input: what changed without a frame end shows now, and a pump
+    // with no frame since the one before is a frame interval of a step that presents nothing.
+    ShowDirty();
+    if (!m_bFrameSincePump)
+        Tick();
+    m_bFrameSincePump = false;
+    return false;
+}
+
+const uint32_t* CaptureHost::Compose()
+{
+    auto it = m_images.find(m_nDisplay);
+    if (it == m_images.end() || it->second.shown.empty()) {
+        std::fill(m_picture.begin(), m_picture.end(), 0);
+        return m_picture.data();
+    }
+    const Image& image = it->second;
+    if (image.nWidth == kWidth && image.nHeight == kHeight)
+        return image.shown.data();  // as it is: a copy a frame less
+    // Another size sits at the top left, cut to the video's, on black.
+    std::fill(m_picture.begin(), m_picture.end(), 0);
+    int w = std::min(image.nWidth, kWidth), h = std::min(image.nHeight, kHeight);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(&m_picture[size_t(y) * kWidth], &image.shown[size_t(y) * size_t(image.nWidth)],
+                    size_t(w) * sizeof(uint32_t));
+    return m_picture.data();
+}
+
+void CaptureHost::MixInterval()
+{
+    std::lock_guard<std::mutex> lock(m_audioMutex);
+    std::fill(m_sound.begin(), m_sound.end(), 0);
+    if (!m_pull)
+        return;
+    // The music's refill thread answers each boundary the mix crosses before the next mix, and
+    // before the system goes on: whatever it writes, it writes at the same point of the sound.
+    bool bSettled = standin::WaitForThreadsToSettle(kSettleTimeoutMs);
+    m_pull(m_sound.data(), kFramesPerTick);
+    bSettled = standin::WaitForThreadsToSettle(kSettleTimeoutMs) && bSettled;
+    if (!bSettled && !m_bSettleWarned) {
+        m_bSettleWarned = true;
+        std::fprintf(stderr, "vadurer: a sound thread did not answer in time; the sound may differ between renders\n");
+    }
+}
+
+void CaptureHost::Tick()
+{
+    if (!m_bStopped) {
+        const uint32_t* pPicture = Compose();
+        MixInterval();
+        if (!m_sink.Tick(pPicture, m_sound.data(), kFramesPerTick))
+            m_bStopped = true;
+    }
+    ++m_nTicks;
+    if (m_dExpected > 0 && m_nTicks % 15 == 0)
+        Progress(false);
+}
+
+long CaptureHost::NowMs()
+{
+    return static_cast<long>(static_cast<long long>(m_nTicks.load()) * 1000 / kFps);
+}
+
+bool CaptureHost::OpenAudio(int nRate, int nChannels, AudioPull pull)
+{
+    if (nRate != kRate || nChannels != kChannels)
+        return false;
+    std::lock_guard<std::mutex> lock(m_audioMutex);
+    m_pull = std::move(pull);
+    return true;
+}
+
+void CaptureHost::CloseAudio()
+{
+    std::lock_guard<std::mutex> lock(m_audioMutex);
+    m_pull = nullptr;
+}
+
+void CaptureHost::ShowProgress(double dExpectedSeconds, const std::string& label)
+{
+    m_dExpected = dExpectedSeconds;
+    m_label = label;
+    m_start = std::chrono::steady_clock::now();
+}
+
+void CaptureHost::Progress(bool bFinal)
+{
+    auto now = std::chrono::steady_clock::now();
+    if (!bFinal && now - m_lastProgress < std::chrono::milliseconds(250))
+        return;
+    m_lastProgress = now;
+    double dVideo = double(m_nTicks) / kFps;
+    double dWall = std::chrono::duration<double>(now - m_start).count();
+    int nPercent = bFinal ? 100 : std::min(99, int(dVideo * 100.0 / m_dExpected));
+    // On a terminal the line is rewritten in place; elsewhere a line every ten seconds of video.
+    bool bTerminal = isatty(STDERR_FILENO) != 0;
+    if (!bTerminal && !bFinal) {
+        long nTens = long(dVideo / 10);
+        if (nTens <= m_nTensShown)
+            return;
+        m_nTensShown = nTens;
+    }
+    std::fprintf(stderr, "%s%s: %3d%%  %zu frames  %.2f s  %.1fx real time%s", bTerminal ? "\r" : "", m_label.c_str(),
+                 nPercent, m_nTicks.load(), dVideo, dWall > 0 ? dVideo / dWall : 0.0, bTerminal && !bFinal ? "" : "\n");
+    std::fflush(stderr);
+    m_bLineOpen = bTerminal && !bFinal;
+}
+
+void CaptureHost::EndProgress(bool bCompleted)
+{
+    if (m_dExpected > 0 && bCompleted)
+        Progress(true);
+    else if (m_bLineOpen)
+        std::fputc('\n', stderr);
+    m_bLineOpen = false;
+}
+
+}  // namespace host

@@ -1,0 +1,98 @@
+// The host that records the production instead of showing it. Its clock is the video's: it moves
+// one frame interval (1/60 s) at each frame end, and at each pump that follows a pump with no
+// frame end between them, so that steps that present nothing (a picture held on screen) last their
+// real length too. At each of those ticks it hands the picture a viewer would see then and one
+// frame interval of the sound, mixed then, to a sink. No display, no audio device, no input: the
+// production runs to its end, unless the sink fails, which ends it as Escape would.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "platform/host/host.h"
+
+namespace host {
+
+// Where the ticks go. The picture is 640 × 480 pixels 0x00RRGGBB; the sound kFramesPerTick frames
+// of interleaved 16-bit stereo at 44100 Hz. False: stop recording.
+class CaptureSink {
+public:
+    virtual ~CaptureSink() = default;
+    virtual bool Tick(const uint32_t* pXrgb, const int16_t* pSamples, int nFrames) = 0;
+};
+
+class CaptureHost : public Host {
+public:
+    static constexpr int kWidth = 640, kHeight = 480, kFps = 60, kRate = 44100, kChannels = 2;
+    static constexpr int kFramesPerTick = kRate / kFps;
+
+    explicit CaptureHost(CaptureSink& sink) : m_sink(sink) {}
+    ~CaptureHost() override;
+
+    // A progress line on standard error (rewritten in place) against the length the run is
+    // expected to have; 0 for none.
+    void ShowProgress(double dExpectedSeconds, const std::string& label);
+    size_t Ticks() const { return m_nTicks; }
+    // True once the sink refused a tick: nothing more is recorded.
+    bool Stopped() const { return m_bStopped; }
+    // Ends the progress line: with what the run took, or (bCompleted false) just ends it so that
+    // what is said next starts a line of its own.
+    void EndProgress(bool bCompleted);
+
+    bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight) override;
+    void ShowWindow(uint32_t) override {}
+    void HideWindow(uint32_t) override {}
+    void CloseWindow(uint32_t id) override;
+    void SetTitle(uint32_t, const std::string&) override {}
+    bool TakeDisplay(uint32_t id, int nWidth, int nHeight) override;
+    void ReleaseDisplay(uint32_t) override {}
+    void SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) override;
+    void EndFrame(uint32_t id) override;
+    bool PollEvent(Event& event) override;
+    void WaitEvent(int) override {}
+    void SetCursorVisible(bool) override {}
+    void SetMouseCapture(uint32_t, bool) override {}
+    void GetDisplaySize(int& nWidth, int& nHeight) override;
+    int MessageBox(const std::string& caption, const std::string& text, unsigned type) override;
+    bool OpenAudio(int nRate, int nChannels, AudioPull pull) override;
+    void CloseAudio() override;
+    long NowMs() override;
+
+private:
+    struct Image {
+        int nWidth = 0, nHeight = 0;
+        std::vector<uint32_t> latest, shown;
+        bool bDirty = false;
+    };
+    void ShowDirty();
+    // Records the picture shown and the sound of the next frame interval, then moves the clock.
+    void Tick();
+    // The picture shown now, at the video's size.
+    const uint32_t* Compose();
+    void MixInterval();
+    void Progress(bool bFinal);
+
+    CaptureSink& m_sink;
+    std::map<uint32_t, Image> m_images;
+    uint32_t m_nDisplay = 0;  // the window recorded: the display, else the last to end a frame
+    bool m_bFrameSincePump = false;
+    bool m_bStopped = false, m_bQuitSent = false;
+    std::atomic<size_t> m_nTicks{0};
+    std::vector<uint32_t> m_picture = std::vector<uint32_t>(size_t(kWidth) * kHeight, 0);
+    std::vector<int16_t> m_sound = std::vector<int16_t>(size_t(kFramesPerTick) * kChannels, 0);
+    // The pull is called on the main thread, at the ticks; the lock keeps CloseAudio's promise.
+    std::mutex m_audioMutex;
+    AudioPull m_pull;
+    bool m_bSettleWarned = false;
+    double m_dExpected = 0;
+    bool m_bLineOpen = false;
+    long m_nTensShown = 0;
+    std::string m_label;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now(), m_lastProgress;
+};
+
+}  // namespace host

@@ -1,0 +1,67 @@
+// The video file the recorder writes: an ffmpeg process fed raw pictures on its standard input
+// and raw sound on a second pipe, which it encodes as H.264 and AAC. Each pipe has a writer
+// thread of its own, so that ffmpeg may read its two inputs in whatever order it likes without
+// the recorder and it ever waiting on each other: pictures wait in a short queue, the sound (a
+// few kilobytes a frame) in one as long as it needs.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace host {
+
+class Encoder {
+public:
+    static constexpr int kWidth = 640, kHeight = 480, kFps = 60, kRate = 44100, kChannels = 2;
+
+    Encoder() = default;
+    ~Encoder();
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+
+    // Starts ffmpeg writing the file. False with one line of text in error when the folder is
+    // not there or ffmpeg cannot be started.
+    bool Start(const std::string& path, std::string& error);
+    // One picture (kWidth × kHeight, 0x00RRGGBB) and one frame interval of sound
+    // (interleaved 16-bit stereo). False once ffmpeg has stopped taking them.
+    bool Picture(const uint32_t* pXrgb);
+    bool Sound(const int16_t* pSamples, int nFrames);
+    bool Failed() const;
+    // Ends both inputs and waits for ffmpeg. False with one line of text in error when it did
+    // not write the file.
+    bool Finish(std::string& error);
+
+private:
+    struct Pipe {
+        int fd = -1;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<std::vector<uint8_t>> queue;
+        std::vector<std::vector<uint8_t>> spare;  // written buffers, kept for reuse
+        size_t nMaxQueued = 0;  // 0: no bound
+        bool bClosed = false;
+        std::thread writer;
+    };
+    bool Push(Pipe& pipe, const void* pData, size_t cb);
+    void Write(Pipe& pipe);
+    void ReadMessages();
+    void ClosePipes();
+
+    pid_t m_pid = -1;
+    Pipe m_video, m_audio;
+    int m_fdMessages = -1;
+    std::thread m_messageReader;
+    mutable std::mutex m_mutex;
+    bool m_bFailed = false;
+    std::string m_lastMessage;  // ffmpeg's last line on its standard error
+    std::string m_path;
+};
+
+}  // namespace host

@@ -1,0 +1,58 @@
+#include "platform/host/capture/record.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "platform/host/capture/capture.h"
+#include "platform/host/capture/encoder.h"
+
+namespace host {
+
+namespace {
+
+class EncoderSink : public CaptureSink {
+public:
+    explicit EncoderSink(Encoder& encoder) : m_encoder(encoder) {}
+    bool Tick(const uint32_t* pXrgb, const int16_t* pSamples, int nFrames) override
+    {
+        return m_encoder.Picture(pXrgb) && m_encoder.Sound(pSamples, nFrames);
+    }
+
+private:
+    Encoder& m_encoder;
+};
+
+}  // namespace
+
+int RecordToVideo(const std::string& path, double dExpectedSeconds, const std::string& program,
+                  const std::function<int()>& run)
+{
+    static_assert(CaptureHost::kWidth == Encoder::kWidth && CaptureHost::kHeight == Encoder::kHeight &&
+                      CaptureHost::kFps == Encoder::kFps && CaptureHost::kRate == Encoder::kRate,
+                  "the host records what the encoder takes");
+    Encoder encoder;
+    std::string error;
+    if (!encoder.Start(path, error)) {
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
+        return 1;
+    }
+    EncoderSink sink(encoder);
+    auto pHost = std::make_unique<CaptureHost>(sink);
+    CaptureHost& capture = *pHost;
+    capture.ShowProgress(dExpectedSeconds, "recording " + path);
+    Install(std::move(pHost));
+    int nResult = run();
+    // Anything the system still does at exit (a sound left playing) reaches the default host.
+    capture.EndProgress(!capture.Stopped());
+    size_t nTicks = capture.Ticks();
+    Install(nullptr);
+    if (!encoder.Finish(error)) {
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "%s: wrote %s (%zu frames, %.2f s)\n", program.c_str(), path.c_str(), nTicks,
+                 double(nTicks) / CaptureHost::kFps);
+    return nResult;
+}
+
+}  // namespace host
