@@ -1,0 +1,182 @@
+// Plays the built page (build/web) in headless Chromium through the DevTools protocol: serves it
+// with the isolation headers, clicks start, looks at the production at 9 s and 12 s, listens for
+// its audio, presses Escape and checks the end screen. Prints one "web: N passed, M failed" line.
+//   node --experimental-websocket tests/web/page_test.mjs WEB_DIR OUT_DIR
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+const [webDir, outDir] = process.argv.slice(2);
+fs.mkdirSync(outDir, { recursive: true });
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+const children = [];
+let passed = 0, failed = 0;
+function check(ok, what, detail = '') {
+  if (ok) ++passed; else ++failed;
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}${detail ? ': ' + detail : ''}`);
+}
+function finish(code) {
+  for (const c of children) c.kill('SIGKILL');
+  console.log(`web: ${passed} passed, ${failed} failed`);
+  process.exit(code ?? (failed ? 1 : 0));
+}
+setTimeout(() => { console.log('the page test took over 150 s'); ++failed; finish(1); }, 150000).unref();
+
+function startProcess(cmd, args, waitFor) {
+  const p = spawn(cmd, args, { stdio: ['ignore', 'pipe', 'pipe'] });
+  children.push(p);
+  let text = '';
+  return new Promise((resolve, reject) => {
+    const onData = (d) => {
+      text += d;
+      const m = waitFor.exec(text);
+      if (m) resolve(m);
+    };
+    p.stdout.on('data', onData);
+    p.stderr.on('data', onData);
+    p.on('exit', (code) => reject(new Error(`${cmd} exited (${code}): ${text.slice(-500)}`)));
+  });
+}
+
+// One DevTools session over the page target.
+class Session {
+  constructor(ws) {
+    this.ws = ws; this.id = 0; this.pending = new Map(); this.listeners = [];
+    ws.onmessage = (e) => {
+      const msg = JSON.parse(e.data);
+      if (msg.id && this.pending.has(msg.id)) {
+        const { resolve, reject } = this.pending.get(msg.id);
+        this.pending.delete(msg.id);
+        if (msg.error) reject(new Error(JSON.stringify(msg.error))); else resolve(msg.result);
+      } else if (msg.method) {
+        for (const l of this.listeners) l(msg);
+      }
+    };
+  }
+  send(method, params = {}) {
+    const id = ++this.id;
+    this.ws.send(JSON.stringify({ id, method, params }));
+    return new Promise((resolve, reject) => this.pending.set(id, { resolve, reject }));
+  }
+  async eval(expr) {
+    const r = await this.send('Runtime.evaluate', { expression: expr, returnByValue: true, awaitPromise: true });
+    if (r.exceptionDetails) throw new Error(`${expr}: ${JSON.stringify(r.exceptionDetails)}`);
+    return r.result.value;
+  }
+}
+
+async function until(what, fn, timeoutMs) {
+  const t0 = Date.now();
+  for (;;) {
+    const v = await fn();
+    if (v) return v;
+    if (Date.now() - t0 > timeoutMs) throw new Error(`timed out waiting for ${what}`);
+    await sleep(100);
+  }
+}
+
+// The production's own colours in what the canvas shows now: how many pixels of each.
+const kHistogram = `(() => {
+  const c = document.getElementById('screen');
+  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+  const h = {};
+  for (let i = 0; i < d.length; i += 4) {
+    const k = ((d[i] << 16) | (d[i + 1] << 8) | d[i + 2]).toString(16).padStart(6, '0');
+    h[k] = (h[k] || 0) + 1;
+  }
+  return h;
+})()`;
+
+async function main() {
+  const t0 = Date.now();
+  const [, url] = await startProcess('node', ['scripts/serve.mjs', webDir, '0'], /serving .* at (http:\S+)/);
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'vadurer-chromium-'));
+  const [, wsUrl] = await startProcess('chromium', [
+    '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync',
+    '--autoplay-policy=no-user-gesture-required', '--window-size=1280,1024',
+    `--user-data-dir=${profile}`, '--remote-debugging-port=0', 'about:blank',
+  ], /DevTools listening on (ws:\S+)/);
+  const port = new URL(wsUrl).port;
+  const targets = await (await fetch(`http://127.0.0.1:${port}/json/list`)).json();
+  const page = targets.find((t) => t.type === 'page');
+  const ws = new WebSocket(page.webSocketDebuggerUrl);
+  await new Promise((r, j) => { ws.onopen = r; ws.onerror = j; });
+  const s = new Session(ws);
+  const exceptions = [], consoleErrors = [], lines = [];
+  s.listeners.push((m) => {
+    if (m.method === 'Runtime.exceptionThrown') exceptions.push(JSON.stringify(m.params.exceptionDetails).slice(0, 400));
+    if (m.method === 'Runtime.consoleAPICalled') {
+      const text = m.params.args.map((a) => a.value ?? a.description ?? '').join(' ');
+      lines.push(`[${m.params.type}] ${text}`);
+      if (m.params.type === 'error') consoleErrors.push(text);
+    }
+  });
+  await s.send('Runtime.enable');
+  await s.send('Page.enable');
+  await s.send('Page.navigate', { url });
+
+  await until('the start screen', () => s.eval(`window.vadurerStats && vadurerStats().state === 'ready'`), 30000);
+  check(await s.eval('window.crossOriginIsolated'), 'the page is cross-origin isolated');
+  const shot = async (name) => {
+    const { data } = await s.send('Page.captureScreenshot', { format: 'png' });
+    fs.writeFileSync(path.join(outDir, name), Buffer.from(data, 'base64'));
+  };
+  await shot('start.png');
+
+  await s.send('Input.dispatchMouseEvent', { type: 'mousePressed', x: 640, y: 512, button: 'left', clickCount: 1 });
+  await s.send('Input.dispatchMouseEvent', { type: 'mouseReleased', x: 640, y: 512, button: 'left', clickCount: 1 });
+  const clickAt = Date.now();
+  await until('the first frame', () => s.eval('vadurerStats().frames > 0'), 10000);
+
+  const looks = {};
+  for (const at of [9000, 12000]) {
+    await sleep(Math.max(0, clickAt + at - Date.now()));
+    await shot(`at-${at / 1000}s.png`);
+    looks[at] = await s.eval(kHistogram);
+  }
+  fs.writeFileSync(path.join(outDir, 'colours.json'), JSON.stringify(looks, null, 1));
+  const top = (h) => Object.entries(h).sort((a, b) => b[1] - a[1]).slice(0, 6).map(([k, n]) => `${k}×${n}`).join(' ');
+  console.log(`colours at 9 s: ${top(looks[9000])}`);
+  console.log(`colours at 12 s: ${top(looks[12000])}`);
+  globalThis.checkLooks(looks, check);
+
+  const mid = await s.eval('vadurerStats()');
+  check(mid.state === 'running', 'the production is running at 12 s', mid.state);
+  check(mid.audioState === 'running' && mid.audioRate === 44100, 'the audio context runs at 44100 Hz', `${mid.audioState}, ${mid.audioRate} Hz`);
+  check(mid.audioRead > 44100 * 8 && mid.audioPeak > 1000, 'the mixer has produced audio that was played',
+    `${mid.audioWritten} frames mixed, ${mid.audioRead} played, peak ${mid.audioPeak}, ${mid.audioStarved} short quanta`);
+
+  await s.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', key: 'Escape', code: 'Escape', windowsVirtualKeyCode: 27 });
+  await s.send('Input.dispatchKeyEvent', { type: 'keyUp', key: 'Escape', code: 'Escape', windowsVirtualKeyCode: 27 });
+  let end = null;
+  try {
+    end = await until('the end screen', async () => {
+      const v = await s.eval('vadurerStats()');
+      return v.state !== 'running' ? v : null;
+    }, 10000);
+  } catch (e) { check(false, 'Escape ends the run', e.message); }
+  if (end) {
+    check(end.state === 'ended' && end.exitCode === 27, 'Escape ends the run with its key code', `${end.state}, ${end.exitCode}`);
+    check(await s.eval(`!document.getElementById('end').hidden && !!document.getElementById('again')`), 'the end screen offers to play again');
+    await shot('end.png');
+    // Over scene 1: from 7 s after the first frame (the opening fade) to 13.5 s.
+    const first = end.frameTimes[0];
+    const inScene = end.frameTimes.filter((t) => t >= first + 7500 && t < first + 13500);
+    const fps = inScene.length > 1 ? (inScene.length - 1) * 1000 / (inScene[inScene.length - 1] - inScene[0]) : 0;
+    console.log(`figures: ${fps.toFixed(1)} frames/s over scene 1 (${inScene.length} frames), first frame ${end.firstFrameMs.toFixed(0)} ms after the click, ` +
+      `${(end.workMs / end.frames).toFixed(2)} ms of work a frame over ${end.frames} frames`);
+    check(fps > 50 && fps < 62, 'scene 1 plays at about 60 frames a second', fps.toFixed(1));
+  }
+  check(exceptions.length === 0, 'no uncaught exception', exceptions.join('\n'));
+  check(consoleErrors.length === 0, 'no error on the console', consoleErrors.join('\n'));
+  fs.writeFileSync(path.join(outDir, 'console.log'), lines.join('\n') + '\n');
+  console.log(`(${((Date.now() - t0) / 1000).toFixed(0)} s; screenshots and the console in ${outDir})`);
+  ws.close();
+}
+
+// Filled in once the pictures are known.
+globalThis.checkLooks = () => {};
+
+main().then(() => finish(), (e) => { console.log(`FAIL ${e.message}`); ++failed; finish(1); });
