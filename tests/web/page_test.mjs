@@ -1,13 +1,14 @@
 // Plays the built page (build/web) in headless Chromium through the DevTools protocol: serves it
 // with the isolation headers, clicks start, looks at the production at 9 s and 12 s, listens for
 // its audio, presses Escape and checks the end screen. Prints one "web: N passed, M failed" line.
-//   node --experimental-websocket tests/web/page_test.mjs WEB_DIR OUT_DIR
+//   node --experimental-websocket tests/web/page_test.mjs WEB_DIR ASSET_DIR OUT_DIR
+// (ASSET_DIR: the asset maker's pictures, for the background and its palette)
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-const [webDir, outDir] = process.argv.slice(2);
+const [webDir, assetDir, outDir] = process.argv.slice(2);
 fs.mkdirSync(outDir, { recursive: true });
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 const children = [];
@@ -76,17 +77,53 @@ async function until(what, fn, timeoutMs) {
   }
 }
 
-// The production's own colours in what the canvas shows now: how many pixels of each.
-const kHistogram = `(() => {
+// What the canvas shows now, as RGBA bytes.
+const kCanvasBytes = `(() => {
   const c = document.getElementById('screen');
   const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-  const h = {};
-  for (let i = 0; i < d.length; i += 4) {
-    const k = ((d[i] << 16) | (d[i + 1] << 8) | d[i + 2]).toString(16).padStart(6, '0');
-    h[k] = (h[k] || 0) + 1;
-  }
-  return h;
+  let s = '';
+  for (let i = 0; i < d.length; i += 32768) s += String.fromCharCode.apply(null, d.subarray(i, i + 32768));
+  return { width: c.width, height: c.height, rgba: btoa(s) };
 })()`;
+
+// An 8-bit BMP: its palette (0xRRGGBB) and its pixel indices, rows top to bottom.
+function readBmp(file) {
+  const b = fs.readFileSync(file);
+  const offset = b.readUInt32LE(10), dib = b.readUInt32LE(14), w = b.readInt32LE(18), h = b.readInt32LE(22);
+  if (b.readUInt16LE(28) !== 8) throw new Error(`${file}: not 8 bits per pixel`);
+  const nColours = b.readUInt32LE(46) || 256;
+  const palette = [];
+  for (let i = 0; i < nColours; ++i) {
+    const p = 14 + dib + 4 * i;
+    palette.push((b[p + 2] << 16) | (b[p + 1] << 8) | b[p]);
+  }
+  const stride = (w + 3) & ~3, rows = Math.abs(h), pixels = new Uint8Array(w * rows);
+  for (let y = 0; y < rows; ++y) {
+    const src = offset + (h > 0 ? rows - 1 - y : y) * stride;
+    pixels.set(b.subarray(src, src + w), y * w);
+  }
+  return { w, h: rows, palette, pixels };
+}
+
+// The fade in ends a hair short of the full palette (a channel of 255 shows as 254): colours
+// are compared with that much room.
+function near(a, b) {
+  return Math.abs((a >> 16) - (b >> 16)) <= 2 && Math.abs(((a >> 8) & 255) - ((b >> 8) & 255)) <= 2 &&
+    Math.abs((a & 255) - (b & 255)) <= 2;
+}
+
+// The pixels that differ from the background picture, by colour.
+function drawnOver(look, background) {
+  const rgba = Buffer.from(look.rgba, 'base64'), counts = new Map();
+  let n = 0;
+  for (let i = 0; i < background.w * background.h; ++i) {
+    const c = (rgba[4 * i] << 16) | (rgba[4 * i + 1] << 8) | rgba[4 * i + 2];
+    if (near(c, background.palette[background.pixels[i]])) continue;
+    counts.set(c, (counts.get(c) || 0) + 1);
+    ++n;
+  }
+  return { n, counts };
+}
 
 async function main() {
   const t0 = Date.now();
@@ -134,13 +171,25 @@ async function main() {
   for (const at of [9000, 12000]) {
     await sleep(Math.max(0, clickAt + at - Date.now()));
     await shot(`at-${at / 1000}s.png`);
-    looks[at] = await s.eval(kHistogram);
+    looks[at] = await s.eval(kCanvasBytes);
   }
-  fs.writeFileSync(path.join(outDir, 'colours.json'), JSON.stringify(looks, null, 1));
-  const top = (h) => Object.entries(h).sort((a, b) => b[1] - a[1]).slice(0, 6).map(([k, n]) => `${k}×${n}`).join(' ');
-  console.log(`colours at 9 s: ${top(looks[9000])}`);
-  console.log(`colours at 12 s: ${top(looks[12000])}`);
-  globalThis.checkLooks(looks, check);
+  // The cube is filled with the screen palette's entries 119 to 127, the mask with entry 63; the
+  // screen's palette is the background picture's, fully faded in by 7 s.
+  const background = readBmp(path.join(assetDir, '3Z-ER-AVE.bmp'));
+  const cube = new Set(background.palette.slice(119, 128)), mask = background.palette[63];
+  const hex = (c) => c.toString(16).padStart(6, '0');
+  const describe = (d) => [...d.counts].sort((a, b) => b[1] - a[1]).slice(0, 5).map(([c, k]) => `${hex(c)}×${k}`).join(' ');
+  const count = (d, set) => [...d.counts].filter(([c]) => [...set].some((e) => near(c, e))).reduce((a, [, k]) => a + k, 0);
+  const at9 = drawnOver(looks[9000], background), at12 = drawnOver(looks[12000], background);
+  console.log(`drawn over the background at 9 s: ${at9.n} pixels, ${describe(at9)}`);
+  console.log(`drawn over the background at 12 s: ${at12.n} pixels, ${describe(at12)}`);
+  check(looks[9000].width === 640 && looks[9000].height === 480, 'the canvas holds the 640 × 480 image');
+  const cube9 = count(at9, cube);
+  check(cube9 > 3000 && cube9 >= 0.98 * at9.n && count(at9, new Set([mask])) === 0,
+    'at 9 s the cube turns over the background in its own colours, no mask yet', `${cube9} of ${at9.n} pixels`);
+  const mask12 = count(at12, new Set([mask])), cube12 = count(at12, cube);
+  check(mask12 > 2000 && cube12 > 1000 && mask12 + cube12 >= 0.98 * at12.n,
+    'at 12 s the mask is over the cube in its colour', `${mask12} mask and ${cube12} cube pixels of ${at12.n}`);
 
   const mid = await s.eval('vadurerStats()');
   check(mid.state === 'running', 'the production is running at 12 s', mid.state);
@@ -175,8 +224,5 @@ async function main() {
   console.log(`(${((Date.now() - t0) / 1000).toFixed(0)} s; screenshots and the console in ${outDir})`);
   ws.close();
 }
-
-// Filled in once the pictures are known.
-globalThis.checkLooks = () => {};
 
 main().then(() => finish(), (e) => { console.log(`FAIL ${e.message}`); ++failed; finish(1); });

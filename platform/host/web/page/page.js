@@ -203,6 +203,13 @@
     $('end').hidden = false;
   }
 
+  // exit() ends the runtime by throwing ExitStatus up through whatever runs the module; at the
+  // end of a run that is the promise that resumed it after its last frame. It is the normal end,
+  // reported through onExit, not a fault.
+  window.addEventListener('unhandledrejection', (e) => {
+    if (e.reason && e.reason.name === 'ExitStatus') e.preventDefault();
+  });
+
   let started = false;
   async function start(byGesture) {
     if (started) return;
