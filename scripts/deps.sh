@@ -3,18 +3,21 @@
 # one apt-get line that is needed and fails, so a newcomer knows exactly what to do.
 #   scripts/deps.sh native    Linux build, tests, demo
 #   scripts/deps.sh windows   the i686 cross-build and Wine (adds the i386 architecture)
+#   scripts/deps.sh web       the page: emscripten, Chromium for its test, ffmpeg for the music
 set -eu
 
 native_pkgs="cmake make g++ pkg-config libsdl2-dev googletest libbenchmark-dev libsamplerate0-dev libfreetype-dev
   fonts-dejavu-core xvfb xauth xdotool x11-apps imagemagick sox ffmpeg clang libclang-rt-14-dev
   pulseaudio"
 windows_pkgs="g++-mingw-w64-i686 wine wine32 xvfb xauth pulseaudio"
+web_pkgs="emscripten chromium ffmpeg nodejs python3"
 
 what=${1:-native}
 case "$what" in
   native) pkgs=$native_pkgs ;;
   windows) pkgs=$windows_pkgs ;;
-  *) echo "usage: $0 native|windows" >&2; exit 2 ;;
+  web) pkgs=$web_pkgs ;;
+  *) echo "usage: $0 native|windows|web" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -24,7 +24,7 @@ if (!fs.existsSync(path.join(dir, 'index.html'))) {
 const server = http.createServer((req, res) => {
   const url = new URL(req.url, 'http://localhost');
   let file = path.join(dir, decodeURIComponent(url.pathname));
-  if (!file.startsWith(dir)) { res.writeHead(403).end(); return; }
+  if (file !== dir && !file.startsWith(dir + path.sep)) { res.writeHead(403).end(); return; }
   if (url.pathname.endsWith('/')) file = path.join(file, 'index.html');
   fs.stat(file, (err, st) => {
     if (err || !st.isFile()) { res.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found\n'); return; }
