@@ -51,11 +51,14 @@ public:
             while (m_dPos >= 1.0) {
                 float next[kMaxChannels];
                 if (!Next(next))
-                    return k;
+                    break;
                 std::memcpy(m_prev, m_cur, sizeof m_prev);
                 std::memcpy(m_cur, next, sizeof m_cur);
                 m_dPos -= 1.0;
             }
+            // Past the last input frame; exactly on it is still the last frame itself.
+            if (m_dPos > 1.0)
+                return k;
             const float t = static_cast<float>(m_dPos);
             for (int c = 0; c < m_nChannels; ++c)
                 pOut[k * m_nChannels + c] = m_prev[c] + (m_cur[c] - m_prev[c]) * t;
