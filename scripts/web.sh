@@ -10,7 +10,7 @@ jobs=${JOBS:-2}
 stage="$root/build/web-stage"
 export NODE_PATH=/usr/share/nodejs  # emscripten's tools find Debian's acorn there
 
-scripts/assets.sh "$native" "$stage/assets"
+"$root/scripts/assets.sh" "$native" "$stage/assets"
 # Everything but the music is preloaded as it is.
 rm -rf "$stage/preload" && mkdir -p "$stage/preload" "$out"
 find "$stage/assets" -maxdepth 1 -type f ! -name Ruzuzireve.wav -exec cp {} "$stage/preload/" \;

@@ -262,11 +262,14 @@ async function main() {
     check(await s.eval(`!document.getElementById('end').hidden && !!document.getElementById('again')`), 'the end screen offers to play again');
     await shot('end.png');
     // Over scene 1: from 7 s after the first frame (the opening fade) to 13.5 s.
+    fs.writeFileSync(path.join(outDir, 'frame-times.json'), JSON.stringify(end.frameTimes));
     const first = end.frameTimes[0];
     const inScene = end.frameTimes.filter((t) => t >= first + 7500 && t < first + 13500);
     const fps = inScene.length > 1 ? (inScene.length - 1) * 1000 / (inScene[inScene.length - 1] - inScene[0]) : 0;
     console.log(`figures: ${fps.toFixed(1)} frames/s over scene 1 (${inScene.length} frames), first frame ${end.firstFrameMs.toFixed(0)} ms after the click, ` +
-      `${(end.workMs / end.frames).toFixed(2)} ms of work a frame over ${end.frames} frames`);
+      `${(end.workMs / end.frames).toFixed(2)} ms of work a frame over ${end.frames} frames; ` +
+      `handing the page its turn: ${(1000 * end.unwindMs / end.frames).toFixed(0)} µs to unwind, ` +
+      `${(1000 * end.rewindMs / Math.max(1, end.waits)).toFixed(0)} µs to rewind, a frame`);
     check(fps > 50 && fps < 62, 'scene 1 plays at about 60 frames a second', fps.toFixed(1));
   }
   await missingPicture(s, url, shot);

@@ -15,8 +15,14 @@
 EM_JS(void, web_present, (const uint8_t* pRgba, int nWidth, int nHeight), {
     VadurerPage.present(HEAPU8, pRgba, nWidth, nHeight);
 });
-EM_JS(void, web_frame_ended, (int nFrames, double dWorkMs), { VadurerPage.frameEnded(nFrames, dWorkMs); });
-EM_ASYNC_JS(void, web_next_frame, (double dDueMs), { await VadurerPage.nextFrame(dDueMs); });
+EM_JS(void, web_frame_ended, (int nFrames, double dWorkMs, double dResumedAt), {
+    VadurerPage.frameEnded(nFrames, dWorkMs, dResumedAt);
+});
+// Returns the time of the refresh waited for. dCalledAt: when the module asked, so that the page
+// can tell what the stack's unwinding cost.
+EM_ASYNC_JS(double, web_next_frame, (double dDueMs, double dCalledAt), {
+    return await VadurerPage.nextFrame(dDueMs, dCalledAt);
+});
 EM_ASYNC_JS(void, web_pause, (int nMs), { await VadurerPage.pause(nMs); });
 EM_JS(int, web_poll, (int* pFields), {
     const e = VadurerPage.poll();
@@ -203,7 +209,7 @@ public:
         double dWork = emscripten_get_now() - m_dResumed;
         Present(*w);
         if (w->bDisplay) {
-            web_frame_ended(++m_nFrames, dWork);
+            web_frame_ended(++m_nFrames, dWork, m_dResumed);
             WaitForFrame();
         }
     }
@@ -326,14 +332,14 @@ private:
     }
 
     // Gives the page its turn until the refresh at which the next frame is due: 60 a second on an
-    // absolute schedule whatever the display's own rate, started again from now after a stall
-    // rather than caught up in a burst.
+    // absolute schedule whatever the display's own rate, started again from the refresh after a
+    // stall rather than caught up in a burst. The schedule counts from a refresh's own time, so
+    // that it stays in phase with the display's refreshes (at 60 Hz: every one of them).
     void WaitForFrame()
     {
-        double dNow = emscripten_get_now();
-        if (m_dNextFrame == 0 || dNow - m_dNextFrame > 2 * kFrameMs)
-            m_dNextFrame = dNow;
-        web_next_frame(m_dNextFrame);
+        double dRefresh = web_next_frame(m_dNextFrame, emscripten_get_now());
+        if (m_dNextFrame == 0 || dRefresh - m_dNextFrame > 2 * kFrameMs)
+            m_dNextFrame = dRefresh;
         m_dNextFrame += kFrameMs;
         m_dResumed = emscripten_get_now();
     }

@@ -13,6 +13,10 @@
   const stats = {
     state: 'loading', error: null, exitCode: null,
     clickAt: 0, firstFrameAt: 0, frames: 0, frameTimes: [], workMs: 0,
+    // What handing the page its turn costs the module (ASYNCIFY): from the call to the page's
+    // code running (the stack unwound), and from the page's answer to the module running again
+    // (the stack rewound).
+    waits: 0, unwindMs: 0, rewindMs: 0, lastAnswerAt: 0,
   };
   let image = null;
   let display = { on: false, w: kScreenW, h: kScreenH };
@@ -94,7 +98,12 @@
       image.data.set(heap.subarray(ptr, ptr + w * h * 4));
       gc.putImageData(image, 0, 0);
     },
-    frameEnded(n, workMs) {
+    frameEnded(n, workMs, resumedAt) {
+      if (stats.lastAnswerAt && resumedAt >= stats.lastAnswerAt) {
+        stats.rewindMs += resumedAt - stats.lastAnswerAt;
+        ++stats.waits;
+      }
+      stats.lastAnswerAt = 0;
       const now = performance.now();
       if (n === 1) {
         stats.firstFrameAt = now;
@@ -104,15 +113,17 @@
       stats.workMs += workMs;
       stats.frameTimes.push(Math.round(now - stats.clickAt));
     },
-    // Resolves at the first display refresh at or after dueMs; a hidden page gets no refreshes,
-    // so a timer stands in for them there.
-    nextFrame(dueMs) {
+    // Resolves with the time of the first display refresh due by dueMs (a quarter frame's room
+    // for the refreshes' jitter; 0: the next one); a hidden page gets no refreshes, so a timer
+    // stands in for them there.
+    nextFrame(dueMs, calledAt) {
+      stats.unwindMs += performance.now() - calledAt;
       return new Promise((resolve) => {
         let done = false;
-        const finish = () => { if (!done) { done = true; resolve(); } };
-        const tick = (t) => { if (done) return; if (t >= dueMs - 4) finish(); else requestAnimationFrame(tick); };
+        const finish = (t) => { if (!done) { done = true; stats.lastAnswerAt = performance.now(); resolve(t); } };
+        const tick = (t) => { if (done) return; if (t >= dueMs - 4) finish(t); else requestAnimationFrame(tick); };
         requestAnimationFrame(tick);
-        setTimeout(finish, Math.max(0, dueMs - performance.now()) + 100);
+        setTimeout(() => finish(performance.now()), Math.max(0, dueMs - performance.now()) + 100);
       });
     },
     pause(ms) { return new Promise((resolve) => setTimeout(resolve, ms)); },
@@ -159,6 +170,7 @@
     crossOriginIsolated: window.crossOriginIsolated,
     frames: stats.frames, firstFrameMs: stats.firstFrameAt ? stats.firstFrameAt - stats.clickAt : null,
     frameTimes: stats.frameTimes, workMs: stats.workMs,
+    waits: stats.waits, unwindMs: stats.unwindMs, rewindMs: stats.rewindMs,
     audioState: audio ? audio.state : 'none', audioRate: audio ? audio.sampleRate : 0,
     audioWritten: ring ? Atomics.load(ring, 0) : 0, audioRead: ring ? Atomics.load(ring, 1) : 0,
     audioPeak: ring ? Atomics.load(ring, 2) : 0, audioStarved: ring ? Atomics.load(ring, 3) : 0,
