@@ -174,6 +174,25 @@ async function missingPicture(s, url, shot) {
   }, 15000).catch((e) => ({ state: e.message }));
   check(end.state === 'ended' && !(end.frames > framesBefore + 30),
     'Cancel stops the run before the production plays', `${end.state}, ${end.frames} frames, exit code ${end.exitCode}`);
+  if (end.state !== 'ended') return;
+
+  // Played again (the visitor has clicked already, so it starts at once), and ended by a left
+  // click on the picture.
+  const again = await s.eval(`(() => { const r = document.getElementById('again').getBoundingClientRect();
+    return { x: r.left + r.width / 2, y: r.top + r.height / 2 }; })()`);
+  await click(again.x, again.y);
+  const replay = await until('the production played again', async () => {
+    const v = await s.eval('window.vadurerStats && vadurerStats()');
+    return v && v.state === 'running' && v.frames > 60 ? v : null;
+  }, 30000).catch((e) => ({ state: e.message }));
+  check(replay.state === 'running', 'play it again starts the production anew', replay.state);
+  if (replay.state !== 'running') return;
+  await click(640, 440);
+  const clicked = await until('the end after a left click', async () => {
+    const v = await s.eval('vadurerStats()');
+    return v.state !== 'running' ? v : null;
+  }, 10000).catch((e) => ({ state: e.message }));
+  check(clicked.state === 'ended', 'a left click on the picture ends the run', `${clicked.state}, exit code ${clicked.exitCode}`);
 }
 
 async function main() {
