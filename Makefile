@@ -6,19 +6,25 @@
 #   make fuzz      run each fuzz target for a bounded time
 #   make bench     run the benchmarks
 #   make contact-sheets  build/contact-sheets/: the pictures and composed frames, as PNG sheets
+#   make web       build/web/: the production as a page (emscripten)
+#   make serve     serve build/web on 127.0.0.1 (PORT, default 8015) with the headers threads need
 BUILD := build
 JOBS ?= 2
 CMAKE_NATIVE := cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CMAKE_WINDOWS := cmake -S . -B $(BUILD)/win -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
-.PHONY: demo video test windows fuzz bench native play-build assets contact-sheets deps-native deps-windows clean
+.PHONY: demo video test windows web serve fuzz bench native play-build assets contact-sheets deps-native deps-windows \
+	deps-web clean
 
 deps-native:
 	@scripts/deps.sh native
 
 deps-windows:
 	@scripts/deps.sh windows
+
+deps-web:
+	@scripts/deps.sh web
 
 native: deps-native
 	@$(CMAKE_NATIVE) >/dev/null
@@ -50,6 +56,15 @@ windows: deps-windows assets
 	@cp $(BUILD)/win/vadurer.exe $(BUILD)/windows/
 	@cp -r $(BUILD)/demo/. $(BUILD)/windows/
 	@echo "$(BUILD)/windows: vadurer.exe and its assets"
+
+PORT ?= 8015
+web: deps-web deps-native
+	@$(CMAKE_NATIVE) >/dev/null
+	@cmake --build $(BUILD)/linux -j$(JOBS) --target assetmaker
+	@JOBS=$(JOBS) scripts/web.sh $(BUILD)/linux $(BUILD)/web
+
+serve:
+	@node scripts/serve.mjs $(BUILD)/web $(PORT)
 
 fuzz: deps-native
 	@scripts/fuzz.sh $(BUILD)/fuzz

@@ -5,12 +5,14 @@
 #   scripts/deps.sh video     what recording the production to a video needs beyond that
 #   scripts/deps.sh native    Linux build and every native test
 #   scripts/deps.sh windows   the i686 cross-build and Wine (adds the i386 architecture)
+#   scripts/deps.sh web       the page: emscripten, Chromium for its test, ffmpeg for the music
 set -eu
 
 demo_pkgs="cmake make g++ pkg-config libsdl2-dev libsamplerate0-dev libfreetype-dev fonts-dejavu-core"
 native_pkgs="$demo_pkgs googletest libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick sox ffmpeg clang
   libclang-rt-14-dev pulseaudio python3"
 windows_pkgs="g++-mingw-w64-i686 wine wine32 xvfb xauth pulseaudio"
+web_pkgs="emscripten chromium ffmpeg nodejs python3"
 
 what=${1:-native}
 case "$what" in
@@ -18,7 +20,8 @@ case "$what" in
   video) pkgs="$demo_pkgs ffmpeg" ;;
   native) pkgs=$native_pkgs ;;
   windows) pkgs=$windows_pkgs ;;
-  *) echo "usage: $0 demo|video|native|windows" >&2; exit 2 ;;
+  web) pkgs=$web_pkgs ;;
+  *) echo "usage: $0 demo|video|native|windows|web" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -13,6 +13,7 @@ fail() { echo "make test: $*" >&2; exit 1; }
 
 scripts/deps.sh native || fail "native packages missing"
 scripts/deps.sh windows || fail "Windows packages missing"
+scripts/deps.sh web || fail "web packages missing"
 
 build() {  # build DIR [--target T] CMAKE-ARGS...
   local dir=$1; shift
@@ -80,6 +81,15 @@ if [ -n "$line" ]; then
   bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed.*/\1/')
   passed=$((passed + total - bad))
   failed=$((failed + bad))
+fi
+
+echo "== the page in headless Chromium (emscripten build, served with cross-origin isolation)"
+if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; then
+  run web node --experimental-websocket tests/web/page_test.mjs build/web build/web-stage/assets build/test-logs/web
+else
+  tail -30 "$log/web-build.log"
+  echo "building the page failed"
+  failed=$((failed + 1))
 fi
 
 [ "$failed" -eq 0 ] || status=1
