@@ -27,7 +27,7 @@ build() {  # build DIR [--target T] CMAKE-ARGS...
 
 echo "== building: native, native with sanitizers, with ThreadSanitizer, Windows (i686)"
 build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
-build build/asan -DCMAKE_BUILD_TYPE=Debug -DVADURER_SANITIZE=ON
+build build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_SANITIZE=ON
 build build/tsan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TSAN=ON
 build build/win -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
@@ -48,7 +48,7 @@ run() {  # run NAME COMMAND...: output to the terminal and to a log
 }
 
 run native env TESTS_LABEL=native build/linux/tests/vadurer_tests
-run sanitizers env TESTS_LABEL=sanitizers ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+run sanitizers env TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
   build/asan/tests/vadurer_tests
 # The tests whose code runs on more than one thread.
 run threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 \
@@ -56,8 +56,7 @@ run threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 \
 run windows scripts/wine-run.sh build/win/tests/vadurer_tests.exe
 
 echo "== end-to-end under Wine: the whole production through the real DirectDraw and DirectSound"
-mkdir -p build/linux/e2e/assets && build/linux/tools/assetmaker build/linux/e2e/assets
-if scripts/wine-run.sh --shell tests/e2e/production.sh wine build/win/e2e/production build/linux/e2e/assets \
+if scripts/wine-run.sh --shell tests/e2e/production.sh wine build/win/e2e/production build/linux/assets \
     wine "$root/build/win/vadurer.exe" 2>&1 | tee "$log/wine-e2e.log" && [ "${PIPESTATUS[0]}" -eq 0 ]; then
   passed=$((passed + 1))
 else

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# An installed copy under a fresh prefix holds the program and its fourteen files side by side,
+# and its launcher runs it from any folder.
+#   tests/e2e/install.sh BUILD_DIR PREFIX
+set -eu
+build=$1 prefix=$2
+rm -rf "$prefix"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+files=(3Z-ER-AVE.bmp SS.bmp Plimbrix.bmp Presents.bmp Vorbax.bmp MurkGlavv.bmp tolbo.bmp zemmi.bmp Dedicate.bmp
+       TheEnd.bmp Ruzuzireve.wav THX.wav Bang.wav Dshoof.wav vadurer)
+for f in "${files[@]}"; do
+  [ -s "$prefix/lib/vadurer/$f" ] || { echo "the installed copy has no $f"; exit 1; }
+done
+# From another folder the launcher still finds the program, which lists its options.
+(cd / && "$prefix/bin/vadurer" --help) | grep -q -- "--window" || { echo "the launcher did not run the program"; exit 1; }
+echo "installed: ${#files[@]} files under $prefix/lib/vadurer, launcher $prefix/bin/vadurer"
