@@ -24,13 +24,16 @@ std::string BaseName(const char* pszFile)
 
 }  // namespace
 
-void AssertReport(const char* pszExpression, const char* pszFile, int nLine)
+void AssertReport(const char* pszExpression, const char* pszFile, int nLine, const char* pszDataFile)
 {
-    char szText[512];
+    std::string about;
+    if (pszDataFile)
+        about = std::string("It was reading \"") + pszDataFile + "\".\n\n";
+    char szText[1024];
     std::snprintf(szText, sizeof(szText),
-                  "Assertion failed!\n\nExpression: %s\nFile: %s\nLine: %d\n\n"
+                  "Assertion failed!\n\nExpression: %s\nFile: %s\nLine: %d\n\n%s"
                   "Abort ends the program; Retry or Ignore go on after the check.",
-                  pszExpression, BaseName(pszFile).c_str(), nLine);
+                  pszExpression, BaseName(pszFile).c_str(), nLine, about.c_str());
     int nAnswer = MessageBoxA(NULL, szText, "Assertion failed", MB_ABORTRETRYIGNORE | MB_ICONERROR | MB_TASKMODAL);
     if (nAnswer == IDABORT || nAnswer == 0)
         std::exit(3);  // the runtime's own code for an abandoned assertion

@@ -29,9 +29,16 @@ CStaticSound::CStaticSound(const char* szFile, LPDIRECTSOUND lpDS, UINT nBuffers
     m_ppBuffers = (CStaticSoundBuffer**)malloc(sizeof(CStaticSoundBuffer*) * (nBuffers ? nBuffers : 1));
     if (m_ppBuffers)
         m_ppBuffers[0] = NULL;
-    ASSERT_AT(WaveLoadFile(szFile,&m_cbSize,&m_dwSamples,&m_pwfxInfo,&m_pbData) == 0, 7);
+    ASSERT_FILE_AT(WaveLoadFile(szFile,&m_cbSize,&m_dwSamples,&m_pwfxInfo,&m_pbData) == 0, 7, szFile);
     m_pwfxLoaded = m_pwfxInfo;
     m_pbLoaded = m_pbData;
+    // A file that did not load has been reported once; its voices would only fail again, one
+    // report each, so the sound stays silent instead.
+    if (m_pwfxInfo == NULL || m_pbData == NULL) {
+        free(m_ppBuffers);
+        m_ppBuffers = NULL;
+        return;
+    }
     CreateVoices(lpDS, nBuffers, 11);
     m_nBuffers = nBuffers;
 }

@@ -14,10 +14,10 @@ CStreamSound::CStreamSound(const char* szFile, LPDIRECTSOUND lpDS)
     memset(&m_mmckInRIFF, 0, sizeof(m_mmckInRIFF));
     m_hNotifyEvent[0] = m_hNotifyEvent[1] = NULL;
 
-    ASSERT_AT(WaveOpenFile( szFile, &m_hmmio, &m_pwfxInfo, &m_mmckInRIFF ) == 0, 17);
+    ASSERT_FILE_AT(WaveOpenFile( szFile, &m_hmmio, &m_pwfxInfo, &m_mmckInRIFF ) == 0, 17, szFile);
     if (m_pwfxInfo == NULL)
         return;  // went on after the report: a stream that never plays
-    ASSERT_AT(m_pwfxInfo->wFormatTag == WAVE_FORMAT_PCM, 18);
+    ASSERT_FILE_AT(m_pwfxInfo->wFormatTag == WAVE_FORMAT_PCM, 18, szFile);
     ASSERT_AT(WaveStartDataRead( &m_hmmio, &m_mmck, &m_mmckInRIFF ) == 0, 19);
 
     // Four blocks of three quarters of a second each, a block a whole number of frames. A

@@ -278,6 +278,22 @@ TEST_F(DemoTest, APictureThatDidNotLoadIsNamedAndTheProductionRunsToTheEnd)
     WriteAssets();
 }
 
+TEST_F(DemoTest, ASoundThatDidNotLoadIsNamedInItsReportAndTheProductionRunsToTheEnd)
+{
+    EXPECT_EQ(chdir(".."), 0);
+    WriteAssets("Bang.wav");
+    Enter();
+    RunProduction();
+    auto boxes = m_pHost->Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].text.find("It was reading \"Bang.wav\""), std::string::npos) << boxes[0].text;
+    EXPECT_NE(boxes[0].text.find("File: StaticSound"), std::string::npos) << boxes[0].text;
+    EXPECT_GE(m_frames.back().nTime, 69000);
+    for (const FrameInfo& f : m_frames)
+        ASSERT_FALSE(Has(f.nSounds, kBangLevel));
+    WriteAssets();
+}
+
 }  // namespace
 #endif
 

@@ -9,6 +9,8 @@
 
 namespace {
 
+const double kPi = 3.14159265358979323846;
+
 // Hands out a stretch of interleaved frames in the chunk sizes given, cycling through them.
 struct Source {
     std::vector<float> frames;
@@ -31,7 +33,7 @@ std::vector<float> Sine(double dHz, double dRate, int nFrames)
 {
     std::vector<float> v(static_cast<size_t>(nFrames));
     for (int i = 0; i < nFrames; ++i)
-        v[size_t(i)] = float(0.5 * std::sin(2 * M_PI * dHz * i / dRate));
+        v[size_t(i)] = float(0.5 * std::sin(2 * kPi * dHz * i / dRate));
     return v;
 }
 
@@ -59,7 +61,7 @@ TEST(WebResampler, DoublingTheRateKeepsTheSineItsLengthAndItsLevel)
     ASSERT_EQ(out.size(), size_t(2 * (22050 - 1) + 1));
     double dWorst = 0;
     for (size_t k = 0; k < out.size(); ++k)
-        dWorst = std::max(dWorst, std::fabs(out[k] - 0.5 * std::sin(2 * M_PI * 1000 * double(k) / 44100)));
+        dWorst = std::max(dWorst, std::fabs(out[k] - 0.5 * std::sin(2 * kPi * 1000 * double(k) / 44100)));
     // Between neighbours a straight line strays from a 1 kHz sine sampled at 22050 Hz by at most
     // 0.5 * (1 - cos(pi / 22.05)), about 0.005.
     EXPECT_LT(dWorst, 0.006);
