@@ -275,7 +275,6 @@ TEST_F(DemoTest, APictureThatDidNotLoadIsNamedAndTheProductionRunsToTheEnd)
     EXPECT_NE(boxes[0].text.find("\"tolbo.bmp\": the file cannot be opened"), std::string::npos) << boxes[0].text;
     EXPECT_EQ(boxes[0].text.find("Vorbax"), std::string::npos);
     EXPECT_GE(m_frames.back().nTime, 69000);
-    WriteAssets();
 }
 
 TEST_F(DemoTest, ASoundThatDidNotLoadIsNamedInItsReportAndTheProductionRunsToTheEnd)
@@ -291,7 +290,6 @@ TEST_F(DemoTest, ASoundThatDidNotLoadIsNamedInItsReportAndTheProductionRunsToThe
     EXPECT_GE(m_frames.back().nTime, 69000);
     for (const FrameInfo& f : m_frames)
         ASSERT_FALSE(Has(f.nSounds, kBangLevel));
-    WriteAssets();
 }
 
 }  // namespace
