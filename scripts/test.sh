@@ -27,7 +27,7 @@ build() {  # build DIR [--target T] CMAKE-ARGS...
 
 echo "== building: native, native with sanitizers, with ThreadSanitizer, Windows (i686)"
 build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
-build build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_SANITIZE=ON
+build build/asan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_SANITIZE=ON
 build build/tsan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TSAN=ON
 build build/win -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
