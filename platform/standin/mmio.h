@@ -16,6 +16,9 @@ typedef LRESULT(CALLBACK* LPMMIOPROC)(LPSTR, UINT, LPARAM, LPARAM);
 #define FOURCC_RIFF mmioFOURCC('R', 'I', 'F', 'F')
 #define FOURCC_LIST mmioFOURCC('L', 'I', 'S', 'T')
 
+// Byte-packed, as the multimedia header packs all its records: pointers follow LONGs unaligned
+// on 64-bit Windows too.
+#pragma pack(push, 1)
 struct MMIOINFO {
     DWORD dwFlags;
     FOURCC fccIOProc;
@@ -34,6 +37,7 @@ struct MMIOINFO {
     DWORD dwReserved2;
     HMMIO hmmio;
 };
+#pragma pack(pop)
 typedef MMIOINFO* LPMMIOINFO;
 typedef const MMIOINFO* LPCMMIOINFO;
 

@@ -45,10 +45,6 @@ protected:
     WAVEFORMATEX m_wfx;
 };
 
-#ifdef _WIN32
-static_assert(sizeof(DSBUFFERDESC) == 20, "the DirectX 5 buffer description");
-#endif
-
 TEST_F(DirectSound, TakesPcmBuffersAndRefusesWhatItCannotPlay)
 {
     LPDIRECTSOUNDBUFFER lpBuffer = Make(DSBCAPS_STATIC, 4000, Pcm(2, 44100, 16));
