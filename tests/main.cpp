@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "tests/child.h"
+#include "tests/threaded.h"
 #ifndef _WIN32
 #include "platform/host/headless/headless.h"
 #endif
@@ -44,6 +46,17 @@ int main(int argc, char** argv)
     if (argc >= 3 && std::strcmp(argv[1], "--child") == 0)
         return RunChild(argv[2]);
 
+    // --threaded: only the suites whose code runs on more than one thread (ThreadSanitizer's run).
+    if (argc >= 2 && std::strcmp(argv[1], "--threaded") == 0) {
+        std::string error;
+        std::string filter = ThreadedSuitesFilter(&error);
+        if (filter.empty()) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 2;
+        }
+        GTEST_FLAG_SET(filter, filter);
+    }
+    WatchForUndeclaredThreads();
     testing::UnitTest::GetInstance()->listeners().Append(new SuiteLines);
     return RUN_ALL_TESTS();
 }

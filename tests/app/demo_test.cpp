@@ -24,6 +24,7 @@
 #include "tests/screen/screen_fixture.h"
 #include "tests/sound/wave_files.h"
 #include "tests/test_files.h"
+#include "tests/threaded.h"
 
 namespace {
 
@@ -140,6 +141,8 @@ void RunProduction()
     g_fSceneProgress = 0.0f;
     RunDemo();
 }
+
+THREADED_SUITE(DemoTest);  // the whole production, with the music's thread
 
 TEST_F(DemoTest, EveryStepLastsItsLengthAndTheScenesShowWhatTheyShould)
 {

@@ -16,6 +16,7 @@
 #include "tests/sound/sound_fixture.h"
 #ifndef _WIN32
 #include "platform/standin/resource.h"
+#include "tests/threaded.h"
 #endif
 
 namespace {
@@ -110,6 +111,8 @@ protected:
 #endif
     void TearDown() override { RemoveWritten(); }
 };
+
+THREADED_SUITE(SoundBase);  // the music's notification thread
 
 TEST_F(SoundBase, ListsCountFromZeroEachAndRejectIndicesAtOrPastTheCount)
 {

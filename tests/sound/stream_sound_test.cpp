@@ -14,6 +14,7 @@
 #include "sound/StreamSound.h"
 #include "tests/child.h"
 #include "tests/sound/sound_fixture.h"
+#include "tests/threaded.h"
 
 namespace {
 
@@ -123,6 +124,8 @@ protected:
 };
 
 // The worked example: 1,000,000 data bytes of 44100 Hz stereo, R = 1,000,036.
+THREADED_SUITE(StreamTimeline);  // the music's notification thread against the mixer
+
 TEST_F(StreamTimeline, AMillionByteFileFindsItsEndAtTheFourthBoundaryAndStopsAtTheEighth)
 {
     Bytes data = wavefiles::Samples(1000000);

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/host/headless/headless.h"
 #include "platform/win32.h"
+#include "tests/threaded.h"
 
 namespace {
 
@@ -16,6 +17,8 @@ class HostTest : public testing::Test {
 protected:
     void TearDown() override { host::UseHeadless(); }  // the test program's host again
 };
+
+THREADED_SUITE(HostTest);  // the clock and the audio pull read from other threads
 
 TEST_F(HostTest, TheDefaultHostHasNoWindowsNoAudioAndTheWallClock)
 {

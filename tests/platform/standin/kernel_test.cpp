@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "tests/threaded.h"
 
 namespace {
 
@@ -119,6 +120,8 @@ DWORD WINAPI WaitTwice(LPVOID p)
     }
     return 7;
 }
+
+THREADED_SUITE(KernelThreads);  // the stand-in's threads and waits
 
 TEST(KernelThreads, AThreadWaitingOnTwoEventsWakesOncePerSetWithItsIndex)
 {
