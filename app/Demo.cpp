@@ -210,6 +210,18 @@ void RunScene3(CImage& band, CImage& scroller)
     }
 }
 
+// The sound manager, with the music and the three effects. It is never deleted: the music plays
+// on after the script returns, so the manager and its sounds last until the process ends.
+CSoundBase* OpenSound()
+{
+    CSoundBase* pSound = new CSoundBase(ScreenGetWindow());
+    pSound->AddStream("Ruzuzireve.wav");
+    pSound->AddStatic("THX.wav", 4);
+    pSound->AddStatic("Bang.wav", 4);
+    pSound->AddStatic("Dshoof.wav", 4);
+    return pSound;
+}
+
 }  // namespace
 
 void RunDemo()
@@ -219,11 +231,7 @@ void RunDemo()
     if (!ScreenOpen(640, 480, 8, SCREEN_FULLSCREEN))
         return;
 
-    CSoundBase* pSound = new CSoundBase(ScreenGetWindow());
-    pSound->AddStream("Ruzuzireve.wav");
-    pSound->AddStatic("THX.wav", 4);
-    pSound->AddStatic("Bang.wav", 4);
-    pSound->AddStatic("Dshoof.wav", 4);
+    CSoundBase* pSound = OpenSound();
     ScreenSetTitle("Stop The Vadurer");
 
     static const char* const kFiles[10] = {"3Z-ER-AVE.bmp", "SS.bmp",  "Plimbrix.bmp", "Presents.bmp", "Vorbax.bmp",

@@ -25,6 +25,15 @@ ULONG RefCount(IUnknown* p)
     return p->Release();
 }
 
+// A start that failed after the first interface keeps it until the process ends; a test that
+// starts again lets it go first.
+void DropFirstInterface()
+{
+    if (g_lpDD)
+        g_lpDD->Release();
+    g_lpDD = nullptr;
+}
+
 TEST_F(FullscreenTest, OpenHoldsTheWholeChainAndCloseReleasesIt)
 {
     ASSERT_TRUE(Open(SCREEN_FULLSCREEN));
@@ -134,7 +143,7 @@ TEST_F(FullscreenTest, EachFailedStepShowsOneBoxNamingItAndLeavesNothing)
         m_pHost = &host::UseHeadless();
         standin::ResetDirectDraw();
         standin::FailCall(step.pszCall);
-        g_lpDD = nullptr;
+        DropFirstInterface();
         EXPECT_FALSE(Open(SCREEN_FULLSCREEN));
         std::vector<Box> boxes = m_pHost->Boxes();
         ASSERT_EQ(boxes.size(), 1u);
@@ -163,7 +172,7 @@ TEST_F(FullscreenTest, FailuresBeforeTheSecondInterfaceReleaseNothing)
     EXPECT_FALSE(Open(SCREEN_FULLSCREEN));
     ASSERT_NE(g_lpDD, nullptr) << "the first interface stays until the process ends";
     EXPECT_EQ(RefCount(g_lpDD), 1u);
-    g_lpDD = nullptr;
+    DropFirstInterface();
 }
 
 TEST_F(FullscreenTest, TheDisplayIsTakenByTheModeNotByTheWindow)
