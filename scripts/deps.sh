@@ -4,15 +4,18 @@
 #   scripts/deps.sh demo      what building and playing the production needs, nothing more
 #   scripts/deps.sh video     what recording the production to a video needs beyond that
 #   scripts/deps.sh native    Linux build and every native test
-#   scripts/deps.sh windows   the i686 cross-build and Wine (adds the i386 architecture)
+#   scripts/deps.sh windows   the i686 cross-build that ships (make windows)
+#   scripts/deps.sh wine ROUTE  the Windows tests' route (scripts/windows-route.sh): i686 adds the
+#                             i386 architecture and the 32-bit Wine; x86_64 the x86_64 cross
+#                             compiler and the 64-bit Wine alone
 #   scripts/deps.sh web       the page: emscripten, Chromium for its test, ffmpeg for the music
 set -eu
 
 demo_pkgs="cmake make g++ pkg-config libsdl2-dev libsamplerate0-dev libfreetype-dev fonts-dejavu-core"
-native_pkgs="$demo_pkgs googletest libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick sox ffmpeg clang
-  libclang-rt-14-dev pulseaudio python3"
-windows_pkgs="g++-mingw-w64-i686 wine wine32 xvfb xauth pulseaudio"
-web_pkgs="emscripten chromium ffmpeg nodejs python3"
+native_pkgs="$demo_pkgs ccache googletest libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick sox ffmpeg
+  clang libclang-rt-14-dev pulseaudio python3"
+windows_pkgs="g++-mingw-w64-i686 ccache"
+web_pkgs="emscripten ccache chromium ffmpeg nodejs python3"
 
 what=${1:-native}
 case "$what" in
@@ -20,9 +23,18 @@ case "$what" in
   video) pkgs="$demo_pkgs ffmpeg" ;;
   native) pkgs=$native_pkgs ;;
   windows) pkgs=$windows_pkgs ;;
+  wine)
+    case "${2:-}" in
+      i686) pkgs="$windows_pkgs wine wine32 xvfb xauth pulseaudio" ;;
+      x86_64) pkgs="$windows_pkgs g++-mingw-w64-x86-64 wine wine64 xvfb xauth pulseaudio" ;;
+      *) echo "usage: $0 wine i686|x86_64" >&2; exit 2 ;;
+    esac ;;
   web) pkgs=$web_pkgs ;;
-  *) echo "usage: $0 demo|video|native|windows|web" >&2; exit 2 ;;
+  *) echo "usage: $0 demo|video|native|windows|wine ROUTE|web" >&2; exit 2 ;;
 esac
+# Only the 32-bit Wine needs the i386 architecture.
+needs_i386=no
+case " $pkgs " in *" wine32 "*) needs_i386=yes ;; esac
 
 missing=()
 for p in $pkgs; do
@@ -34,13 +46,13 @@ done
 
 if [ "$(id -u)" -ne 0 ]; then
   line="apt-get install -y ${missing[*]}"
-  [ "$what" = windows ] && line="dpkg --add-architecture i386 && apt-get update && $line"
+  [ "$needs_i386" = yes ] && line="dpkg --add-architecture i386 && apt-get update && $line"
   echo "missing packages; run as root: $line" >&2
   exit 1
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-if [ "$what" = windows ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$needs_i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
 apt-get update -qq

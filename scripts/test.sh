@@ -1,19 +1,30 @@
 #!/usr/bin/env bash
-# Builds both platforms and runs every test: the unit tests natively, with ASan and UBSan, and
-# cross-built under Wine; then the native end-to-end checks (ctest). One line per suite, one
-# closing count.
+# Builds every tree and runs every test: the unit program natively, with AddressSanitizer,
+# LeakSanitizer and UndefinedBehaviorSanitizer, its threaded suites with ThreadSanitizer, and
+# cross-built under Wine; the whole production and the display under Wine; the native end-to-end
+# checks (ctest); the page in headless Chromium. One line per suite, one closing count; a suite
+# that fails, crashes or prints no count is named at the end.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${JOBS:-2}
 log=build/test-logs
 mkdir -p "$log"
+started=$(date +%s)
 
 fail() { echo "make test: $*" >&2; exit 1; }
 
+# The Windows tests run the i686 tree (what ships) where this machine runs 32-bit programs and the
+# x86_64 tree under the 64-bit Wine where it cannot.
+route=$(scripts/windows-route.sh build) || fail "could not choose the Windows route"
+
 scripts/deps.sh native || fail "native packages missing"
-scripts/deps.sh windows || fail "Windows packages missing"
+scripts/deps.sh wine "$route" || fail "Windows packages missing"
 scripts/deps.sh web || fail "web packages missing"
+
+ccache_counts() { ccache --print-stats 2>/dev/null | awk '$1 ~ /^(direct|preprocessed)_cache_hit$/ { h += $2 }
+  $1 == "cache_miss" { m += $2 } END { print h + 0, m + 0 }'; }
+read -r hits0 misses0 < <(ccache_counts)
 
 build() {  # build DIR [--target T] CMAKE-ARGS...
   local dir=$1; shift
@@ -25,72 +36,107 @@ build() {  # build DIR [--target T] CMAKE-ARGS...
     { tail -40 "$log/$(basename "$dir")-build.log"; fail "building $dir failed"; }
 }
 
-echo "== building: native, native with sanitizers, with ThreadSanitizer, Windows (i686)"
+echo "== building: native, native with sanitizers, with ThreadSanitizer, Windows ($route)"
 build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 build build/asan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_SANITIZE=ON
 build build/tsan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TSAN=ON
-build build/win -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+if [ "$route" = i686 ]; then
+  build build/win -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+  wintree=build/win
+else
+  # What ships is still built, though it cannot run here.
+  build build/win --target vadurer -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+  build build/win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+  wintree=build/win64
+fi
+read -r hits1 misses1 < <(ccache_counts)
+echo "built in $(( $(date +%s) - started )) s; compiler cache: $((hits1 - hits0)) hits, $((misses1 - misses0)) misses"
 
-passed=0 failed=0 status=0
-count() {  # count LOGFILE: adds the "LABEL: N passed, M failed" line to the totals
-  local line
-  line=$(grep -E '^[a-z]+: [0-9]+ passed, [0-9]+ failed' "$1" | tail -1)
-  if [ -z "$line" ]; then status=1; failed=$((failed + 1)); return; fi
-  passed=$((passed + $(echo "$line" | sed -E 's/^[a-z]+: ([0-9]+) passed.*/\1/')))
-  failed=$((failed + $(echo "$line" | sed -E 's/.* ([0-9]+) failed.*/\1/')))
-}
-run() {  # run NAME COMMAND...: output to the terminal and to a log
+passed=0 failed=0
+bad=()
+# suite NAME COMMAND...: a program that prints "LABEL: N passed, M failed"; its count joins the
+# totals. A suite that prints no count, or exits non-zero with no failing test counted, is one
+# failure more, named.
+suite() {
   local name=$1; shift
   echo "== $name"
   "$@" 2>&1 | tee "$log/$name.log"
-  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-  count "$log/$name.log"
+  local rc=${PIPESTATUS[0]} line n m
+  line=$(grep -E '^[a-z]+: [0-9]+ passed, [0-9]+ failed' "$log/$name.log" | tail -1)
+  if [ -z "$line" ]; then
+    echo "make test: $name printed no count (exit code $rc)"
+    failed=$((failed + 1)); bad+=("$name"); return
+  fi
+  n=$(echo "$line" | sed -E 's/^[a-z]+: ([0-9]+) passed.*/\1/')
+  m=$(echo "$line" | sed -E 's/.* ([0-9]+) failed.*/\1/')
+  passed=$((passed + n)); failed=$((failed + m))
+  if [ "$m" -gt 0 ]; then
+    bad+=("$name")
+  elif [ "$rc" -ne 0 ]; then
+    echo "make test: $name exited with $rc after its count"
+    failed=$((failed + 1)); bad+=("$name")
+  fi
+}
+# check NAME COMMAND...: one check that passes or fails by its exit code.
+check() {
+  local name=$1; shift
+  echo "== $name"
+  "$@" 2>&1 | tee "$log/$name.log"
+  if [ "${PIPESTATUS[0]}" -eq 0 ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1)); bad+=("$name")
+  fi
+}
+wine_run=(scripts/wine-run.sh --arch "$route")
+wine=$("${wine_run[@]}" --loader)
+# under_wine NAME SCRIPT KIND ARGS... PROGRAM.exe: an end-to-end script in Wine's setting, the
+# program started through the route's loader.
+under_wine() {
+  local name=$1 script=$2; shift 2
+  local args=("$@")
+  local exe=${args[-1]}
+  unset 'args[-1]'
+  check "$name" "${wine_run[@]}" --shell "$script" "${args[@]}" "$wine" "$root/$exe"
 }
 
-run native env TESTS_LABEL=native build/linux/tests/vadurer_tests
-run sanitizers env TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+suite native env TESTS_LABEL=native build/linux/tests/vadurer_tests
+# Leaks fail the run, but for what is meant to live until the process ends (tests/lsan.supp).
+suite sanitizers env TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1 \
+  LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" UBSAN_OPTIONS=print_stacktrace=1 \
   build/asan/tests/vadurer_tests
-# The tests whose code runs on more than one thread.
-run threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 \
-  build/tsan/tests/vadurer_tests --gtest_filter='Kernel*:HostTest*:*Mixer*:*Stream*:*Sound*'
-run windows scripts/wine-run.sh build/win/tests/vadurer_tests.exe
+# The suites that declare that their code runs on more than one thread.
+suite threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vadurer_tests --threaded
+suite windows "${wine_run[@]}" "$wintree/tests/vadurer_tests.exe"
 
-echo "== end-to-end under Wine: the whole production through the real DirectDraw and DirectSound"
-if scripts/wine-run.sh --shell tests/e2e/production.sh wine build/win/e2e/production build/linux/assets \
-    wine "$root/build/win/vadurer.exe" 2>&1 | tee "$log/wine-e2e.log" && [ "${PIPESTATUS[0]}" -eq 0 ]; then
-  passed=$((passed + 1))
-else
-  failed=$((failed + 1))
-fi
-
-echo "== the display under Wine: a known frame fullscreen, windowed and fullscreen again"
-if scripts/wine-run.sh --shell tests/e2e/display.sh wine build/win/e2e/display wine "$root/build/win/tests/display_check.exe" 2>&1 |
-    tee "$log/wine-display.log" && [ "${PIPESTATUS[0]}" -eq 0 ]; then
-  passed=$((passed + 1))
-else
-  failed=$((failed + 1))
-fi
+under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production build/linux/assets "$wintree/vadurer.exe"
+under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
 
 echo "== end-to-end (ctest)"
 ctest --test-dir build/linux -E '^unit$' --output-on-failure 2>&1 | tee "$log/ctest.log"
-[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+ctest_rc=${PIPESTATUS[0]}
 line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log/ctest.log" | tail -1)
 if [ -n "$line" ]; then
   total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
-  bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed.*/\1/')
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
+  nbad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed.*/\1/')
+  passed=$((passed + total - nbad)); failed=$((failed + nbad))
+  [ "$nbad" -eq 0 ] || bad+=(ctest)
+fi
+if [ -z "$line" ] || { [ "$ctest_rc" -ne 0 ] && [ "${nbad:-0}" -eq 0 ]; }; then
+  echo "make test: ctest printed no count or failed without one (exit code $ctest_rc)"
+  failed=$((failed + 1)); bad+=(ctest)
 fi
 
 echo "== the page in headless Chromium (emscripten build, served with cross-origin isolation)"
 if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; then
-  run web node --experimental-websocket tests/web/page_test.mjs build/web build/web-stage/assets build/test-logs/web
+  suite web node --experimental-websocket tests/web/page_test.mjs build/web build/web-stage/assets build/test-logs/web
 else
   tail -30 "$log/web-build.log"
-  echo "building the page failed"
-  failed=$((failed + 1))
+  echo "make test: building the page failed"
+  failed=$((failed + 1)); bad+=(web-build)
 fi
 
-[ "$failed" -eq 0 ] || status=1
+echo "Windows route: $route; $(( ($(date +%s) - started) / 60 )) min $(( ($(date +%s) - started) % 60 )) s in all"
+[ ${#bad[@]} -eq 0 ] || echo "failed: ${bad[*]}"
 echo "total: $passed passed, $failed failed"
-exit $status
+[ "$failed" -eq 0 ]
