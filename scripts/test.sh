@@ -60,8 +60,10 @@ bad=()
 suite() {
   local name=$1; shift
   echo "== $name"
+  local t0=$SECONDS
   "$@" 2>&1 | tee "$log/$name.log"
   local rc=${PIPESTATUS[0]} line n m
+  echo "-- $name took $((SECONDS - t0)) s"
   line=$(grep -E '^[a-z]+: [0-9]+ passed, [0-9]+ failed' "$log/$name.log" | tail -1)
   if [ -z "$line" ]; then
     echo "make test: $name printed no count (exit code $rc)"
@@ -81,8 +83,11 @@ suite() {
 check() {
   local name=$1; shift
   echo "== $name"
+  local t0=$SECONDS
   "$@" 2>&1 | tee "$log/$name.log"
-  if [ "${PIPESTATUS[0]}" -eq 0 ]; then
+  local rc=${PIPESTATUS[0]}
+  echo "-- $name took $((SECONDS - t0)) s"
+  if [ "$rc" -eq 0 ]; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1)); bad+=("$name")
@@ -113,8 +118,10 @@ under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production
 under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
 
 echo "== end-to-end (ctest)"
+t0=$SECONDS
 ctest --test-dir build/linux -E '^unit$' --output-on-failure 2>&1 | tee "$log/ctest.log"
 ctest_rc=${PIPESTATUS[0]}
+echo "-- ctest took $((SECONDS - t0)) s"
 line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log/ctest.log" | tail -1)
 if [ -n "$line" ]; then
   total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
