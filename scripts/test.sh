@@ -30,10 +30,12 @@ build() {  # build DIR [--target T] CMAKE-ARGS...
   local dir=$1; shift
   local target=()
   if [ "${1:-}" = --target ]; then target=(--target "$2"); shift 2; fi
+  local t0=$SECONDS
   cmake -S . -B "$dir" "$@" >"$log/$(basename "$dir")-configure.log" 2>&1 ||
     { cat "$log/$(basename "$dir")-configure.log"; fail "configuring $dir failed"; }
   cmake --build "$dir" -j"$jobs" "${target[@]}" >"$log/$(basename "$dir")-build.log" 2>&1 ||
     { tail -40 "$log/$(basename "$dir")-build.log"; fail "building $dir failed"; }
+  echo "-- $dir built in $((SECONDS - t0)) s"
 }
 
 echo "== building: native, native with sanitizers, with ThreadSanitizer, Windows ($route)"
