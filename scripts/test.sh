@@ -137,7 +137,9 @@ if [ -z "$line" ] || { [ "$ctest_rc" -ne 0 ] && [ "${nbad:-0}" -eq 0 ]; }; then
 fi
 
 echo "== the page in headless Chromium (emscripten build, served with cross-origin isolation)"
+t0=$SECONDS
 if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; then
+  echo "-- the page built in $((SECONDS - t0)) s"
   suite web node --experimental-websocket tests/web/page_test.mjs build/web build/web-stage/assets build/test-logs/web
 else
   tail -30 "$log/web-build.log"
