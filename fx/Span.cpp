@@ -57,11 +57,11 @@ void FillPlain(unsigned char* pDst, int nCount, unsigned char colour)
     unsigned char* pEnd = pDst + nCount;
     std::memcpy(pDst, &v, 16);
     unsigned char* p = pDst + (16 - (reinterpret_cast<uintptr_t>(pDst) & 15));
-    for (; p + 32 <= pEnd; p += 32) {
+    for (; pEnd - p >= 32; p += 32) {
         std::memcpy(p, &v, 16);
         std::memcpy(p + 16, &v, 16);
     }
-    if (p + 16 <= pEnd)
+    if (pEnd - p >= 16)
         std::memcpy(p, &v, 16);
     std::memcpy(pEnd - 16, &v, 16);
 #else
@@ -131,7 +131,7 @@ __attribute__((target("avx2"))) void FillAvx2(unsigned char* pDst, int nCount, u
     unsigned char* pEnd = pDst + nCount;
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(pDst), v);
     unsigned char* p = pDst + (32 - (reinterpret_cast<uintptr_t>(pDst) & 31));
-    for (; p + 32 <= pEnd; p += 32)
+    for (; pEnd - p >= 32; p += 32)
         _mm256_store_si256(reinterpret_cast<__m256i*>(p), v);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(pEnd - 32), v);
 }
@@ -149,7 +149,7 @@ __attribute__((target("avx512f,avx512bw"))) void FillAvx512(unsigned char* pDst,
     unsigned char* pEnd = pDst + nCount;
     _mm512_storeu_si512(pDst, v);
     unsigned char* p = pDst + (64 - (reinterpret_cast<uintptr_t>(pDst) & 63));
-    for (; p + 64 <= pEnd; p += 64)
+    for (; pEnd - p >= 64; p += 64)
         _mm512_store_si512(p, v);
     if (p < pEnd)
         _mm512_mask_storeu_epi8(p, ~0ull >> (64 - (pEnd - p)), v);
