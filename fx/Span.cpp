@@ -78,7 +78,7 @@ int CountBits(uint64_t w)
     return static_cast<int>((w * 0x0101010101010101ull) >> 56);
 }
 
-// The bits of the bytes past the whole words, one by one; returns the first column not marked.
+// The bits of the bytes from column c to nColumns, one by one, into words cleared first.
 void MarkRest(const unsigned char* pRow, int c, int nColumns, uint64_t* pBits)
 {
     for (int k = c >> 6; k < (nColumns + 63) >> 6; ++k)
@@ -194,18 +194,29 @@ __attribute__((target("avx512f,avx512bw,popcnt"))) int MarkAvx512(const unsigned
     return nRuns;
 }
 
-int FastestRoute()
+// The wide ways also count bits with the processor's own instruction.
+bool Has(int nRoute)
 {
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512bw"))
+    if (nRoute == SPAN_AVX512)
+        return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("popcnt");
+    if (nRoute == SPAN_AVX2)
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    return nRoute == SPAN_PLAIN;
+}
+
+int FastestRoute()
+{
+    if (Has(SPAN_AVX512))
         return SPAN_AVX512;
-    if (__builtin_cpu_supports("avx2"))
+    if (Has(SPAN_AVX2))
         return SPAN_AVX2;
     return SPAN_PLAIN;
 }
 
 #else
 
+bool Has(int nRoute) { return nRoute == SPAN_PLAIN; }
 int FastestRoute() { return SPAN_PLAIN; }
 
 #endif
@@ -260,18 +271,7 @@ void BlendSpan(unsigned char* pDst, const unsigned char* pCover, int nCount, uns
         pDst[i] = static_cast<unsigned char>((pDst[i] & ~pCover[i]) | (colour & pCover[i]));
 }
 
-bool SpanRouteAvailable(int nRoute)
-{
-    if (nRoute == SPAN_PLAIN)
-        return true;
-#if SPAN_WIDE_STORES
-    if (nRoute == SPAN_AVX2)
-        return __builtin_cpu_supports("avx2");
-    if (nRoute == SPAN_AVX512)
-        return __builtin_cpu_supports("avx512bw");
-#endif
-    return false;
-}
+bool SpanRouteAvailable(int nRoute) { return Has(nRoute); }
 
 int SpanSetRoute(int nRoute)
 {
