@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
+#include "fx/Span.h"
 #include "screen/Screen.h"
 
 namespace {
@@ -50,7 +50,7 @@ void FillPart(BYTE* pScreen, int64_t yTop, int64_t yEnd, int64_t L, int64_t dL, 
         if (nRight > kLastColumn)
             nRight = kLastColumn;
         if (nRight >= nLeft)
-            std::memset(pScreen + y * kScreenW + nLeft, colour, static_cast<size_t>(nRight - nLeft + 1));
+            FillSpan(pScreen + y * kScreenW + nLeft, static_cast<int>(nRight - nLeft + 1), colour);
     }
 }
 

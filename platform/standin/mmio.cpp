@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "faults.h"
 
@@ -11,10 +11,24 @@
 // info.lBufOffset on; [pchBuffer, pchEndRead) are valid, and when MMIO_DIRTY is set the bytes up
 // to the furthest of pchNext and pchEndRead still have to reach the disk. The current position
 // is always lBufOffset + (pchNext - pchBuffer).
+//
+// A file opened only for reading is read ahead in blocks of kReadAhead bytes, and its buffer is a
+// window of cchBuffer bytes into the block: a refill inside the block only moves the window, so
+// the file is read in a few large reads rather than one small one (and a seek) a buffer, and the
+// block stays in the cache while the caller copies out of it. The window is as large as the
+// buffer would be and refills the same way; only a change another writer makes to the part of
+// the file already read ahead is seen later than it would be with the buffer alone.
 struct HMMIO__ {
     std::FILE* pFile = nullptr;
-    std::vector<char> buffer;
+    // The buffer (cleared), or the read-ahead block of a file opened for reading (not cleared:
+    // nothing is taken from it that was not read into it first).
+    std::unique_ptr<char[]> pBlock;
+    size_t nBlock = 0;
     MMIOINFO info{};
+    bool bReadAhead = false;
+    long long nAheadOffset = 0;  // the file position of the block's first byte
+    size_t nAheadValid = 0;      // the bytes of the file held from there
+    bool bAheadAtEnd = false;    // the block ends where the file ended when it was read
 };
 
 namespace {
@@ -41,29 +55,85 @@ bool Flush(HMMIO__* pm)
     return true;
 }
 
-// Moves the empty buffer to a file position; nothing is read.
+constexpr size_t kReadAhead = 256 * 1024;
+constexpr long long kPage = 4096;
+
+// Moves the empty buffer to a file position; nothing is read. When reading ahead, the window is
+// placed over the block if the block holds that position and there is room for a whole window
+// behind it; otherwise the block is emptied and moved there too.
 void EmptyAt(HMMIO__* pm, long long nPos)
 {
     MMIOINFO& info = pm->info;
+    char* pWindow = pm->pBlock.get();
+    if (pm->bReadAhead) {
+        const long long nInto = nPos - pm->nAheadOffset;
+        if (nInto >= 0 && nInto <= (long long)pm->nAheadValid &&
+            nInto + info.cchBuffer <= (long long)pm->nBlock) {
+            pWindow += nInto;
+        } else {
+            pm->nAheadOffset = nPos;
+            pm->nAheadValid = 0;
+            pm->bAheadAtEnd = false;
+        }
+    }
+    info.pchBuffer = pWindow;
     info.lBufOffset = LONG(nPos);
     info.pchNext = info.pchEndRead = info.pchBuffer;
     info.pchEndWrite = info.pchBuffer + info.cchBuffer;
 }
 
-// Fills the buffer from the file at a position; at the end of the file it stays empty.
-bool FillAt(HMMIO__* pm, long long nPos)
+// Reads up to nBytes at a file position; false on a read error.
+bool ReadAt(HMMIO__* pm, long long nPos, char* pDst, size_t nBytes, size_t* pnRead)
 {
-    EmptyAt(pm, nPos);
+    *pnRead = 0;
     if (std::fseek(pm->pFile, long(nPos), SEEK_SET) != 0)
         return false;
-    size_t nRead = std::fread(pm->info.pchBuffer, 1, size_t(pm->info.cchBuffer), pm->pFile);
+    size_t nRead = std::fread(pDst, 1, nBytes, pm->pFile);
     if (nRead == 0 && std::ferror(pm->pFile)) {
         std::clearerr(pm->pFile);
         return false;
     }
     std::clearerr(pm->pFile);
-    pm->info.pchEndRead = pm->info.pchBuffer + nRead;
     pm->info.lDiskOffset = LONG(nPos + (long long)nRead);
+    *pnRead = nRead;
+    return true;
+}
+
+// Fills the buffer from the file at a position; at the end of the file it stays empty. When
+// reading ahead, from the block if it holds a whole window there (or all the file had left when
+// it was read, unless that was nothing); otherwise the block is read again, from the start of the
+// page that holds the position.
+bool FillAt(HMMIO__* pm, long long nPos)
+{
+    EmptyAt(pm, nPos);
+    MMIOINFO& info = pm->info;
+    const size_t nWindow = size_t(info.cchBuffer);
+    if (!pm->bReadAhead) {
+        size_t nRead;
+        if (!ReadAt(pm, nPos, info.pchBuffer, nWindow, &nRead))
+            return false;
+        info.pchEndRead = info.pchBuffer + nRead;
+        return true;
+    }
+    size_t nHeld = pm->nAheadValid - size_t(info.pchBuffer - pm->pBlock.get());
+    if (nHeld < nWindow && (!pm->bAheadAtEnd || nHeld == 0)) {
+        // Whole pages: the system copies them out of its cache much faster than reads that
+        // start part way into a page (nearly half the time of a whole load, measured).
+        const long long nStart = nPos - nPos % kPage;
+        size_t nRead;
+        pm->nAheadValid = 0;
+        if (!ReadAt(pm, nStart, pm->pBlock.get(), pm->nBlock, &nRead)) {
+            EmptyAt(pm, nPos);
+            return false;
+        }
+        pm->nAheadOffset = nStart;
+        pm->nAheadValid = nRead;
+        pm->bAheadAtEnd = nRead < pm->nBlock;
+        EmptyAt(pm, nPos);
+        const size_t nInto = size_t(nPos - nStart);
+        nHeld = nRead > nInto ? nRead - nInto : 0;
+    }
+    info.pchEndRead = info.pchBuffer + std::min(nHeld, nWindow);
     return true;
 }
 
@@ -194,10 +264,13 @@ HMMIO WINAPI mmioOpenA(LPSTR pszFileName, LPMMIOINFO lpmmioinfo, DWORD dwOpenFla
     HMMIO__* pm = new HMMIO__;
     pm->pFile = pFile;
     LONG cch = (lpmmioinfo && lpmmioinfo->cchBuffer > 0) ? lpmmioinfo->cchBuffer : MMIO_DEFAULTBUFFER;
-    pm->buffer.assign(size_t(cch), 0);
+    pm->bReadAhead = !(dwOpenFlags & (MMIO_WRITE | MMIO_READWRITE | MMIO_CREATE));
+    // Room behind a page start for a whole window, whatever the buffer's size.
+    pm->nBlock = pm->bReadAhead ? std::max(kReadAhead, size_t(cch) + size_t(kPage)) : size_t(cch);
+    pm->pBlock.reset(pm->bReadAhead ? new char[pm->nBlock] : new char[pm->nBlock]());
     pm->info.dwFlags = dwOpenFlags & ~MMIO_DIRTY;
     pm->info.cchBuffer = cch;
-    pm->info.pchBuffer = pm->buffer.data();
+    pm->info.pchBuffer = pm->pBlock.get();
     pm->info.hmmio = pm;
     EmptyAt(pm, 0);
     return pm;

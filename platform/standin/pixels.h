@@ -1,5 +1,7 @@
 // The one route from 8-bit palette pixels to the 32-bit pixels a host shows: the palette becomes
-// a 256-entry table once per change, then each pixel is one lookup.
+// a 256-entry table once per change, then each pixel is one lookup. Where the processor can look
+// up 64 bytes in one instruction (AVX-512 VBMI), the table is also kept as three 256-byte planes
+// and a frame goes 64 pixels at a time; elsewhere two pixels a lookup.
 #pragma once
 
 #include <cstddef>
@@ -12,9 +14,12 @@ namespace standin {
 
 struct PixelTable {
     uint32_t xrgb[256] = {};  // 0x00RRGGBB
+    // The same colours as planes of bytes: blue, green, red.
+    uint8_t planes[3][256] = {};
     // Every pair of source pixels (first in the low byte) as two display pixels: half the
-    // lookups and stores of one a pixel.
-    std::vector<uint64_t> pairs = std::vector<uint64_t>(65536);
+    // lookups and stores of one a pixel. Built only where the pair route converts (65536
+    // entries then, none otherwise); without them each pixel is looked up in xrgb.
+    std::vector<uint64_t> pairs;
 };
 
 // From a colour table (blue, green, red, reserved); entries from nColours on are black.

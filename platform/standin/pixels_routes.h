@@ -1,0 +1,18 @@
+// The ways ConvertPixels can go, for the tests that hold each way the machine has against the
+// plain one. The stand-in never chooses: the fastest way the processor offers is taken once.
+#pragma once
+
+namespace standin {
+
+enum PixelRoute {
+    kPixelsPairs = 0,  // portable: two pixels a lookup in a 65536-entry table of pairs
+    kPixelsVbmi = 1,   // x86-64 with AVX-512 VBMI: 64 pixels a step, byte planes in registers
+};
+
+bool PixelRouteAvailable(int nRoute);
+// Makes every later BuildPixelTable and ConvertPixels go that way; returns the way taken
+// before, or -1 (and changes nothing) when the way is not available. Every table converts
+// right either way; only a table built while the pair route is taken carries its pairs.
+int SetPixelRoute(int nRoute);
+
+}  // namespace standin
