@@ -4,8 +4,6 @@
 #include <chrono>
 #include <cstdio>
 
-#include "platform/standin/types.h"
-
 namespace host {
 
 namespace {
@@ -27,9 +25,9 @@ public:
     void SetCursorVisible(bool) override {}
     void SetMouseCapture(uint32_t, bool) override {}
     void GetDisplaySize(int& nWidth, int& nHeight) override { nWidth = 640, nHeight = 480; }
-    int MessageBox(const std::string& caption, const std::string& text, unsigned type) override
+    BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxButtons buttons, bool) override
     {
-        return AnswerOnStderr(caption, text, type);
+        return AnswerOnStderr(caption, text, buttons);
     }
     bool OpenAudio(int, int, AudioPull) override { return false; }
     void CloseAudio() override {}
@@ -42,19 +40,19 @@ std::atomic<Host*> g_pHost{nullptr};
 
 }  // namespace
 
-int AnswerOnStderr(const std::string& caption, const std::string& text, unsigned type)
+BoxAnswer AnswerOnStderr(const std::string& caption, const std::string& text, BoxButtons buttons)
 {
     std::string line = text;
     for (char& c : line)
         if (c == '\n' || c == '\r')
             c = ' ';
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), line.c_str());
-    switch (type & MB_TYPEMASK) {
-    case MB_ABORTRETRYIGNORE: return IDABORT;
-    case MB_YESNO:
-    case MB_YESNOCANCEL: return IDYES;
-    case MB_RETRYCANCEL: return IDRETRY;
-    default: return IDOK;
+    switch (buttons) {
+    case BoxButtons::AbortRetryIgnore: return BoxAnswer::Abort;
+    case BoxButtons::YesNo:
+    case BoxButtons::YesNoCancel: return BoxAnswer::Yes;
+    case BoxButtons::RetryCancel: return BoxAnswer::Retry;
+    default: return BoxAnswer::Ok;
     }
 }
 

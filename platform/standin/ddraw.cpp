@@ -15,6 +15,7 @@
 #include "platform/host/host.h"
 #include "platform/standin/faults.h"
 #include "platform/standin/pixels.h"
+#include "platform/standin/testing.h"
 #include "platform/standin/window_internal.h"
 
 const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};

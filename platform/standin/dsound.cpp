@@ -13,6 +13,7 @@
 #include "platform/standin/faults.h"
 #include "platform/standin/kernel.h"
 #include "platform/standin/mixer.h"
+#include "platform/standin/testing.h"
 
 const IID IID_IDirectSoundNotify = {0xB0210783, 0x89CD, 0x11D0, {0xAF, 0x08, 0x00, 0xA0, 0xC9, 0x25, 0xCD, 0x16}};
 const IID IID_IDirectSoundBuffer = {0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
@@ -23,6 +24,10 @@ constexpr int kDeviceRate = 44100;
 // The most events one pull can signal; more buffers than this crossing offsets in one pull
 // cannot happen with the system's one stream and its voices (the rest would wait a pull).
 constexpr int kMaxSignals = 64;
+
+// Long enough for any refill on a loaded machine; a thread that takes longer is stuck, and a pull
+// in step goes on without waiting for it rather than hang.
+constexpr DWORD kSettleTimeoutMs = 10000;
 
 std::atomic<unsigned long long> g_nUnderruns{0};
 
@@ -308,6 +313,21 @@ void Core::Pull(int16_t* pSamples, int nFrames)
         SetEvent(signals[i]);
 }
 
+// A pull in step with the host's clock, on its main thread. The music's refill thread answers
+// each boundary the mix crosses before the next mix, and before the system goes on: whatever it
+// writes, it writes at the same point of the sound, however the machine scheduled it.
+void PullInStep(Core& core, int16_t* pSamples, int nFrames)
+{
+    static bool s_bWarned = false;
+    bool bSettled = standin::WaitForThreadsToSettle(kSettleTimeoutMs);
+    core.Pull(pSamples, nFrames);
+    bSettled = standin::WaitForThreadsToSettle(kSettleTimeoutMs) && bSettled;
+    if (!bSettled && !s_bWarned) {
+        s_bWarned = true;
+        std::fprintf(stderr, "vadurer: a sound thread did not answer in time; the sound may differ between renders\n");
+    }
+}
+
 bool ValidPcm(const WAVEFORMATEX* pwfx)
 {
     if (!pwfx || pwfx->wFormatTag != WAVE_FORMAT_PCM || pwfx->nChannels == 0)
@@ -428,7 +448,11 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID pcGuidDevice, LPDIRECTSOUND* ppDS, IUnk
     auto pCore = std::make_shared<Core>();
     // The pull keeps its own reference, so that whatever the host still calls stays alive.
     std::shared_ptr<Core> pPulled = pCore;
-    auto pull = [pPulled](int16_t* pSamples, int nFrames) { pPulled->Pull(pSamples, nFrames); };
+    host::AudioPull pull;
+    if (host::Current().PullsInStep())
+        pull = [pPulled](int16_t* pSamples, int nFrames) { PullInStep(*pPulled, pSamples, nFrames); };
+    else
+        pull = [pPulled](int16_t* pSamples, int nFrames) { pPulled->Pull(pSamples, nFrames); };
     if (!host::Current().OpenAudio(kDeviceRate, standin::Mixer::kChannels, pull))
         return DSERR_NODRIVER;
     g_pAudioOwner = pCore.get();

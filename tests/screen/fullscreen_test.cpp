@@ -149,7 +149,7 @@ TEST_F(FullscreenTest, EachFailedStepShowsOneBoxNamingItAndLeavesNothing)
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].caption, "DirectX Init Failed!");
         EXPECT_EQ(boxes[0].text, std::string(step.pszText) + "\n\nOops... Direct Draw ERROR!");
-        EXPECT_EQ(boxes[0].type & MB_TYPEMASK, unsigned{MB_OK});
+        EXPECT_EQ(boxes[0].buttons, host::BoxButtons::Ok);
         EXPECT_EQ(g_lpDD4, nullptr);
         EXPECT_EQ(g_lpDDSPrimary, nullptr);
         EXPECT_EQ(ScreenGetBuffer(), nullptr);
