@@ -2,7 +2,7 @@
 // flipping, the palette, lost surfaces and the pitch.
 #include "tests/screen/screen_fixture.h"
 
-#include "screen/ScreenBackend.h"
+#include "screen/ScreenFullscreen.h"
 
 namespace {
 
@@ -23,15 +23,6 @@ ULONG RefCount(IUnknown* p)
 {
     p->AddRef();
     return p->Release();
-}
-
-// A start that failed after the first interface keeps it until the process ends; a test that
-// starts again lets it go first.
-void DropFirstInterface()
-{
-    if (g_lpDD)
-        g_lpDD->Release();
-    g_lpDD = nullptr;
 }
 
 TEST_F(FullscreenTest, OpenHoldsTheWholeChainAndCloseReleasesIt)
@@ -119,6 +110,15 @@ TEST_F(FullscreenTest, TheHardwarePaletteFollowsEveryChangeAndEveryToggle)
 }
 
 #ifndef _WIN32
+// A start that failed after the first interface keeps it until the process ends; a test that
+// starts again lets it go first.
+void DropFirstInterface()
+{
+    if (g_lpDD)
+        g_lpDD->Release();
+    g_lpDD = nullptr;
+}
+
 using Box = host::HeadlessHost::Box;
 
 struct StepFault {
