@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 namespace host {
 
@@ -35,8 +36,14 @@ public:
 };
 
 // Never destroyed: objects that the system destroys at exit may still reach the stand-in then.
-DefaultHost g_default;
+Host& Default()
+{
+    static auto* p = new DefaultHost;
+    return *p;
+}
+
 std::atomic<Host*> g_pHost{nullptr};
+std::atomic<Host*> g_pAudioAtExit{nullptr};  // the host whose audio the exit closes
 
 }  // namespace
 
@@ -66,12 +73,29 @@ long WallClockMs()
 Host& Current()
 {
     Host* p = g_pHost.load(std::memory_order_acquire);
-    return p ? *p : g_default;
+    return p ? *p : Default();
 }
 
 void Install(std::unique_ptr<Host> pHost)
 {
     delete g_pHost.exchange(pHost.release(), std::memory_order_acq_rel);
+}
+
+void CloseAudioAtExit(Host& host)
+{
+    g_pAudioAtExit = &host;
+    static bool s_bRegistered = false;
+    if (!s_bRegistered)
+        s_bRegistered = std::atexit([] {
+            if (Host* p = g_pAudioAtExit.exchange(nullptr))
+                p->CloseAudio();
+        }) == 0;
+}
+
+void ForgetAudioAtExit(Host& host)
+{
+    Host* p = &host;
+    g_pAudioAtExit.compare_exchange_strong(p, nullptr);
 }
 
 }  // namespace host

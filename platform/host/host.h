@@ -24,8 +24,9 @@
 // Shutdown. CloseAudio returns only once the pull has returned for the last time and will not be
 // called again. The host closes its audio before anything the pull reads is destroyed: the stand-in
 // closes it before it destroys its mixer, and at process exit (where static destructors run while
-// the SDL audio thread may still be pulling) the host closes it from the first atexit handler
-// registered after the audio opened, which runs before the destructors of anything made earlier.
+// a host's audio thread may still be pulling) a host whose pull runs on a thread of its own closes
+// it through CloseAudioAtExit, from the first atexit handler registered after the audio opened,
+// which runs before the destructors of anything made earlier.
 #pragma once
 
 #include <cstdint>
@@ -115,5 +116,11 @@ void Install(std::unique_ptr<Host> pHost);
 BoxAnswer AnswerOnStderr(const std::string& caption, const std::string& text, BoxButtons buttons);
 // Milliseconds of a monotonic wall clock since its first reading.
 long WallClockMs();
+
+// For a host whose audio thread may still pull when the process exits: call once the audio has
+// opened, and the host's CloseAudio runs at exit before anything made earlier is destroyed.
+// CloseAudio itself calls ForgetAudioAtExit, so that a closed or destroyed host is left alone.
+void CloseAudioAtExit(Host& host);
+void ForgetAudioAtExit(Host& host);
 
 }  // namespace host

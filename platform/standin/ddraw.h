@@ -4,6 +4,8 @@
 // order; the ones the system never calls answer DDERR_UNSUPPORTED.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include "com.h"
 
 #define DD_OK S_OK

@@ -4,6 +4,8 @@
 // with their methods in the Windows order (only those the system uses are present).
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include "com.h"
 #include "mmio.h"
 #include "types.h"

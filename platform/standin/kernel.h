@@ -3,6 +3,8 @@
 // handle fails with ERROR_INVALID_HANDLE, never a crash.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include "types.h"
 
 #define INFINITE 0xFFFFFFFFu

@@ -2,6 +2,8 @@
 // a 256-entry table once per change, then each pixel is one lookup.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>

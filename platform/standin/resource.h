@@ -3,6 +3,8 @@
 // usual calls find, load, lock and size them.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include "types.h"
 
 typedef struct HRSRC__* HRSRC;

@@ -4,6 +4,8 @@
 // includes this header.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include <cstddef>
 
 #include "platform/standin/dsound.h"

@@ -1,6 +1,8 @@
 // What the stand-in's own parts need to know of its windows and of the display.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include <cstddef>
 #include <cstdint>
 

@@ -313,15 +313,7 @@ public:
         m_nDevice = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
         if (m_nDevice == 0)
             return false;
-        // At exit the device stops before the static objects made before this point (the mixer
-        // the pull reads among them) are destroyed.
-        s_pAudioHost = this;
-        static bool s_bAtExit = false;
-        if (!s_bAtExit)
-            s_bAtExit = std::atexit([] {
-                if (s_pAudioHost)
-                    s_pAudioHost->CloseAudio();
-            }) == 0;
+        CloseAudioAtExit(*this);
         SDL_PauseAudioDevice(m_nDevice, 0);
         return true;
     }
@@ -332,13 +324,10 @@ public:
         if (m_nDevice != 0)
             SDL_CloseAudioDevice(m_nDevice);
         m_nDevice = 0;
-        if (s_pAudioHost == this)
-            s_pAudioHost = nullptr;
+        ForgetAudioAtExit(*this);
     }
 
 private:
-    static inline SdlHost* s_pAudioHost = nullptr;
-
     struct Win {
         SDL_Window* pWindow = nullptr;
         SDL_Renderer* pRenderer = nullptr;

@@ -288,15 +288,7 @@ public:
             return false;
         m_feeder.Start(std::move(pull));
         m_bAudio = true;
-        // At exit the feeder stops before the static objects made before this point (the mixer
-        // the pull reads among them) are destroyed.
-        s_pAudioHost = this;
-        static bool s_bAtExit = false;
-        if (!s_bAtExit)
-            s_bAtExit = std::atexit([] {
-                if (s_pAudioHost)
-                    s_pAudioHost->CloseAudio();
-            }) == 0;
+        CloseAudioAtExit(*this);
         return true;
     }
 
@@ -307,15 +299,12 @@ public:
         m_feeder.Stop();  // the pull has returned for the last time
         web_audio_close();
         m_bAudio = false;
-        if (s_pAudioHost == this)
-            s_pAudioHost = nullptr;
+        ForgetAudioAtExit(*this);
     }
 
     long NowMs() override { return WallClockMs(); }
 
 private:
-    static inline WebHost* s_pAudioHost = nullptr;
-
     struct Win {
         std::string title;
         int nWidth = 0, nHeight = 0;
