@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Assert.h"
+#include "assert/Assert.h"
 #include "platform/host/headless/headless.h"
 #include "platform/win32.h"
 #include "tests/child.h"
