@@ -46,7 +46,7 @@ struct Core {
 
 std::atomic<Core*> g_pAudioOwner{nullptr};  // the core whose pull the host now calls
 
-class Buffer final : public IDirectSoundBuffer, public IDirectSoundNotify {
+class Buffer final : public ComObject<IDirectSoundBuffer, IDirectSoundNotify> {
 public:
     Buffer(std::shared_ptr<Core> pCore, DWORD dwFlags) : m_pCore(std::move(pCore)), m_dwFlags(dwFlags) {}
 
@@ -105,15 +105,6 @@ public:
         AddRef();
         return DS_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nRefs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG n = --m_nRefs;
-        if (n == 0)
-            delete this;
-        return n;
-    }
-
     HRESULT STDMETHODCALLTYPE GetCurrentPosition(LPDWORD pdwPlay, LPDWORD pdwWrite) override
     {
         if (Primary())
@@ -253,7 +244,7 @@ public:
     }
 
 private:
-    ~Buffer()
+    ~Buffer() override
     {
         if (m_nVoice >= 0) {
             std::lock_guard<std::mutex> lock(m_pCore->mutex);
@@ -281,7 +272,6 @@ private:
 
     std::shared_ptr<Core> m_pCore;
     DWORD m_dwFlags;
-    std::atomic<ULONG> m_nRefs{1};
     WAVEFORMATEX m_wfx = {};
     std::shared_ptr<standin::SampleBytes> m_pBytes;
     int m_nVoice = -1;
@@ -337,7 +327,7 @@ bool ValidPcm(const WAVEFORMATEX* pwfx)
     return standin::MixerTakes({int(pwfx->nSamplesPerSec), int(pwfx->nChannels), int(pwfx->wBitsPerSample)});
 }
 
-class Device final : public IDirectSound {
+class Device final : public ComObject<IDirectSound> {
 public:
     explicit Device(std::shared_ptr<Core> pCore) : m_pCore(std::move(pCore)) {}
 
@@ -347,15 +337,6 @@ public:
             *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nRefs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG n = --m_nRefs;
-        if (n == 0)
-            delete this;
-        return n;
-    }
-
     HRESULT STDMETHODCALLTYPE CreateSoundBuffer(LPCDSBUFFERDESC pDesc, LPDIRECTSOUNDBUFFER* ppBuffer,
                                                 IUnknown* pOuter) override
     {
@@ -423,7 +404,7 @@ public:
     }
 
 private:
-    ~Device()
+    ~Device() override
     {
         // The host stops pulling before the device goes; buffers still held keep their core.
         Core* pCore = m_pCore.get();
@@ -432,7 +413,6 @@ private:
     }
 
     std::shared_ptr<Core> m_pCore;
-    std::atomic<ULONG> m_nRefs{1};
     DWORD m_dwLevel = 0;
 };
 
