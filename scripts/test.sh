@@ -129,7 +129,7 @@ fi
 
 echo "== the page in headless Chromium (emscripten build, served with cross-origin isolation)"
 if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; then
-  suite web node --experimental-websocket tests/web/page_test.mjs build/web build/web-stage/assets build/test-logs/web
+  suite web node --experimental-websocket tests/platform/host/web/page_test.mjs build/web build/web-stage/assets build/test-logs/web
 else
   tail -30 "$log/web-build.log"
   echo "make test: building the page failed"
