@@ -4,6 +4,9 @@
 // quoted name ending in .bmp or .wav and a comma).
 #pragma once
 
+// One name a line, as the build and the scripts read them.
+// clang-format off
+
 // The pictures, in the order the demo loads them.
 #define ASSET_PICTURES 10
 const char* const g_pszPictureFiles[ASSET_PICTURES] = {
@@ -27,3 +30,4 @@ const char* const g_pszSoundFiles[ASSET_SOUNDS] = {
     "Bang.wav",        // when the mask's zoom ends
     "Dshoof.wav",      // after scene 2
 };
+// clang-format on

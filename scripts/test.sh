@@ -100,6 +100,8 @@ under_wine() {
   check "$name" "${wine_run[@]}" --shell "$script" "${args[@]}" "$wine" "$root/$exe"
 }
 
+# The C++ as .clang-format says, every file.
+check format scripts/format.sh --check
 suite native env TESTS_LABEL=native build/linux/tests/vadurer_tests
 # Leaks fail the run, but for what is meant to live until the process ends (tests/lsan.supp).
 suite sanitizers env TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1 \

@@ -33,9 +33,6 @@ constexpr HostChoice kDefaultHost = HostChoice::Web;
 constexpr HostChoice kDefaultHost = HostChoice::Sdl;
 #endif
 
-// The production's usual length, for the recorder's progress line only.
-constexpr double kProductionSeconds = 69.0;
-
 struct Options {
     HostChoice host = kDefaultHost;
     bool bDisplayInWindow = false;
@@ -110,7 +107,10 @@ int Run(const Options& options, const char* pszProgram)
         host::Install(std::move(pHost));
         return RunWinMain();
     }
-    case HostChoice::Capture: return host::RecordToVideo(options.record, kProductionSeconds, pszProgram, RunWinMain);
+    case HostChoice::Capture: {
+        const double dProductionSeconds = 69.0;  // its usual length, for the progress line only
+        return host::RecordToVideo(options.record, dProductionSeconds, pszProgram, RunWinMain);
+    }
 #endif
     default: std::fprintf(stderr, "%s: this build has no such host\n", pszProgram); return 1;
     }

@@ -101,6 +101,8 @@ bool Encoder::Start(const std::string& path, std::string& error)
     // one after the other and, by default, reads seconds of each to learn what it already knows
     // here; meanwhile the other pipe would fill and the recorder wait on it for ever, so neither
     // input is probed.
+    // The options in the groups ffmpeg reads them in.
+    // clang-format off
     const char* argv[] = {"ffmpeg", "-hide_banner", "-nostats", "-loglevel", "error", "-y",
                           "-probesize", "32", "-analyzeduration", "0",
                           "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size.c_str(), "-framerate", fps.c_str(),
@@ -113,6 +115,7 @@ bool Encoder::Start(const std::string& path, std::string& error)
                           "-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a", "+bitexact",
                           "-map_metadata", "-1", "-movflags", "+faststart",
                           path.c_str(), nullptr};
+    // clang-format on
     pid_t pid = fork();
     if (pid < 0) {
         error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
