@@ -70,13 +70,7 @@ fuzz: deps-native
 	@scripts/fuzz.sh $(BUILD)/fuzz
 
 bench: deps-native
-	@cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DVADURER_BENCH=ON -DVADURER_TESTS=OFF >/dev/null
-	@cmake --build $(BUILD)/bench -j$(JOBS)
-	@for b in $(BUILD)/bench/bench/*_bench; do [ -x "$$b" ] || continue; \
-	  case "$$b" in \
-	    *display_bench) (cd $(BUILD)/bench && xvfb-run -a -s "-screen 0 1920x1080x24" env SDL_AUDIODRIVER=dummy "$$OLDPWD/$$b");; \
-	    *) (cd $(BUILD)/bench && "$$OLDPWD/$$b");; \
-	  esac; done
+	@JOBS=$(JOBS) scripts/bench.sh $(BUILD)/bench
 
 contact-sheets: deps-native
 	@$(CMAKE_NATIVE) >/dev/null

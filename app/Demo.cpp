@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/Assets.h"
 #include "fx/Blit.h"
 #include "fx/Cube.h"
 #include "fx/Fade.h"
@@ -20,7 +21,7 @@ bool g_bCubeOnly = false;
 
 namespace {
 
-const int kScreenBytes = 640 * 480;
+const int kScreenBytes = SCREEN_WIDTH * SCREEN_HEIGHT;
 
 struct QuadCorner {
     float fX, fY, fZ;
@@ -82,7 +83,7 @@ void CopyBackground(const CImage& background)
 // Rows are copied at the screen's pitch, so only a band as wide as the screen can hang there.
 bool BandFits(const CImage& band)
 {
-    return band.m_pPixels && band.m_nWidth == 640 && band.m_nHeight > 0 && band.m_nHeight <= 480;
+    return band.m_pPixels && band.m_nWidth == SCREEN_WIDTH && band.m_nHeight > 0 && band.m_nHeight <= SCREEN_HEIGHT;
 }
 
 void ShowPicture(CImage* pPicture, int nHoldMs)
@@ -94,31 +95,16 @@ void ShowPicture(CImage* pPicture, int nHoldMs)
     FadeOutScreen(1.0f);
 }
 
-const char* LoadCodeText(int nCode)
-{
-    switch (nCode) {
-    case 0: return "the file cannot be opened";
-    case 2: return "there is not enough memory for it";
-    case 3: return "its file header is cut short";
-    case 4: return "its picture header is cut short";
-    case 5: return "its colour table is cut short";
-    case 6: return "its pixel rows are cut short";
-    case 7: return "it is not a picture of 8 bits per pixel";
-    case 8: return "it is compressed";
-    default: return "it could not be read";
-    }
-}
-
 // Pictures that did not load are named before the production starts; the user goes on (they
 // show as black) or stops the run.
 void ReportMissingPictures(const char* const* ppszFiles, const int* pCodes, int nCount)
 {
     std::string list;
     for (int i = 0; i < nCount; ++i) {
-        if (pCodes[i] == 1)
+        if (pCodes[i] == IMAGE_LOADED)
             continue;
-        list += std::string("\"") + ppszFiles[i] + "\": " + LoadCodeText(pCodes[i]) + "\n";
-        std::fprintf(stderr, "vadurer: picture \"%s\" did not load: %s\n", ppszFiles[i], LoadCodeText(pCodes[i]));
+        list += std::string("\"") + ppszFiles[i] + "\": " + ImageLoadText(pCodes[i]) + "\n";
+        std::fprintf(stderr, "vadurer: picture \"%s\" did not load: %s\n", ppszFiles[i], ImageLoadText(pCodes[i]));
     }
     if (list.empty())
         return;
@@ -175,8 +161,8 @@ void RunScene2(CImage& background, CImage& band, CImage& mask, CCube* pCube, Qua
         CopyBackground(background);
         // The band hangs from the top edge, its bottom rows first.
         if (BandFits(band) && c <= nH && c >= 1)
-            std::memcpy(ScreenGetBuffer(), band.m_pPixels + static_cast<size_t>(c - 1) * 640,
-                        static_cast<size_t>(nH - c + 1) * 640);
+            std::memcpy(ScreenGetBuffer(), band.m_pPixels + static_cast<size_t>(c - 1) * SCREEN_WIDTH,
+                        static_cast<size_t>(nH - c + 1) * SCREEN_WIDTH);
         if (c > 1)
             c = nH + 1 - static_cast<int>(nElapsed / 1000.0 / 2.0 * nH);
         pCube->Update();
@@ -194,7 +180,7 @@ void RunScene2(CImage& background, CImage& band, CImage& mask, CCube* pCube, Qua
 void RunScene3(CImage& band, CImage& scroller)
 {
     int nStart = static_cast<int>(ClockMs());
-    int x = 640;
+    int x = SCREEN_WIDTH;
     const int y = 240 - static_cast<int>(scroller.m_nHeight) / 2;
     while (!g_bQuit) {
         int nElapsed = Elapsed(nStart);
@@ -205,7 +191,7 @@ void RunScene3(CImage& band, CImage& scroller)
             std::memcpy(ScreenGetBuffer(), band.m_pPixels, static_cast<size_t>(band.m_nWidth) * band.m_nHeight);
         DrawImageClipped(x, y, &scroller);
         ScreenUpdate();
-        x = 640 - static_cast<int>(nElapsed / 1000.0 / 8.0 * (scroller.m_nWidth + 640));
+        x = SCREEN_WIDTH - static_cast<int>(nElapsed / 1000.0 / 8.0 * (scroller.m_nWidth + SCREEN_WIDTH));
         ScreenPumpMessages();
     }
 }
@@ -215,10 +201,9 @@ void RunScene3(CImage& band, CImage& scroller)
 CSoundBase* OpenSound()
 {
     CSoundBase* pSound = new CSoundBase(ScreenGetWindow());
-    pSound->AddStream("Ruzuzireve.wav");
-    pSound->AddStatic("THX.wav", 4);
-    pSound->AddStatic("Bang.wav", 4);
-    pSound->AddStatic("Dshoof.wav", 4);
+    pSound->AddStream(g_pszSoundFiles[0]);
+    for (int i = 1; i < ASSET_SOUNDS; ++i)
+        pSound->AddStatic(g_pszSoundFiles[i], 4);
     return pSound;
 }
 
@@ -228,20 +213,18 @@ void RunDemo()
 {
     CImage background, mask, band, scroller;
     CImage credits[6];
-    if (!ScreenOpen(640, 480, 8, SCREEN_FULLSCREEN))
+    if (!ScreenOpen(SCREEN_WIDTH, SCREEN_HEIGHT, 8, SCREEN_FULLSCREEN))
         return;
 
     CSoundBase* pSound = OpenSound();
     ScreenSetTitle("Stop The Vadurer");
 
-    static const char* const kFiles[10] = {"3Z-ER-AVE.bmp", "SS.bmp",  "Plimbrix.bmp", "Presents.bmp", "Vorbax.bmp",
-                                           "MurkGlavv.bmp", "tolbo.bmp", "zemmi.bmp",  "Dedicate.bmp", "TheEnd.bmp"};
-    CImage* pPictures[10] = {&background, &mask,       &band,       &scroller,   &credits[0],
-                             &credits[1], &credits[2], &credits[3], &credits[4], &credits[5]};
-    int nCodes[10];
-    for (int i = 0; i < 10; ++i)
-        nCodes[i] = pPictures[i]->Load(kFiles[i]);
-    ReportMissingPictures(kFiles, nCodes, 10);
+    CImage* pPictures[ASSET_PICTURES] = {&background, &mask,       &band,       &scroller,   &credits[0],
+                                         &credits[1], &credits[2], &credits[3], &credits[4], &credits[5]};
+    int nCodes[ASSET_PICTURES];
+    for (int i = 0; i < ASSET_PICTURES; ++i)
+        nCodes[i] = pPictures[i]->Load(g_pszPictureFiles[i]);
+    ReportMissingPictures(g_pszPictureFiles, nCodes, ASSET_PICTURES);
 
     CCube* pCube = new CCube(100.0f);
     Quad quad;

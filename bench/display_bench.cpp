@@ -11,7 +11,7 @@
 #include "platform/standin/pixels.h"
 #include "platform/win32.h"
 #include "screen/Screen.h"
-#include "screen/ScreenBackend.h"
+#include "screen/ScreenFullscreen.h"
 
 namespace {
 

@@ -1,16 +1,13 @@
 # The production as a page (emscripten): vadurer.js, vadurer.wasm, vadurer.worker.js and
 # vadurer.data (the pictures and sounds, preloaded into the working folder before WinMain runs).
 # The page itself (index.html and its scripts) is copied beside them by scripts/web.sh.
-set(VADURER_WEB_ASSETS "" CACHE PATH "folder of the production's pictures and sounds to package")
 if(NOT VADURER_WEB_ASSETS)
   message(FATAL_ERROR "set VADURER_WEB_ASSETS to the folder the asset maker wrote")
 endif()
 
-add_executable(vadurer app/WinMain.cpp platform/host/web/main.cpp)
-target_link_libraries(vadurer PRIVATE host_web system)
-target_compile_options(vadurer PRIVATE ${VADURER_WARNINGS})
+add_executable(vadurer app/WinMain.cpp platform/host/main.cpp)
+target_link_libraries(vadurer PRIVATE host_web)
 set_target_properties(vadurer PROPERTIES SUFFIX ".js")
-option(VADURER_WEB_ASYNCIFY "Let the frame loops give the page its turn (without it the page cannot run)" ON)
 set(VADURER_WEB_LINK
     # The music thread, the audio feeder, and room to spare; made before main so that starting a
     # thread never waits for a worker to load.

@@ -9,8 +9,8 @@
 
 namespace {
 
-const int kScreenW = 640;
-const int kScreenH = 480;
+const int kScreenW = SCREEN_WIDTH;
+const int kScreenH = SCREEN_HEIGHT;
 const BYTE kMaskColour = 63;
 
 bool HasPixels(const CImage* p)

@@ -9,8 +9,8 @@
 
 namespace {
 
-const int kScreenW = 640;
-const int kScreenH = 480;
+const int kScreenW = SCREEN_WIDTH;
+const int kScreenH = SCREEN_HEIGHT;
 // The filler leaves the last row and the last column alone.
 const int kLastRow = kScreenH - 2;
 const int64_t kLastColumn = kScreenW - 2;

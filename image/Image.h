@@ -6,13 +6,28 @@
 
 #include "platform/win32.h"
 
+// CImage::Load's results.
+enum {
+    IMAGE_CANNOT_OPEN = 0,
+    IMAGE_LOADED = 1,
+    IMAGE_NO_MEMORY = 2,
+    IMAGE_SHORT_FILE_HEADER = 3,
+    IMAGE_SHORT_INFO_HEADER = 4,
+    IMAGE_SHORT_COLOUR_TABLE = 5,
+    IMAGE_SHORT_PIXEL_ROW = 6,
+    IMAGE_NOT_8_BITS = 7,
+    IMAGE_COMPRESSED = 8
+};
+// What a failed load's result means, as the end of a sentence about the file ("the file cannot
+// be opened", "it is compressed"); any other number: "it could not be read".
+const char* ImageLoadText(int nCode);
+
 class CImage {
 public:
     CImage();
     ~CImage();
 
-    // 1 success; 0 cannot open; 2 out of memory; 3 short file header; 4 short info header;
-    // 5 short colour table; 6 short pixel row; 7 not 8 bits per pixel; 8 compressed.
+    // IMAGE_LOADED, or what went wrong (the IMAGE_ codes above).
     int Load(const char* pszFileName);
     void Free();
 

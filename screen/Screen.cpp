@@ -6,7 +6,7 @@
 #include <new>
 
 #include "screen/DibSection.h"
-#include "screen/ScreenBackend.h"
+#include "screen/ScreenFullscreen.h"
 
 int g_nWidth = 0;
 int g_nHeight = 0;

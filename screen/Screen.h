@@ -7,6 +7,10 @@
 #define SCREEN_FULLSCREEN 1
 #define SCREEN_WINDOWED 2
 
+// The production's screen: the size the demo opens, and the screen the effects clip against.
+#define SCREEN_WIDTH 640
+#define SCREEN_HEIGHT 480
+
 // Screen state.
 extern int g_nWidth;
 extern int g_nHeight;

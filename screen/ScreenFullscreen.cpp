@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "screen/Screen.h"
-#include "screen/ScreenBackend.h"
+#include "screen/ScreenFullscreen.h"
 
 LPDIRECTDRAW g_lpDD = nullptr;
 LPDIRECTDRAW4 g_lpDD4 = nullptr;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Writes the production's pictures and sounds into the folder it runs from.
+# Writes the production's pictures and sounds into OUT_DIR (made if it is not there), with the asset
+# maker of a native build tree.
 #   scripts/assets.sh NATIVE_BUILD_DIR OUT_DIR
 set -eu
 build=$1 out=$2

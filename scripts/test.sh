@@ -107,6 +107,8 @@ under_wine() {
   check "$name" "${wine_run[@]}" --shell "$script" "${args[@]}" "$wine" "$root/$exe"
 }
 
+# The C++ as .clang-format says, every file.
+check format scripts/format.sh --check
 suite native env TESTS_LABEL=native build/linux/tests/vadurer_tests
 # Leaks fail the run, but for what is meant to live until the process ends (tests/lsan.supp).
 suite sanitizers env TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1 \
@@ -140,7 +142,7 @@ echo "== the page in headless Chromium (emscripten build, served with cross-orig
 t0=$SECONDS
 if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; then
   echo "-- the page built in $((SECONDS - t0)) s"
-  suite web node --experimental-websocket tests/web/page_test.mjs build/web build/web-stage/assets build/test-logs/web
+  suite web node --experimental-websocket tests/platform/host/web/page_test.mjs build/web build/web-stage/assets build/test-logs/web
 else
   tail -30 "$log/web-build.log"
   echo "make test: building the page failed"

@@ -7,44 +7,44 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 native=$1 out=$2
 jobs=${JOBS:-2}
-stage="$root/build/web-stage"
+# Everything this writes besides the page goes beside OUT_DIR: OUT_DIR-stage (the assets as made,
+# and those preloaded) and OUT_DIR-cmake (the emscripten tree).
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+stage="$out-stage" tree="$out-cmake"
 export NODE_PATH=/usr/share/nodejs  # emscripten's tools find Debian's acorn there
 
 "$root/scripts/assets.sh" "$native" "$stage/assets"
+music=$("$native/tools/assetmaker" --list | awk '$1 == "music" { print $2 }')
 # Everything but the music is preloaded as it is.
-rm -rf "$stage/preload" && mkdir -p "$stage/preload" "$out"
-find "$stage/assets" -maxdepth 1 -type f ! -name Ruzuzireve.wav -exec cp {} "$stage/preload/" \;
+rm -rf "$stage/preload" && mkdir -p "$stage/preload"
+find "$stage/assets" -maxdepth 1 -type f ! -name "$music" -exec cp {} "$stage/preload/" \;
 # The music alone is twelve of the sixteen megabytes and no general compressor shrinks it: it
 # travels as Opus and the page decodes it back into the same WAVE layout (its header and any
 # bytes after the samples travel as they are).
-ffmpeg -v error -y -i "$stage/assets/Ruzuzireve.wav" -c:a libopus -b:a 160k "$out/music.opus"
-python3 - "$stage/assets/Ruzuzireve.wav" "$out/music.json" <<'PY'
-import base64, json, struct, sys
+ffmpeg -v error -y -i "$stage/assets/$music" -c:a libopus -b:a 160k "$out/music.opus"
+python3 - "$stage/assets/$music" "$out/music.json" <<'PY'
+import base64, json, os, sys, wave
 src, dst = sys.argv[1], sys.argv[2]
-data = open(src, 'rb').read()
-pos, start, size, rate = 12, None, None, None
-while pos + 8 <= len(data):
-    tag, n = data[pos:pos + 4], struct.unpack('<I', data[pos + 4:pos + 8])[0]
-    if tag == b'fmt ':
-        fmt, ch, rate, _, _, bits = struct.unpack('<HHIIHH', data[pos + 8:pos + 24])
-        if (fmt, ch, bits) != (1, 2, 16):
-            sys.exit('music: expected 16-bit stereo PCM')
-    if tag == b'data':
-        start, size = pos + 8, min(n, len(data) - pos - 8)
-        break
-    pos += 8 + n + (n & 1)
-if start is None or rate is None:
-    sys.exit('music: no fmt or data chunk')
-json.dump({'name': 'Ruzuzireve.wav', 'coded': 'music.opus', 'rate': rate, 'frames': size // 4,
+with open(src, 'rb') as f:
+    w = wave.open(f)
+    if (w.getnchannels(), w.getsampwidth()) != (2, 2):
+        sys.exit('music: expected 16-bit stereo PCM')
+    # wave reads the chunks up to the samples and stops there: the file is at their first byte.
+    start = f.tell()
+    rate, frames = w.getframerate(), min(w.getnframes(), (os.path.getsize(src) - start) // 4)
+    f.seek(0)
+    data = f.read()
+json.dump({'name': os.path.basename(src), 'coded': 'music.opus', 'rate': rate, 'frames': frames,
            'head': base64.b64encode(data[:start]).decode(),
-           'tail': base64.b64encode(data[start + size - size % 4:]).decode()}, open(dst, 'w'))
+           'tail': base64.b64encode(data[start + 4 * frames:]).decode()}, open(dst, 'w'))
 PY
 
-emcmake cmake -S "$root" -B "$root/build/web-cmake" -DCMAKE_BUILD_TYPE=Release -DVADURER_TESTS=OFF \
+emcmake cmake -S "$root" -B "$tree" -DCMAKE_BUILD_TYPE=Release -DVADURER_TESTS=OFF \
   -DVADURER_WEB_ASSETS="$stage/preload" >/dev/null
-cmake --build "$root/build/web-cmake" -j"$jobs" --target vadurer
+cmake --build "$tree" -j"$jobs" --target vadurer
 for f in vadurer.js vadurer.wasm vadurer.worker.js vadurer.data; do
-  cp "$root/build/web-cmake/$f" "$out/"
+  cp "$tree/$f" "$out/"
 done
 cp "$root"/platform/host/web/page/* "$out/"
 echo "$out:"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/Assert.h"
+#include "assert/Assert.h"
 #include "sound/StaticSound.h"
 #include "sound/StreamSound.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/Assert.h"
+#include "assert/Assert.h"
 #include "sound/StaticSoundBuffer.h"
 #include "sound/wave.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/Assert.h"
+#include "assert/Assert.h"
 #include "sound/StaticSound.h"
 
 CStaticSoundBuffer::CStaticSoundBuffer(LPDIRECTSOUND lpDS, CStaticSound* pOwner) : m_lpDSBuffer(NULL)

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/Assert.h"
+#include "assert/Assert.h"
 #include "sound/wave.h"
 
 CStreamSound::CStreamSound(const char* szFile, LPDIRECTSOUND lpDS)
@@ -86,15 +86,25 @@ void CStreamSound::FillBuffer()
     ASSERT_AT(m_dwNextWriteOffset < m_dwBufferSize, 76);
     if (lpWrite1 == NULL)
         return;
+    WriteLocked(lpWrite1, dwLen1);
+    ASSERT_AT(m_lpDSBuffer->Unlock((LPVOID)lpWrite1, dwLen1,NULL, 0 )==DS_OK, 114);
+    AdvanceWrite(dwLen1);
+}
 
+void CStreamSound::WriteLocked(LPBYTE lpWrite, DWORD dwBytes)
+{
     UINT nRead = 0;
-    WaveReadData(m_hmmio, dwLen1, lpWrite1, &m_mmck, &nRead);
-    if (nRead < dwLen1) {
-        memset(lpWrite1 + nRead, Silence(), dwLen1 - nRead);
+    if (m_bFoundEnd == FALSE)
+        WaveReadData(m_hmmio, dwBytes, lpWrite, &m_mmck, &nRead);
+    if (nRead < dwBytes) {
+        memset(lpWrite + nRead, Silence(), dwBytes - nRead);
         m_bFoundEnd = TRUE;
     }
-    ASSERT_AT(m_lpDSBuffer->Unlock((LPVOID)lpWrite1, dwLen1,NULL, 0 )==DS_OK, 114);
-    m_dwNextWriteOffset += dwLen1;
+}
+
+void CStreamSound::AdvanceWrite(DWORD dwBytes)
+{
+    m_dwNextWriteOffset += dwBytes;
     if (m_dwNextWriteOffset >= m_dwBufferSize)
         m_dwNextWriteOffset -= m_dwBufferSize;
 }
@@ -183,37 +193,28 @@ HRESULT CStreamSound::SetupNotifications()
 
 namespace {
 
-// Fills one block after the cursor has left it: data while the file has some, then silence.
+// Fills one block after the cursor has left it: data while the file has some, then silence. The
+// two ways differ only in their checks' lines and texts, which each report gives as it is.
 void RefillBlock(CStreamSound* pSnd)
 {
     LPBYTE lpWrite1 = NULL;
     DWORD dwWrite1 = 0;
-    BYTE bSilence = pSnd->m_pwfxInfo->wBitsPerSample == 8 ? 0x80 : 0x00;
     if (pSnd->m_bFoundEnd == FALSE) {
         ASSERT_AT(pSnd->m_lpDSBuffer->Lock(pSnd->m_dwNextWriteOffset,pSnd->m_dwNotifySize,(LPLPVOID)&lpWrite1,&dwWrite1,NULL, NULL, 0) == DS_OK, 221);
         if (lpWrite1 == NULL)
             return;
-        UINT nRead = 0;
-        WaveReadData(pSnd->m_hmmio, dwWrite1, lpWrite1, &pSnd->m_mmck, &nRead);
-        if (nRead < dwWrite1) {
-            pSnd->m_bFoundEnd = TRUE;
-            memset(lpWrite1 + nRead, bSilence, dwWrite1 - nRead);
-        }
+        pSnd->WriteLocked(lpWrite1, dwWrite1);
         ASSERT_AT(pSnd->m_lpDSBuffer->Unlock((LPVOID)lpWrite1, dwWrite1, NULL, 0 ) == DS_OK, 260);
-        pSnd->m_dwNextWriteOffset += dwWrite1;
-        if (pSnd->m_dwNextWriteOffset >= pSnd->m_dwBufferSize)
-            pSnd->m_dwNextWriteOffset -= pSnd->m_dwBufferSize;
+        pSnd->AdvanceWrite(dwWrite1);
         return;
     }
 
     ASSERT_AT(pSnd->m_lpDSBuffer->Lock( pSnd->m_dwNextWriteOffset, pSnd->m_dwNotifySize, (LPLPVOID)&lpWrite1, &dwWrite1, NULL, NULL, 0) == DS_OK, 279);
     if (lpWrite1 == NULL)
         return;
-    memset(lpWrite1, bSilence, dwWrite1);
+    pSnd->WriteLocked(lpWrite1, dwWrite1);
     ASSERT_AT(pSnd->m_lpDSBuffer->Unlock((LPVOID)lpWrite1, dwWrite1, NULL, 0 ) == DS_OK, 281);
-    pSnd->m_dwNextWriteOffset += dwWrite1;
-    if (pSnd->m_dwNextWriteOffset >= pSnd->m_dwBufferSize)
-        pSnd->m_dwNextWriteOffset -= pSnd->m_dwBufferSize;
+    pSnd->AdvanceWrite(dwWrite1);
 
     // The data has played out once the bytes played reach the stream's length less one block
     // (the difference taken modulo 2^32, as the counters are) or the length itself.

@@ -19,6 +19,12 @@ public:
     BOOL IsStopped() const;
     void SetStopped(BOOL bStopped);
 
+    // The middle of every write into the buffer, between its lock and its unlock (which keep
+    // their own checks): the file's next bytes while it has some, silence after its end.
+    void WriteLocked(LPBYTE lpWrite, DWORD dwBytes);
+    // The next write starts after dwBytes more, round the buffer's end.
+    void AdvanceWrite(DWORD dwBytes);
+
     WAVEFORMATEX* m_pwfxInfo;
     HMMIO m_hmmio;
     MMCKINFO m_mmck;

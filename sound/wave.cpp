@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/Assert.h"
+#include "assert/Assert.h"
 
 namespace {
 

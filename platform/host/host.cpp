@@ -3,8 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-
-#include "platform/standin/types.h"
+#include <cstdlib>
 
 namespace host {
 
@@ -27,9 +26,9 @@ public:
     void SetCursorVisible(bool) override {}
     void SetMouseCapture(uint32_t, bool) override {}
     void GetDisplaySize(int& nWidth, int& nHeight) override { nWidth = 640, nHeight = 480; }
-    int MessageBox(const std::string& caption, const std::string& text, unsigned type) override
+    BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxButtons buttons, bool) override
     {
-        return AnswerOnStderr(caption, text, type);
+        return AnswerOnStderr(caption, text, buttons);
     }
     bool OpenAudio(int, int, AudioPull) override { return false; }
     void CloseAudio() override {}
@@ -37,24 +36,30 @@ public:
 };
 
 // Never destroyed: objects that the system destroys at exit may still reach the stand-in then.
-DefaultHost g_default;
+Host& Default()
+{
+    static auto* p = new DefaultHost;
+    return *p;
+}
+
 std::atomic<Host*> g_pHost{nullptr};
+std::atomic<Host*> g_pAudioAtExit{nullptr};  // the host whose audio the exit closes
 
 }  // namespace
 
-int AnswerOnStderr(const std::string& caption, const std::string& text, unsigned type)
+BoxAnswer AnswerOnStderr(const std::string& caption, const std::string& text, BoxButtons buttons)
 {
     std::string line = text;
     for (char& c : line)
         if (c == '\n' || c == '\r')
             c = ' ';
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), line.c_str());
-    switch (type & MB_TYPEMASK) {
-    case MB_ABORTRETRYIGNORE: return IDABORT;
-    case MB_YESNO:
-    case MB_YESNOCANCEL: return IDYES;
-    case MB_RETRYCANCEL: return IDRETRY;
-    default: return IDOK;
+    switch (buttons) {
+    case BoxButtons::AbortRetryIgnore: return BoxAnswer::Abort;
+    case BoxButtons::YesNo:
+    case BoxButtons::YesNoCancel: return BoxAnswer::Yes;
+    case BoxButtons::RetryCancel: return BoxAnswer::Retry;
+    default: return BoxAnswer::Ok;
     }
 }
 
@@ -68,12 +73,29 @@ long WallClockMs()
 Host& Current()
 {
     Host* p = g_pHost.load(std::memory_order_acquire);
-    return p ? *p : g_default;
+    return p ? *p : Default();
 }
 
 void Install(std::unique_ptr<Host> pHost)
 {
     delete g_pHost.exchange(pHost.release(), std::memory_order_acq_rel);
+}
+
+void CloseAudioAtExit(Host& host)
+{
+    g_pAudioAtExit = &host;
+    static bool s_bRegistered = false;
+    if (!s_bRegistered)
+        s_bRegistered = std::atexit([] {
+            if (Host* p = g_pAudioAtExit.exchange(nullptr))
+                p->CloseAudio();
+        }) == 0;
+}
+
+void ForgetAudioAtExit(Host& host)
+{
+    Host* p = &host;
+    g_pAudioAtExit.compare_exchange_strong(p, nullptr);
 }
 
 }  // namespace host

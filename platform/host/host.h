@@ -1,6 +1,9 @@
 // The seam between the stand-in and the machine. The stand-in's calls reach the machine only
-// through the one installed host: SDL2 for the demo, headless for tests, capture for the video
-// recorder. Windows are named by the stand-in's own numbers.
+// through the one installed host: SDL2 for the demo (platform/host/sdl), headless for the tests
+// (headless), capture for the video recorder (capture), the page for the browser (web), and the
+// default host below until one is installed. Windows are named by the stand-in's own numbers;
+// keys and message boxes by the codes of codes.h. A host implements this interface and needs
+// nothing else from below: it never includes a stand-in header.
 //
 // Frames. SetImage replaces what a window shows and never waits: palette changes and drawing go
 // that way. EndFrame is the one pacing point: the stand-in calls it where a whole frame is put on
@@ -15,19 +18,23 @@
 // The pull fills every frame it is asked for (silence where there is nothing to play), never
 // calls back into the host, never allocates, and never waits on the main thread; any lock it
 // takes is one the other side holds only for a short, bounded copy or update, never across a
-// call that can block.
+// call that can block. A host that pulls in step (PullsInStep) calls the pull on the main thread;
+// that pull also waits until the stand-in's own threads have answered what it asked of them.
 //
 // Shutdown. CloseAudio returns only once the pull has returned for the last time and will not be
 // called again. The host closes its audio before anything the pull reads is destroyed: the stand-in
 // closes it before it destroys its mixer, and at process exit (where static destructors run while
-// the SDL audio thread may still be pulling) the host closes it from the first atexit handler
-// registered after the audio opened, which runs before the destructors of anything made earlier.
+// a host's audio thread may still be pulling) a host whose pull runs on a thread of its own closes
+// it through CloseAudioAtExit, from the first atexit handler registered after the audio opened,
+// which runs before the destructors of anything made earlier.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "platform/host/codes.h"
 
 namespace host {
 
@@ -39,7 +46,7 @@ enum class Button { Left, Right, Middle };
 struct Event {
     EventType type = EventType::Key;
     uint32_t window = 0;  // 0: the window that has the focus
-    int vk = 0;           // Key: Windows virtual-key code
+    int vk = 0;           // Key: the key's code (codes.h)
     bool down = false;    // Key, MouseButton: pressed; Focus: gained
     int x = 0, y = 0;     // MouseMove, MouseButton: client coordinates, may lie outside
     Button button = Button::Left;
@@ -80,12 +87,18 @@ public:
     virtual void SetMouseCapture(uint32_t id, bool bCapture) = 0;
     virtual void GetDisplaySize(int& nWidth, int& nHeight) = 0;
 
-    // type: the MB_ flags; returns the IDOK-style code of the button chosen.
-    virtual int MessageBox(const std::string& caption, const std::string& text, unsigned type) = 0;
+    // Shows a box with these buttons (bError: it tells of an error) and waits for the choice.
+    virtual BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxButtons buttons,
+                                 bool bError) = 0;
 
     // Audio: the device's rate and channels (16-bit signed samples).
     virtual bool OpenAudio(int nRate, int nChannels, AudioPull pull) = 0;
     virtual void CloseAudio() = 0;
+    // True for a host that pulls the sound on the main thread, in step with a clock of its own
+    // (the recorder): then each pull returns only once the threads that refill the sound have
+    // answered every notification it gave, so that what is heard never depends on how the
+    // machine scheduled them. Asked when the audio opens.
+    virtual bool PullsInStep() { return false; }
 
     // The millisecond clock that times the production; any thread.
     virtual long NowMs() = 0;
@@ -99,9 +112,15 @@ Host& Current();
 void Install(std::unique_ptr<Host> pHost);
 
 // A message box where none can be shown: the caption and text on one line of standard error;
-// the result is the first button of the box's kind.
-int AnswerOnStderr(const std::string& caption, const std::string& text, unsigned type);
+// the answer is the box's first button.
+BoxAnswer AnswerOnStderr(const std::string& caption, const std::string& text, BoxButtons buttons);
 // Milliseconds of a monotonic wall clock since its first reading.
 long WallClockMs();
+
+// For a host whose audio thread may still pull when the process exits: call once the audio has
+// opened, and the host's CloseAudio runs at exit before anything made earlier is destroyed.
+// CloseAudio itself calls ForgetAudioAtExit, so that a closed or destroyed host is left alone.
+void CloseAudioAtExit(Host& host);
+void ForgetAudioAtExit(Host& host);
 
 }  // namespace host

@@ -2,6 +2,10 @@
 // codes. Interfaces are structs of virtual methods in the Windows order, called through ->.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
+#include <atomic>
+
 #include "types.h"
 
 #define STDMETHODCALLTYPE
@@ -41,3 +45,30 @@ protected:
     ~IUnknown() = default;  // objects go by Release, never by delete through an interface
 };
 typedef IUnknown* LPUNKNOWN;
+
+// The reference count of a stand-in COM object, for the interfaces it implements: the creator
+// holds the first reference, and the last Release hands the object to LastReleased, which deletes
+// it unless something else owns it. Counts start at nRefs (0 for an object that its owner keeps
+// until someone asks for it) and never go below 0.
+template <class... Interfaces>
+class ComObject : public Interfaces... {
+public:
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nRefs; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ULONG n = m_nRefs.load();
+        while (n > 0 && !m_nRefs.compare_exchange_weak(n, n - 1)) {
+        }
+        if (n == 1)
+            LastReleased();
+        return n > 0 ? n - 1 : 0;
+    }
+
+protected:
+    explicit ComObject(ULONG nRefs = 1) : m_nRefs(nRefs) {}
+    virtual ~ComObject() = default;
+    virtual void LastReleased() { delete this; }
+
+private:
+    std::atomic<ULONG> m_nRefs;
+};

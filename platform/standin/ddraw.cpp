@@ -15,6 +15,7 @@
 #include "platform/host/host.h"
 #include "platform/standin/faults.h"
 #include "platform/standin/pixels.h"
+#include "platform/standin/testing.h"
 #include "platform/standin/window_internal.h"
 
 const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -50,12 +51,10 @@ Display& D()
     return *d;
 }
 
-class Palette final : public IDirectDrawPalette {
+class Palette final : public ComObject<IDirectDrawPalette> {
 public:
     Palette(Device* pDevice, const PALETTEENTRY* pEntries);
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nRef; }
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetEntries(DWORD dwFlags, DWORD dwBase, DWORD dwCount, LPPALETTEENTRY lpEntries) override;
     HRESULT STDMETHODCALLTYPE SetEntries(DWORD dwFlags, DWORD dwStart, DWORD dwCount, LPPALETTEENTRY lpEntries) override;
 
@@ -63,19 +62,17 @@ public:
     std::set<Chain*> m_chains;  // the chains it is attached to
 
 private:
-    ~Palette();
-    ULONG m_nRef = 1;
+    ~Palette() override;
     Device* m_pDevice;
     PALETTEENTRY m_entries[256];
     standin::PixelTable m_table;
 };
 
-class Surface final : public IDirectDrawSurface4 {
+class Surface final : public ComObject<IDirectDrawSurface4> {
 public:
-    Surface(Chain* pChain, bool bFront) : m_pChain(pChain), m_bFront(bFront) {}
+    // A back buffer starts with no reference: the chain holds it until someone asks for it.
+    Surface(Chain* pChain, bool bFront) : ComObject(bFront ? 1 : 0), m_pChain(pChain), m_bFront(bFront) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nRef; }
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Flip(IDirectDrawSurface4* pTarget, DWORD dwFlags) override;
     HRESULT STDMETHODCALLTYPE GetAttachedSurface(LPDDSCAPS2 lpCaps, IDirectDrawSurface4** lplpSurface) override;
     HRESULT STDMETHODCALLTYPE GetCaps(LPDDSCAPS2 lpCaps) override;
@@ -87,14 +84,15 @@ public:
     HRESULT STDMETHODCALLTYPE SetPalette(LPDIRECTDRAWPALETTE lpPalette) override;
     HRESULT STDMETHODCALLTYPE Unlock(LPRECT lpRect) override;
 
-    ULONG m_nRef = 1;
     Chain* m_pChain;
     bool m_bFront;
     bool m_bLocked = false;
 
 private:
     friend struct Chain;
-    ~Surface() = default;
+    ~Surface() override = default;
+    // The chain owns both surfaces: the front's last reference ends the chain, the back's nothing.
+    void LastReleased() override;
     std::vector<BYTE>& Pixels();
     DWORD Caps() const;
 };
@@ -119,12 +117,10 @@ struct Chain {
     void ShowFrame();
 };
 
-class Device final : public IDirectDraw, public IDirectDraw4 {
+class Device final : public ComObject<IDirectDraw, IDirectDraw4> {
 public:
     Device() = default;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nRef; }
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE CreatePalette(DWORD dwFlags, LPPALETTEENTRY lpColorTable,
                                             LPDIRECTDRAWPALETTE* lplpPalette, IUnknown* pUnkOuter) override;
     HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC2 lpDesc, IDirectDrawSurface4** lplpSurface,
@@ -137,12 +133,10 @@ public:
 
     bool Exclusive() const { return D().pOwner == this; }
     void GiveUpDisplay();
-    // Objects made from this one keep it alive, as IDirectDraw4's surfaces and palettes do.
-    ULONG m_nRef = 1;
     DWORD m_dwLevel = 0;
 
 private:
-    ~Device();
+    ~Device() override;
 };
 
 // ---- the display ----
@@ -219,14 +213,6 @@ HRESULT Palette::QueryInterface(REFIID riid, void** ppv)
     return S_OK;
 }
 
-ULONG Palette::Release()
-{
-    ULONG n = --m_nRef;
-    if (n == 0)
-        delete this;
-    return n;
-}
-
 HRESULT Palette::GetEntries(DWORD dwFlags, DWORD dwBase, DWORD dwCount, LPPALETTEENTRY lpEntries)
 {
     if (dwFlags != 0 || !lpEntries || dwBase > 256 || dwCount > 256 - dwBase)
@@ -278,12 +264,10 @@ HRESULT Surface::QueryInterface(REFIID riid, void** ppv)
 
 // The back buffer was made with the chain and goes with it; its own count only balances the
 // references handed out for it.
-ULONG Surface::Release()
+void Surface::LastReleased()
 {
-    ULONG n = m_nRef > 0 ? --m_nRef : 0;
-    if (n == 0 && m_bFront)
+    if (m_bFront)
         delete m_pChain;
-    return n;
 }
 
 HRESULT Surface::Flip(IDirectDrawSurface4* pTarget, DWORD)
@@ -458,14 +442,6 @@ HRESULT Device::QueryInterface(REFIID riid, void** ppv)
     return S_OK;
 }
 
-ULONG Device::Release()
-{
-    ULONG n = --m_nRef;
-    if (n == 0)
-        delete this;
-    return n;
-}
-
 HRESULT Device::SetCooperativeLevel(HWND hWnd, DWORD dwFlags)
 {
     bool bExclusive = (dwFlags & DDSCL_EXCLUSIVE) != 0;
@@ -577,7 +553,7 @@ HRESULT Device::CreateSurface(LPDDSURFACEDESC2 lpDesc, IDirectDrawSurface4** lpl
 
     auto* pChain = new Chain;
     pChain->pDevice = this;
-    AddRef();
+    AddRef();  // objects made from a device keep it alive, as IDirectDraw4's surfaces do
     pChain->nWidth = d.nWidth;
     pChain->nHeight = d.nHeight;
     pChain->nPitch = (d.nWidth + kPitchAlign - 1) / kPitchAlign * kPitchAlign;
@@ -585,10 +561,8 @@ HRESULT Device::CreateSurface(LPDDSURFACEDESC2 lpDesc, IDirectDrawSurface4** lpl
     for (auto& buffer : pChain->buffers)
         buffer.assign(static_cast<size_t>(pChain->nPitch) * static_cast<size_t>(d.nHeight), 0);
     pChain->pFront = new Surface(pChain, true);
-    if (bFlip) {
+    if (bFlip)
         pChain->pBack = new Surface(pChain, false);
-        pChain->pBack->m_nRef = 0;  // held by the chain until someone asks for it
-    }
     d.pPrimary = pChain;
     pChain->Show();
     *lplpSurface = pChain->pFront;

@@ -4,6 +4,8 @@
 // order; the ones the system never calls answer DDERR_UNSUPPORTED.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include "com.h"
 
 #define DD_OK S_OK
@@ -259,12 +261,3 @@ typedef IDirectDraw4* LPDIRECTDRAW4;
 // lpGUID null: the primary display, the only one there is.
 HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter);
 
-namespace standin {
-// The display as the exclusive owner set it: true and its size while a mode is set.
-bool DisplayModeSize(int& nWidth, int& nHeight);
-// The user switched away from the exclusive display (false) or back (true): surfaces are lost on
-// the way out and can be restored once the display is back.
-void DisplayActivated(bool bActive);
-// Drops every DirectDraw object without a release (tests).
-void ResetDirectDraw();
-}  // namespace standin

@@ -13,6 +13,7 @@
 #include "platform/standin/faults.h"
 #include "platform/standin/kernel.h"
 #include "platform/standin/mixer.h"
+#include "platform/standin/testing.h"
 
 const IID IID_IDirectSoundNotify = {0xB0210783, 0x89CD, 0x11D0, {0xAF, 0x08, 0x00, 0xA0, 0xC9, 0x25, 0xCD, 0x16}};
 const IID IID_IDirectSoundBuffer = {0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
@@ -23,6 +24,10 @@ constexpr int kDeviceRate = 44100;
 // The most events one pull can signal; more buffers than this crossing offsets in one pull
 // cannot happen with the system's one stream and its voices (the rest would wait a pull).
 constexpr int kMaxSignals = 64;
+
+// Long enough for any refill on a loaded machine; a thread that takes longer is stuck, and a pull
+// in step goes on without waiting for it rather than hang.
+constexpr DWORD kSettleTimeoutMs = 10000;
 
 std::atomic<unsigned long long> g_nUnderruns{0};
 
@@ -41,7 +46,7 @@ struct Core {
 
 std::atomic<Core*> g_pAudioOwner{nullptr};  // the core whose pull the host now calls
 
-class Buffer final : public IDirectSoundBuffer, public IDirectSoundNotify {
+class Buffer final : public ComObject<IDirectSoundBuffer, IDirectSoundNotify> {
 public:
     Buffer(std::shared_ptr<Core> pCore, DWORD dwFlags) : m_pCore(std::move(pCore)), m_dwFlags(dwFlags) {}
 
@@ -100,15 +105,6 @@ public:
         AddRef();
         return DS_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nRefs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG n = --m_nRefs;
-        if (n == 0)
-            delete this;
-        return n;
-    }
-
     HRESULT STDMETHODCALLTYPE GetCurrentPosition(LPDWORD pdwPlay, LPDWORD pdwWrite) override
     {
         if (Primary())
@@ -248,7 +244,7 @@ public:
     }
 
 private:
-    ~Buffer()
+    ~Buffer() override
     {
         if (m_nVoice >= 0) {
             std::lock_guard<std::mutex> lock(m_pCore->mutex);
@@ -276,7 +272,6 @@ private:
 
     std::shared_ptr<Core> m_pCore;
     DWORD m_dwFlags;
-    std::atomic<ULONG> m_nRefs{1};
     WAVEFORMATEX m_wfx = {};
     std::shared_ptr<standin::SampleBytes> m_pBytes;
     int m_nVoice = -1;
@@ -308,6 +303,21 @@ void Core::Pull(int16_t* pSamples, int nFrames)
         SetEvent(signals[i]);
 }
 
+// A pull in step with the host's clock, on its main thread. The music's refill thread answers
+// each boundary the mix crosses before the next mix, and before the system goes on: whatever it
+// writes, it writes at the same point of the sound, however the machine scheduled it.
+void PullInStep(Core& core, int16_t* pSamples, int nFrames)
+{
+    static bool s_bWarned = false;
+    bool bSettled = standin::WaitForThreadsToSettle(kSettleTimeoutMs);
+    core.Pull(pSamples, nFrames);
+    bSettled = standin::WaitForThreadsToSettle(kSettleTimeoutMs) && bSettled;
+    if (!bSettled && !s_bWarned) {
+        s_bWarned = true;
+        std::fprintf(stderr, "vadurer: a sound thread did not answer in time; the sound may differ between renders\n");
+    }
+}
+
 bool ValidPcm(const WAVEFORMATEX* pwfx)
 {
     if (!pwfx || pwfx->wFormatTag != WAVE_FORMAT_PCM || pwfx->nChannels == 0)
@@ -317,7 +327,7 @@ bool ValidPcm(const WAVEFORMATEX* pwfx)
     return standin::MixerTakes({int(pwfx->nSamplesPerSec), int(pwfx->nChannels), int(pwfx->wBitsPerSample)});
 }
 
-class Device final : public IDirectSound {
+class Device final : public ComObject<IDirectSound> {
 public:
     explicit Device(std::shared_ptr<Core> pCore) : m_pCore(std::move(pCore)) {}
 
@@ -327,15 +337,6 @@ public:
             *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_nRefs; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG n = --m_nRefs;
-        if (n == 0)
-            delete this;
-        return n;
-    }
-
     HRESULT STDMETHODCALLTYPE CreateSoundBuffer(LPCDSBUFFERDESC pDesc, LPDIRECTSOUNDBUFFER* ppBuffer,
                                                 IUnknown* pOuter) override
     {
@@ -403,7 +404,7 @@ public:
     }
 
 private:
-    ~Device()
+    ~Device() override
     {
         // The host stops pulling before the device goes; buffers still held keep their core.
         Core* pCore = m_pCore.get();
@@ -412,7 +413,6 @@ private:
     }
 
     std::shared_ptr<Core> m_pCore;
-    std::atomic<ULONG> m_nRefs{1};
     DWORD m_dwLevel = 0;
 };
 
@@ -428,7 +428,11 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID pcGuidDevice, LPDIRECTSOUND* ppDS, IUnk
     auto pCore = std::make_shared<Core>();
     // The pull keeps its own reference, so that whatever the host still calls stays alive.
     std::shared_ptr<Core> pPulled = pCore;
-    auto pull = [pPulled](int16_t* pSamples, int nFrames) { pPulled->Pull(pSamples, nFrames); };
+    host::AudioPull pull;
+    if (host::Current().PullsInStep())
+        pull = [pPulled](int16_t* pSamples, int nFrames) { PullInStep(*pPulled, pSamples, nFrames); };
+    else
+        pull = [pPulled](int16_t* pSamples, int nFrames) { pPulled->Pull(pSamples, nFrames); };
     if (!host::Current().OpenAudio(kDeviceRate, standin::Mixer::kChannels, pull))
         return DSERR_NODRIVER;
     g_pAudioOwner = pCore.get();

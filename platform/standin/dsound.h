@@ -4,6 +4,8 @@
 // with their methods in the Windows order (only those the system uses are present).
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include "com.h"
 #include "mmio.h"
 #include "types.h"
@@ -120,12 +122,3 @@ typedef IDirectSound* LPDIRECTSOUND;
 // Opens the host's audio output (44100 Hz, 16-bit stereo) with a mixer of its own. Fails with
 // DSERR_NODRIVER where the host has no audio output.
 HRESULT WINAPI DirectSoundCreate(LPCGUID pcGuidDevice, LPDIRECTSOUND* ppDS, IUnknown* pUnkOuter);
-
-namespace standin {
-// Times a stream buffer played bytes that had not been written since it last played them, over
-// every device this process opened.
-unsigned long long DirectSoundUnderruns();
-// Lock/Unlock pairs and Stop calls made on a buffer so far: a test that moves the play cursor
-// waits on this to know that the notification thread has answered a boundary.
-unsigned long DirectSoundBufferCalls(LPDIRECTSOUNDBUFFER pBuffer);
-}  // namespace standin

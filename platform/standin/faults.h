@@ -2,6 +2,8 @@
 // fails the next n times it is made, after letting the first nAfter calls through.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 namespace standin {
 
 void FailCall(const char* pszCall, int nTimes = 1, int nAfter = 0);

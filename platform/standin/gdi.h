@@ -2,6 +2,8 @@
 // stock objects. A device context of a window presents what is blitted into it through the host.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include "types.h"
 
 HGDIOBJ WINAPI GetStockObject(int i);

@@ -2,6 +2,8 @@
 // block and a locked movable block are the same pointer, and GlobalHandle finds it again.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include "types.h"
 
 #define GMEM_FIXED 0x0000u

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/standin/faults.h"
+#include "platform/standin/testing.h"
 
 namespace {
 

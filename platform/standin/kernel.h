@@ -3,6 +3,8 @@
 // handle fails with ERROR_INVALID_HANDLE, never a crash.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include "types.h"
 
 #define INFINITE 0xFFFFFFFFu
@@ -48,12 +50,3 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwSt
                            LPDWORD lpThreadId);
 BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
 BOOL WINAPI CloseHandle(HANDLE hObject);
-
-namespace standin {
-// True once every thread made by CreateThread is waiting on objects none of which is signalled,
-// or has ended; false if that has not come about within nTimeoutMs (wall time). The video
-// recorder calls it after each pull of audio so that the music's refill thread answers every
-// boundary the mixer crossed before the mixer goes on: what it writes then never depends on how
-// the machine scheduled it.
-bool WaitForThreadsToSettle(DWORD dwTimeoutMs);
-}  // namespace standin

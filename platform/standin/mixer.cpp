@@ -1,7 +1,5 @@
 #include "platform/standin/mixer.h"
 
-#include <samplerate.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -32,12 +30,7 @@ bool MixerTakes(const PcmFormat& f)
 
 Mixer::Mixer(int nDeviceRate) : m_nRate(nDeviceRate), m_acc(size_t(kBlock) * kChannels), m_output(size_t(kBlock) * 2) {}
 
-Mixer::~Mixer()
-{
-    for (auto& v : m_voices)
-        if (v && v->pSrc)
-            src_delete(v->pSrc);
-}
+Mixer::~Mixer() = default;
 
 int Mixer::Add(std::shared_ptr<SampleBytes> pBytes, const PcmFormat& format, bool bWatch)
 {
@@ -55,10 +48,7 @@ int Mixer::Add(std::shared_ptr<SampleBytes> pBytes, const PcmFormat& format, boo
     if (bWatch)
         v->fresh.assign(v->cbSize, 0);
     if (format.nRate != m_nRate) {
-        // The library's fastest band-limited converter: clean enough for effects and music at
-        // any of the rates a WAVE file here has, at a cost measured in bench/.
-        int nError = 0;
-        v->pSrc = src_callback_new(&Mixer::ResamplerInput, SRC_SINC_FASTEST, format.nChannels, &nError, v.get());
+        v->pSrc = MakeResampler(&Mixer::ResamplerInput, v.get(), format.nChannels);
         if (!v->pSrc)
             return -1;
         v->dRatio = double(m_nRate) / double(format.nRate);
@@ -78,8 +68,6 @@ void Mixer::Remove(int nVoice)
     Voice* v = Find(nVoice);
     if (!v)
         return;
-    if (v->pSrc)
-        src_delete(v->pSrc);
     m_voices[size_t(nVoice)].reset();
 }
 
@@ -96,7 +84,7 @@ void Mixer::Play(int nVoice, bool bLoop)
     if (!v)
         return;
     if (!v->bPlaying && v->pSrc)
-        src_reset(v->pSrc);  // no tail of an earlier play
+        v->pSrc->Reset();  // no tail of an earlier play
     v->bPlaying = true;
     v->bLoop = bLoop;
     v->bInputEnded = false;
@@ -135,7 +123,7 @@ void Mixer::SetCursor(int nVoice, uint32_t dwOffset)
     v->dwCursor = dwOffset - dwOffset % v->nFrameBytes;
     v->bInputEnded = false;
     if (v->pSrc)
-        src_reset(v->pSrc);
+        v->pSrc->Reset();
 }
 
 void Mixer::SetNotifications(int nVoice, const uint32_t* pOffsets, int nCount)
@@ -252,7 +240,7 @@ long Mixer::ResamplerInput(void* pData, float** ppInput)
 
 void Mixer::MixResampled(Voice& v, int nFrames)
 {
-    long nGot = src_callback_read(v.pSrc, v.dRatio, nFrames, m_output.data());
+    long nGot = v.pSrc->Read(v.dRatio, nFrames, m_output.data());
     if (nGot < 0)
         nGot = 0;
     const bool bStereo = v.format.nChannels == 2;

@@ -4,11 +4,13 @@
 // the caller's side; Mix never allocates and never blocks.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-struct SRC_STATE_tag;
+#include "platform/standin/resampler.h"
 
 namespace standin {
 
@@ -97,7 +99,7 @@ private:
         bool bEndedPending = false, bAnyPending = false;
         bool bWatch = false;
         std::vector<uint8_t> fresh;  // per byte: written since last played
-        SRC_STATE_tag* pSrc = nullptr;
+        std::unique_ptr<Resampler> pSrc;
         double dRatio = 1.0;
         std::vector<float> input;  // the resampler's input, kBlock frames
         Mixer* pMixer = nullptr;

@@ -3,6 +3,8 @@
 // directly, and given back with mmioSetInfo or mmioAdvance, as on Windows.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include "types.h"
 
 typedef DWORD FOURCC;

@@ -4,6 +4,8 @@
 // and a frame goes 64 pixels at a time; elsewhere two pixels a lookup.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>

@@ -9,6 +9,7 @@
 
 #include "platform/standin/faults.h"
 #include "platform/standin/kernel.h"
+#include "platform/standin/testing.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 // handles and message parameters are pointer-sized, as on any Windows build.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include <cstddef>
 #include <cstdint>
 

@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/standin/ddraw.h"
 #include "platform/standin/faults.h"
+#include "platform/standin/testing.h"
 #include "platform/host/host.h"
 #include "platform/standin/window_internal.h"
 
@@ -80,6 +81,19 @@ void Post(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
     S().queue.push_back(msg);
 }
 
+// The host's key codes are Windows' own numbers for the same keys (codes.h): a letter, a digit
+// or a named key passes through as it is.
+static_assert(host::key::kEscape == VK_ESCAPE && host::key::kReturn == VK_RETURN && host::key::kSpace == VK_SPACE &&
+                  host::key::kBack == VK_BACK && host::key::kTab == VK_TAB && host::key::kShift == VK_SHIFT &&
+                  host::key::kControl == VK_CONTROL && host::key::kAlt == VK_MENU && host::key::kPause == VK_PAUSE &&
+                  host::key::kCapsLock == VK_CAPITAL && host::key::kPageUp == VK_PRIOR &&
+                  host::key::kPageDown == VK_NEXT && host::key::kEnd == VK_END && host::key::kHome == VK_HOME &&
+                  host::key::kLeft == VK_LEFT && host::key::kUp == VK_UP && host::key::kRight == VK_RIGHT &&
+                  host::key::kDown == VK_DOWN && host::key::kInsert == VK_INSERT && host::key::kDelete == VK_DELETE &&
+                  host::key::kF1 == VK_F1 && host::key::kF12 == VK_F12,
+              "the host's key codes are Windows' virtual-key codes");
+
+// The virtual key of a host's key; the left and right variants of a modifier are the modifier.
 int NormalizeKey(int vk)
 {
     switch (vk) {
@@ -581,7 +595,40 @@ int WINAPI GetSystemMetrics(int nIndex)
     }
 }
 
+namespace {
+
+host::BoxButtons BoxButtonsOf(UINT uType)
+{
+    switch (uType & MB_TYPEMASK) {
+    case MB_OKCANCEL: return host::BoxButtons::OkCancel;
+    case MB_ABORTRETRYIGNORE: return host::BoxButtons::AbortRetryIgnore;
+    case MB_YESNOCANCEL: return host::BoxButtons::YesNoCancel;
+    case MB_YESNO: return host::BoxButtons::YesNo;
+    case MB_RETRYCANCEL: return host::BoxButtons::RetryCancel;
+    default: return host::BoxButtons::Ok;
+    }
+}
+
+int IdOf(host::BoxAnswer answer)
+{
+    switch (answer) {
+    case host::BoxAnswer::Ok: return IDOK;
+    case host::BoxAnswer::Cancel: return IDCANCEL;
+    case host::BoxAnswer::Abort: return IDABORT;
+    case host::BoxAnswer::Retry: return IDRETRY;
+    case host::BoxAnswer::Ignore: return IDIGNORE;
+    case host::BoxAnswer::Yes: return IDYES;
+    case host::BoxAnswer::No: return IDNO;
+    default: return 0;  // as Windows answers a box it could not show
+    }
+}
+
+}  // namespace
+
 int WINAPI MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    return host::Current().MessageBox(lpCaption ? lpCaption : "Error", lpText ? lpText : "", uType);
+    bool bError = (uType & MB_ICONMASK) == MB_ICONERROR;
+    host::BoxAnswer answer =
+        host::Current().MessageBox(lpCaption ? lpCaption : "Error", lpText ? lpText : "", BoxButtonsOf(uType), bError);
+    return IdOf(answer);
 }

@@ -2,6 +2,8 @@
 // metrics and message boxes.
 #pragma once
 
+#include "platform/standin/below_seam.h"
+
 #include "types.h"
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);

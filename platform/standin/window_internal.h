@@ -1,5 +1,7 @@
-// What the stand-in's own parts (graphics, tests) need to know of its windows.
+// What the stand-in's own parts need to know of its windows and of the display.
 #pragma once
+
+#include "platform/standin/below_seam.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +15,11 @@ bool WindowClientSize(HWND hWnd, int& nWidth, int& nHeight);
 uint32_t WindowId(HWND hWnd);
 // Makes the window the active one, which receives the keyboard.
 void ActivateWindow(HWND hWnd);
-// Destroys every window without messages and forgets classes, queue and input state (tests).
-void ResetWindows();
-size_t QueuedMessages();
+
+// The display as the exclusive owner set it: true and its size while a mode is set.
+bool DisplayModeSize(int& nWidth, int& nHeight);
+// The user switched away from the exclusive display (false) or back (true): surfaces are lost on
+// the way out and can be restored once the display is back.
+void DisplayActivated(bool bActive);
 
 }  // namespace standin

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "app/Assets.h"
 #include "tests/sound/wave_files.h"
 #include "tests/test_files.h"
 
@@ -88,18 +89,18 @@ inline void WriteAssets(const char* pszSkip = nullptr)
         else
             std::remove((std::string(kAssetDir) + "/" + pszName).c_str());
     };
-    write("3Z-ER-AVE.bmp", FlatBmp(640, 480, kBackground, 250));
-    write("SS.bmp", FlatBmp(64, 64, kMask, 0));
-    write("Plimbrix.bmp", FlatBmp(640, 100, kBand, 0));
-    write("Presents.bmp", FlatBmp(300, 40, kScroller, 0));
-    const char* const kCredits[6] = {"Vorbax.bmp", "MurkGlavv.bmp", "tolbo.bmp", "zemmi.bmp", "Dedicate.bmp",
-                                     "TheEnd.bmp"};
+    // Under the program's own names (app/Assets.h), in its order.
+    write(g_pszPictureFiles[0], FlatBmp(640, 480, kBackground, 250));
+    write(g_pszPictureFiles[1], FlatBmp(64, 64, kMask, 0));
+    write(g_pszPictureFiles[2], FlatBmp(640, 100, kBand, 0));
+    write(g_pszPictureFiles[3], FlatBmp(300, 40, kScroller, 0));
     for (int i = 0; i < 6; ++i)
-        write(kCredits[i], FlatBmp(640, 480, static_cast<BYTE>(kCredit0 + i), static_cast<BYTE>(100 + 20 * i)));
-    write("Ruzuzireve.wav", Level(kMusicLevel, 75.0));
-    write("THX.wav", Level(kThxLevel, 3.0));
-    write("Bang.wav", Level(kBangLevel, 3.0));
-    write("Dshoof.wav", Level(kDshoofLevel, 3.0));
+        write(g_pszPictureFiles[4 + i],
+              FlatBmp(640, 480, static_cast<BYTE>(kCredit0 + i), static_cast<BYTE>(100 + 20 * i)));
+    write(g_pszSoundFiles[0], Level(kMusicLevel, 75.0));
+    write(g_pszSoundFiles[1], Level(kThxLevel, 3.0));
+    write(g_pszSoundFiles[2], Level(kBangLevel, 3.0));
+    write(g_pszSoundFiles[3], Level(kDshoofLevel, 3.0));
 }
 
 }  // namespace demoassets

@@ -6,8 +6,10 @@ set -eu
 build=$1 prefix=$2
 rm -rf "$prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
-files=(3Z-ER-AVE.bmp SS.bmp Plimbrix.bmp Presents.bmp Vorbax.bmp MurkGlavv.bmp tolbo.bmp zemmi.bmp Dedicate.bmp
-       TheEnd.bmp Ruzuzireve.wav THX.wav Bang.wav Dshoof.wav vadurer)
+# The program's own list of its files (app/Assets.h), as the asset maker says it.
+mapfile -t files < <("$build/tools/assetmaker" --list | awk '{ print $2 }')
+[ ${#files[@]} = 14 ] || { echo "the asset maker lists ${#files[@]} files, not fourteen"; exit 1; }
+files+=(vadurer)
 for f in "${files[@]}"; do
   [ -s "$prefix/lib/vadurer/$f" ] || { echo "the installed copy has no $f"; exit 1; }
 done

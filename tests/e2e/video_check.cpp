@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "app/Assets.h"
+
 namespace {
 
 constexpr int kW = 640, kH = 480, kFps = 60, kRate = 44100, kPerFrame = kRate / kFps;
@@ -130,8 +132,9 @@ int main(int argc, char** argv)
     }
     const std::string video = argv[1], assets = argv[2];
     Rgb mask;
-    if (!PaletteEntry(assets + "/3Z-ER-AVE.bmp", 63, mask)) {
-        std::fprintf(stderr, "video_check: cannot read the palette of %s/3Z-ER-AVE.bmp\n", assets.c_str());
+    const std::string background = assets + "/" + g_pszPictureFiles[0];
+    if (!PaletteEntry(background, 63, mask)) {
+        std::fprintf(stderr, "video_check: cannot read the palette of %s\n", background.c_str());
         return 2;
     }
     // The first 13 s of pictures (the opening, the flash, the zoom) and the last picture.

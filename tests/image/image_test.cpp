@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,24 @@ TEST(ImageCodeTest, FormatsTheSystemDoesNotDraw)
     empty.nHeight = 0;
     empty.nBits = 24;
     EXPECT_EQ(LoadBytes(image, "no_rows", MakeBmp(empty)), 1);
+}
+
+// The load's results keep their numbers; their words are what the user reads about a picture
+// that did not load.
+TEST(ImageCodeTest, EveryFailureHasWordsOfItsOwn)
+{
+    EXPECT_EQ(IMAGE_CANNOT_OPEN, 0);
+    EXPECT_EQ(IMAGE_LOADED, 1);
+    EXPECT_EQ(IMAGE_COMPRESSED, 8);
+    std::set<std::string> texts;
+    for (int n = IMAGE_CANNOT_OPEN; n <= IMAGE_COMPRESSED; ++n)
+        if (n != IMAGE_LOADED)
+            texts.insert(ImageLoadText(n));
+    EXPECT_EQ(texts.size(), 8u) << "no two failures read alike";
+    EXPECT_STREQ(ImageLoadText(IMAGE_CANNOT_OPEN), "the file cannot be opened");
+    EXPECT_STREQ(ImageLoadText(IMAGE_COMPRESSED), "it is compressed");
+    EXPECT_STREQ(ImageLoadText(9), "it could not be read");
+    EXPECT_STREQ(ImageLoadText(-1), "it could not be read");
 }
 
 TEST(ImageCodeTest, MissingAndShortFiles)

@@ -2,7 +2,7 @@
 // flipping, the palette, lost surfaces and the pitch.
 #include "tests/screen/screen_fixture.h"
 
-#include "screen/ScreenBackend.h"
+#include "screen/ScreenFullscreen.h"
 
 namespace {
 
@@ -110,7 +110,6 @@ TEST_F(FullscreenTest, TheHardwarePaletteFollowsEveryChangeAndEveryToggle)
 }
 
 #ifndef _WIN32
-
 // A start that failed after the first interface keeps it until the process ends; a test that
 // starts again lets it go first.
 void DropFirstInterface()
@@ -150,7 +149,7 @@ TEST_F(FullscreenTest, EachFailedStepShowsOneBoxNamingItAndLeavesNothing)
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].caption, "DirectX Init Failed!");
         EXPECT_EQ(boxes[0].text, std::string(step.pszText) + "\n\nOops... Direct Draw ERROR!");
-        EXPECT_EQ(boxes[0].type & MB_TYPEMASK, unsigned{MB_OK});
+        EXPECT_EQ(boxes[0].buttons, host::BoxButtons::Ok);
         EXPECT_EQ(g_lpDD4, nullptr);
         EXPECT_EQ(g_lpDDSPrimary, nullptr);
         EXPECT_EQ(ScreenGetBuffer(), nullptr);

@@ -10,6 +10,7 @@
 #ifndef _WIN32
 #include "platform/standin/faults.h"
 #include "platform/host/headless/headless.h"
+#include "platform/standin/testing.h"
 #include "platform/standin/window_internal.h"
 #endif
 

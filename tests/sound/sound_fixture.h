@@ -14,6 +14,7 @@
 #ifndef _WIN32
 #include "platform/host/headless/headless.h"
 #include "platform/standin/faults.h"
+#include "platform/standin/testing.h"
 #endif
 
 namespace soundtest {

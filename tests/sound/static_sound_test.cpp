@@ -16,7 +16,7 @@
 #include "tests/sound/sound_fixture.h"
 #include "tests/threaded.h"
 #ifndef _WIN32
-#include "platform/standin/resource.h"
+#include "platform/standin/testing.h"
 #endif
 
 namespace {
@@ -356,8 +356,8 @@ TEST_F(StaticSound, FileVoiceFailuresAreReportedWithTheirLines)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pszCall);
         host::HeadlessHost& h = *m_pHost;
-        h.QueueBoxAnswer(IDIGNORE);
-        h.QueueBoxAnswer(IDIGNORE);
+        h.QueueBoxAnswer(host::BoxAnswer::Ignore);
+        h.QueueBoxAnswer(host::BoxAnswer::Ignore);
         standin::FailCall(c.pszCall, 1, c.nAfter);
         size_t nBefore = h.Boxes().size();
         {
@@ -374,9 +374,9 @@ TEST_F(StaticSound, FileVoiceFailuresAreReportedWithTheirLines)
 
 TEST_F(StaticSound, AMissingFileIsReportedAtLineSeven)
 {
-    m_pHost->QueueBoxAnswer(IDIGNORE);
-    m_pHost->QueueBoxAnswer(IDIGNORE);
-    m_pHost->QueueBoxAnswer(IDIGNORE);
+    m_pHost->QueueBoxAnswer(host::BoxAnswer::Ignore);
+    m_pHost->QueueBoxAnswer(host::BoxAnswer::Ignore);
+    m_pHost->QueueBoxAnswer(host::BoxAnswer::Ignore);
     CStaticSound snd("no_such_file.wav", m_lpDS, 1);
     ASSERT_GE(m_pHost->Boxes().size(), 1u);
     const std::string text = m_pHost->Boxes()[0].text;

@@ -243,7 +243,7 @@ TEST_F(StreamSound, ANonPcmFileFailsAtLineEighteen)
     wavefiles::PutChunk(body, "data", wavefiles::Samples(800));
     std::string name = WriteWave("stream_test_float.wav", wavefiles::Riff(body));
     for (int i = 0; i < 4; ++i)
-        m_pHost->QueueBoxAnswer(IDIGNORE);
+        m_pHost->QueueBoxAnswer(host::BoxAnswer::Ignore);
     CStreamSound snd(name.c_str(), m_lpDS);
     ASSERT_GE(m_pHost->Boxes().size(), 1u);
     const std::string text = m_pHost->Boxes()[0].text;
@@ -257,7 +257,7 @@ TEST_F(StreamSound, ABlockAlignmentOfZeroIsRefusedByTheDeviceNotDividedBy)
 {
     std::string name = WriteWave("stream_test_align0.wav", WaveFile(wavefiles::Samples(800), 2, 44100, 16, 1, 0));
     for (int i = 0; i < 4; ++i)
-        m_pHost->QueueBoxAnswer(IDIGNORE);
+        m_pHost->QueueBoxAnswer(host::BoxAnswer::Ignore);
     CStreamSound snd(name.c_str(), m_lpDS);
     ASSERT_EQ(m_pHost->Boxes().size(), 1u);
     EXPECT_NE(m_pHost->Boxes()[0].text.find("Expression: lpDS->CreateSoundBuffer( &dsbd, &m_lpDSBuffer,NULL ) == DS_OK\n"
@@ -269,7 +269,7 @@ TEST_F(StreamSound, ABlockAlignmentOfZeroIsRefusedByTheDeviceNotDividedBy)
 
 TEST_F(StreamSound, AMissingFileFailsAtLineSeventeen)
 {
-    m_pHost->QueueBoxAnswer(IDIGNORE);
+    m_pHost->QueueBoxAnswer(host::BoxAnswer::Ignore);
     CStreamSound snd("stream_test_missing.wav", m_lpDS);
     ASSERT_EQ(m_pHost->Boxes().size(), 1u);
     EXPECT_NE(m_pHost->Boxes()[0].text.find(

@@ -178,7 +178,7 @@ CHILD_SCENARIO(wave_positioning_abort)
         return 70;
     std::remove(kName);
     standin::FailCall("mmioSeek");
-    host::Headless()->QueueBoxAnswer(IDABORT);
+    host::Headless()->QueueBoxAnswer(host::BoxAnswer::Abort);
     WaveStartDataRead(&hmmio, &ck, &ckRiff);
     return 0;  // not reached
 }
@@ -202,7 +202,7 @@ TEST_F(WaveFaults, MissingFactChunkAtCloseIsReported)
     Bytes data = Samples(10);
     UINT cb = 0;
     ASSERT_EQ(WaveWriteData(hmmio, 10, data.data(), &ck, &cb, &info), 0);
-    m_pHost->QueueBoxAnswer(IDIGNORE);
+    m_pHost->QueueBoxAnswer(host::BoxAnswer::Ignore);
     EXPECT_EQ(WaveCloseOutput(&hmmio, &ck, &ckRiff, &info, 10), 0);
     EXPECT_EQ(hmmio, nullptr);
     ASSERT_EQ(m_pHost->Boxes().size(), 1u);

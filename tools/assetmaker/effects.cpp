@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/Assets.h"
 #include "sounds.h"
 #include "synth.h"
 
@@ -106,10 +107,10 @@ Sound MakeDshoof() {
 
 std::vector<NamedSound> MakeSounds() {
     std::vector<NamedSound> out;
-    out.push_back({"Ruzuzireve.wav", MakeMusic()});
-    out.push_back({"THX.wav", MakeThx()});
-    out.push_back({"Bang.wav", MakeBang()});
-    out.push_back({"Dshoof.wav", MakeDshoof()});
+    out.push_back({g_pszSoundFiles[0], MakeMusic()});
+    out.push_back({g_pszSoundFiles[1], MakeThx()});
+    out.push_back({g_pszSoundFiles[2], MakeBang()});
+    out.push_back({g_pszSoundFiles[3], MakeDshoof()});
     return out;
 }
 

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "app/Assets.h"
 #include "font.h"
+#include "screen/Screen.h"
 
 namespace assets {
 
@@ -12,7 +14,7 @@ namespace {
 
 using namespace layout;
 
-constexpr int kW = 640, kH = 480;
+constexpr int kW = SCREEN_WIDTH, kH = SCREEN_HEIGHT;
 constexpr float kPi = 3.14159265358979f;
 
 Rgb Hex(uint32_t v) { return {((v >> 16) & 255) / 255.0f, ((v >> 8) & 255) / 255.0f, (v & 255) / 255.0f}; }
@@ -595,16 +597,16 @@ std::vector<NamedPicture> MakePictures() {
     Remap(scroller, scrollSelect, scrollPic, kScrollFirst, kScrollCount);
 
     std::vector<NamedPicture> out;
-    out.push_back({"3Z-ER-AVE.bmp", std::move(back)});
-    out.push_back({"SS.bmp", MakeEmblem()});
-    out.push_back({"Plimbrix.bmp", std::move(bandPic)});
-    out.push_back({"Presents.bmp", std::move(scrollPic)});
-    out.push_back({"Vorbax.bmp", MakeCoderPage()});
-    out.push_back({"MurkGlavv.bmp", MakeMusicianPage()});
-    out.push_back({"tolbo.bmp", MakeGraphicianPage()});
-    out.push_back({"zemmi.bmp", MakeDirectorPage()});
-    out.push_back({"Dedicate.bmp", MakeDedicationPage()});
-    out.push_back({"TheEnd.bmp", MakeEndPage()});
+    out.push_back({g_pszPictureFiles[0], std::move(back)});
+    out.push_back({g_pszPictureFiles[1], MakeEmblem()});
+    out.push_back({g_pszPictureFiles[2], std::move(bandPic)});
+    out.push_back({g_pszPictureFiles[3], std::move(scrollPic)});
+    out.push_back({g_pszPictureFiles[4], MakeCoderPage()});
+    out.push_back({g_pszPictureFiles[5], MakeMusicianPage()});
+    out.push_back({g_pszPictureFiles[6], MakeGraphicianPage()});
+    out.push_back({g_pszPictureFiles[7], MakeDirectorPage()});
+    out.push_back({g_pszPictureFiles[8], MakeDedicationPage()});
+    out.push_back({g_pszPictureFiles[9], MakeEndPage()});
     return out;
 }
 

@@ -18,7 +18,7 @@
 
 namespace {
 
-const int kW = 640, kH = 480;
+const int kW = SCREEN_WIDTH, kH = SCREEN_HEIGHT;
 const int kFrameMs = 16;  // about 60 frames a second, the rate the per-frame steps were tuned for
 
 std::vector<BYTE> g_frame(kW * kH);
@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
     // Scene 3: the band at the top, the scroller across the middle.
     const int shots3[] = {1000, 2500, 4000, 5500, 7000, 9000};
     next = 0;
-    int x = 640;
+    int x = kW;
     for (int ms = 0; ms < 10000; ms += kFrameMs) {
         std::memset(g_frame.data(), 0, g_frame.size());
         std::memcpy(g_frame.data(), band.m_pPixels, size_t(band.m_nWidth) * band.m_nHeight);
@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
             ok &= WritePpm(Name("3_scroll", ms), pal);
             ++next;
         }
-        x = 640 - int(ms / 1000.0 / 8 * (scroller.m_nWidth + 640));
+        x = kW - int(ms / 1000.0 / 8 * (scroller.m_nWidth + kW));
     }
     delete pCube;
     g_pFramebuffer = nullptr;

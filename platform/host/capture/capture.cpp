@@ -6,18 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/standin/kernel.h"
-#include "platform/standin/types.h"
-
 namespace host {
-
-namespace {
-
-// Long enough for any refill on a loaded machine; a thread that takes longer is stuck, and the
-// recording goes on without waiting for it rather than hang.
-constexpr DWORD kSettleTimeoutMs = 10000;
-
-}  // namespace
 
 CaptureHost::~CaptureHost()
 {
@@ -54,10 +43,10 @@ void CaptureHost::GetDisplaySize(int& nWidth, int& nHeight)
     nHeight = kHeight;
 }
 
-int CaptureHost::MessageBox(const std::string& caption, const std::string& text, unsigned type)
+BoxAnswer CaptureHost::MessageBox(const std::string& caption, const std::string& text, BoxButtons buttons, bool)
 {
     // Nobody is there to answer: the box is said on standard error and takes its first button.
-    return AnswerOnStderr(caption, text, type);
+    return AnswerOnStderr(caption, text, buttons);
 }
 
 void CaptureHost::SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight)
@@ -99,7 +88,7 @@ bool CaptureHost::PollEvent(Event& event)
         m_bQuitSent = true;
         event = Event();
         event.type = EventType::Key;
-        event.vk = VK_ESCAPE;
+        event.vk = key::kEscape;
         event.down = true;
         return true;
     }
@@ -135,17 +124,9 @@ void CaptureHost::MixInterval()
 {
     std::lock_guard<std::mutex> lock(m_audioMutex);
     std::fill(m_sound.begin(), m_sound.end(), 0);
-    if (!m_pull)
-        return;
-    // The music's refill thread answers each boundary the mix crosses before the next mix, and
-    // before the system goes on: whatever it writes, it writes at the same point of the sound.
-    bool bSettled = standin::WaitForThreadsToSettle(kSettleTimeoutMs);
-    m_pull(m_sound.data(), kFramesPerTick);
-    bSettled = standin::WaitForThreadsToSettle(kSettleTimeoutMs) && bSettled;
-    if (!bSettled && !m_bSettleWarned) {
-        m_bSettleWarned = true;
-        std::fprintf(stderr, "vadurer: a sound thread did not answer in time; the sound may differ between renders\n");
-    }
+    // The pull is in step (PullsInStep): what it mixes does not depend on the machine's timing.
+    if (m_pull)
+        m_pull(m_sound.data(), kFramesPerTick);
 }
 
 void CaptureHost::Tick()

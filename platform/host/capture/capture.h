@@ -57,9 +57,10 @@ public:
     void SetCursorVisible(bool) override {}
     void SetMouseCapture(uint32_t, bool) override {}
     void GetDisplaySize(int& nWidth, int& nHeight) override;
-    int MessageBox(const std::string& caption, const std::string& text, unsigned type) override;
+    BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxButtons buttons, bool bError) override;
     bool OpenAudio(int nRate, int nChannels, AudioPull pull) override;
     void CloseAudio() override;
+    bool PullsInStep() override { return true; }
     long NowMs() override;
 
 private:
@@ -87,7 +88,6 @@ private:
     // The pull is called on the main thread, at the ticks; the lock keeps CloseAudio's promise.
     std::mutex m_audioMutex;
     AudioPull m_pull;
-    bool m_bSettleWarned = false;
     double m_dExpected = 0;
     bool m_bLineOpen = false;
     long m_nTensShown = 0;

@@ -24,17 +24,42 @@ std::string FolderOf(const std::string& path)
     return n == 0 ? "/" : path.substr(0, n);
 }
 
-bool MakePipe(int fds[2])
-{
-    return pipe2(fds, O_CLOEXEC) == 0;
-}
-
 void CloseFd(int& fd)
 {
     if (fd >= 0)
         close(fd);
     fd = -1;
 }
+
+// A pipe's two ends, each closed when it goes unless it was handed on: a start that fails half
+// way leaves no descriptor behind.
+struct PipeEnds {
+    int read = -1, write = -1;
+
+    PipeEnds() = default;
+    PipeEnds(const PipeEnds&) = delete;
+    PipeEnds& operator=(const PipeEnds&) = delete;
+    ~PipeEnds()
+    {
+        CloseFd(read);
+        CloseFd(write);
+    }
+    bool Make()
+    {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        read = fds[0];
+        write = fds[1];
+        return true;
+    }
+    static int Take(int& fd)
+    {
+        int n = fd;
+        fd = -1;
+        return n;
+    }
+};
 
 }  // namespace
 
@@ -62,8 +87,8 @@ bool Encoder::Start(const std::string& path, std::string& error)
     // A pipe whose reader has gone must fail the write, not end the process.
     signal(SIGPIPE, SIG_IGN);
 
-    int video[2], audio[2], messages[2], exec[2];
-    if (!MakePipe(video) || !MakePipe(audio) || !MakePipe(messages) || !MakePipe(exec)) {
+    PipeEnds video, audio, messages, exec;
+    if (!video.Make() || !audio.Make() || !messages.Make() || !exec.Make()) {
         error = std::string("cannot make the pipes to ffmpeg: ") + std::strerror(errno);
         return false;
     }
@@ -76,6 +101,8 @@ bool Encoder::Start(const std::string& path, std::string& error)
     // one after the other and, by default, reads seconds of each to learn what it already knows
     // here; meanwhile the other pipe would fill and the recorder wait on it for ever, so neither
     // input is probed.
+    // The options in the groups ffmpeg reads them in.
+    // clang-format off
     const char* argv[] = {"ffmpeg", "-hide_banner", "-nostats", "-loglevel", "error", "-y",
                           "-probesize", "32", "-analyzeduration", "0",
                           "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size.c_str(), "-framerate", fps.c_str(),
@@ -88,6 +115,7 @@ bool Encoder::Start(const std::string& path, std::string& error)
                           "-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a", "+bitexact",
                           "-map_metadata", "-1", "-movflags", "+faststart",
                           path.c_str(), nullptr};
+    // clang-format on
     pid_t pid = fork();
     if (pid < 0) {
         error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
@@ -95,40 +123,36 @@ bool Encoder::Start(const std::string& path, std::string& error)
     }
     if (pid == 0) {
         // dup2 clears close-on-exec on the copies: exactly these reach ffmpeg.
-        if (dup2(video[0], 0) < 0 || dup2(audio[0], kSoundFd) < 0 || dup2(messages[1], 2) < 0)
+        if (dup2(video.read, 0) < 0 || dup2(audio.read, kSoundFd) < 0 || dup2(messages.write, 2) < 0)
             _exit(127);
         execvp("ffmpeg", const_cast<char* const*>(argv));
         int nErr = errno;
-        ssize_t n = write(exec[1], &nErr, sizeof nErr);
+        ssize_t n = ::write(exec.write, &nErr, sizeof nErr);
         (void)n;
         _exit(127);
     }
     m_pid = pid;
-    close(video[0]);
-    close(audio[0]);
-    close(messages[1]);
-    close(exec[1]);
+    CloseFd(video.read);
+    CloseFd(audio.read);
+    CloseFd(messages.write);
+    CloseFd(exec.write);
     // The exec pipe closes on a successful exec; an error number comes through it otherwise.
     int nErr = 0;
     ssize_t n;
     do
-        n = read(exec[0], &nErr, sizeof nErr);
+        n = ::read(exec.read, &nErr, sizeof nErr);
     while (n < 0 && errno == EINTR);
-    close(exec[0]);
     if (n == sizeof nErr) {
         waitpid(m_pid, nullptr, 0);
         m_pid = -1;
-        close(video[1]);
-        close(audio[1]);
-        close(messages[0]);
         error = nErr == ENOENT ? "ffmpeg is not installed (it is not on the PATH); install Debian's \"ffmpeg\" package"
                                : std::string("cannot start ffmpeg: ") + std::strerror(nErr);
         return false;
     }
-    m_video.fd = video[1];
+    m_video.fd = PipeEnds::Take(video.write);
     m_video.nMaxQueued = 4;
-    m_audio.fd = audio[1];
-    m_fdMessages = messages[0];
+    m_audio.fd = PipeEnds::Take(audio.write);
+    m_fdMessages = PipeEnds::Take(messages.read);
     m_video.writer = std::thread([this] { Write(m_video); });
     m_audio.writer = std::thread([this] { Write(m_audio); });
     m_messageReader = std::thread([this] { ReadMessages(); });

@@ -1,7 +1,5 @@
 #include "platform/host/headless/headless.h"
 
-#include "platform/standin/types.h"
-
 namespace host {
 
 HeadlessHost::~HeadlessHost()
@@ -51,10 +49,10 @@ void HeadlessHost::SetDisplaySize(int w, int h)
     m_nDisplayH = h;
 }
 
-void HeadlessHost::QueueBoxAnswer(int nAnswer)
+void HeadlessHost::QueueBoxAnswer(BoxAnswer answer)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_boxAnswers.push_back(nAnswer);
+    m_boxAnswers.push_back(answer);
 }
 
 std::map<uint32_t, HeadlessHost::Window> HeadlessHost::Windows() const
@@ -283,24 +281,25 @@ void HeadlessHost::GetDisplaySize(int& nWidth, int& nHeight)
     nHeight = m_nDisplayH;
 }
 
-int HeadlessHost::MessageBox(const std::string& caption, const std::string& text, unsigned type)
+BoxAnswer HeadlessHost::MessageBox(const std::string& caption, const std::string& text, BoxButtons buttons,
+                                   bool bError)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_boxes.push_back({caption, text, type});
+        m_boxes.push_back({caption, text, buttons, bError});
         if (!m_boxAnswers.empty()) {
-            int n = m_boxAnswers.front();
+            BoxAnswer answer = m_boxAnswers.front();
             m_boxAnswers.pop_front();
-            return n;
+            return answer;
         }
     }
     if (m_bBoxesOnStderr)
-        return AnswerOnStderr(caption, text, type);
-    switch (type & MB_TYPEMASK) {
-    case MB_ABORTRETRYIGNORE: return IDIGNORE;
-    case MB_YESNO:
-    case MB_YESNOCANCEL: return IDYES;
-    default: return IDOK;
+        return AnswerOnStderr(caption, text, buttons);
+    switch (buttons) {
+    case BoxButtons::AbortRetryIgnore: return BoxAnswer::Ignore;
+    case BoxButtons::YesNo:
+    case BoxButtons::YesNoCancel: return BoxAnswer::Yes;
+    default: return BoxAnswer::Ok;
     }
 }
 

@@ -31,7 +31,8 @@ public:
     };
     struct Box {
         std::string caption, text;
-        unsigned type = 0;
+        BoxButtons buttons = BoxButtons::Ok;
+        bool bError = false;
     };
 
     HeadlessHost() = default;
@@ -56,7 +57,7 @@ public:
     void SetFrameHook(std::function<void(size_t nFrame)> hook);
     void SetPumpHook(std::function<void()> hook);
     void SetDisplaySize(int w, int h);
-    void QueueBoxAnswer(int nAnswer);
+    void QueueBoxAnswer(BoxAnswer answer);
     // The next n attempts to take the display fail, as a display that cannot be taken does.
     void RefuseDisplay(int n) { m_nRefuseDisplay = n; }
     // The window that is the exclusive display now, 0 if none.
@@ -99,7 +100,7 @@ public:
     void SetCursorVisible(bool bVisible) override { m_bCursorVisible = bVisible; }
     void SetMouseCapture(uint32_t id, bool bCapture) override { m_nCaptured = bCapture ? id : 0; }
     void GetDisplaySize(int& nWidth, int& nHeight) override;
-    int MessageBox(const std::string& caption, const std::string& text, unsigned type) override;
+    BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxButtons buttons, bool bError) override;
     bool OpenAudio(int nRate, int nChannels, AudioPull pull) override;
     void CloseAudio() override;
     long NowMs() override { return m_nNow; }
@@ -130,7 +131,7 @@ private:
     std::atomic<size_t> m_nKeptFrames{8};
     std::atomic<size_t> m_nFrames{0};
     std::vector<Box> m_boxes;
-    std::deque<int> m_boxAnswers;
+    std::deque<BoxAnswer> m_boxAnswers;
     std::atomic<bool> m_bBoxesOnStderr{false};
     std::atomic<bool> m_bCursorVisible{true};
     std::atomic<uint32_t> m_nCaptured{0};

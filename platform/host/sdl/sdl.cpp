@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "platform/host/sdl/display.h"
-#include "platform/standin/types.h"
 
 namespace host {
 
@@ -39,33 +38,33 @@ int VirtualKey(SDL_Scancode sc)
     if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9)
         return '1' + (sc - SDL_SCANCODE_1);
     if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12)
-        return VK_F1 + (sc - SDL_SCANCODE_F1);
+        return key::kF1 + (sc - SDL_SCANCODE_F1);
     switch (sc) {
     case SDL_SCANCODE_0: return '0';
-    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
+    case SDL_SCANCODE_ESCAPE: return key::kEscape;
     case SDL_SCANCODE_RETURN:
-    case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
-    case SDL_SCANCODE_SPACE: return VK_SPACE;
-    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
-    case SDL_SCANCODE_TAB: return VK_TAB;
-    case SDL_SCANCODE_LEFT: return VK_LEFT;
-    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
-    case SDL_SCANCODE_UP: return VK_UP;
-    case SDL_SCANCODE_DOWN: return VK_DOWN;
-    case SDL_SCANCODE_HOME: return VK_HOME;
-    case SDL_SCANCODE_END: return VK_END;
-    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
-    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
-    case SDL_SCANCODE_INSERT: return VK_INSERT;
-    case SDL_SCANCODE_DELETE: return VK_DELETE;
-    case SDL_SCANCODE_PAUSE: return VK_PAUSE;
-    case SDL_SCANCODE_CAPSLOCK: return VK_CAPITAL;
+    case SDL_SCANCODE_KP_ENTER: return key::kReturn;
+    case SDL_SCANCODE_SPACE: return key::kSpace;
+    case SDL_SCANCODE_BACKSPACE: return key::kBack;
+    case SDL_SCANCODE_TAB: return key::kTab;
+    case SDL_SCANCODE_LEFT: return key::kLeft;
+    case SDL_SCANCODE_RIGHT: return key::kRight;
+    case SDL_SCANCODE_UP: return key::kUp;
+    case SDL_SCANCODE_DOWN: return key::kDown;
+    case SDL_SCANCODE_HOME: return key::kHome;
+    case SDL_SCANCODE_END: return key::kEnd;
+    case SDL_SCANCODE_PAGEUP: return key::kPageUp;
+    case SDL_SCANCODE_PAGEDOWN: return key::kPageDown;
+    case SDL_SCANCODE_INSERT: return key::kInsert;
+    case SDL_SCANCODE_DELETE: return key::kDelete;
+    case SDL_SCANCODE_PAUSE: return key::kPause;
+    case SDL_SCANCODE_CAPSLOCK: return key::kCapsLock;
     case SDL_SCANCODE_LSHIFT:
-    case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
+    case SDL_SCANCODE_RSHIFT: return key::kShift;
     case SDL_SCANCODE_LCTRL:
-    case SDL_SCANCODE_RCTRL: return VK_CONTROL;
+    case SDL_SCANCODE_RCTRL: return key::kControl;
     case SDL_SCANCODE_LALT:
-    case SDL_SCANCODE_RALT: return VK_MENU;
+    case SDL_SCANCODE_RALT: return key::kAlt;
     default: return 0;
     }
 }
@@ -267,26 +266,32 @@ public:
         }
     }
 
-    int MessageBox(const std::string& caption, const std::string& text, unsigned type) override
+    BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxButtons kind, bool bError) override
     {
+        auto button = [](BoxAnswer answer, const char* pszText, Uint32 flags = 0) {
+            return SDL_MessageBoxButtonData{flags, static_cast<int>(answer), pszText};
+        };
         std::vector<SDL_MessageBoxButtonData> buttons;
-        switch (type & MB_TYPEMASK) {
-        case MB_OKCANCEL: buttons = {{0, IDOK, "OK"}, {0, IDCANCEL, "Cancel"}}; break;
-        case MB_ABORTRETRYIGNORE: buttons = {{0, IDABORT, "Abort"}, {0, IDRETRY, "Retry"}, {0, IDIGNORE, "Ignore"}}; break;
-        case MB_YESNO: buttons = {{0, IDYES, "Yes"}, {0, IDNO, "No"}}; break;
-        default: buttons = {{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDOK, "OK"}}; break;
+        switch (kind) {
+        case BoxButtons::OkCancel: buttons = {button(BoxAnswer::Ok, "OK"), button(BoxAnswer::Cancel, "Cancel")}; break;
+        case BoxButtons::AbortRetryIgnore:
+            buttons = {button(BoxAnswer::Abort, "Abort"), button(BoxAnswer::Retry, "Retry"),
+                       button(BoxAnswer::Ignore, "Ignore")};
+            break;
+        case BoxButtons::YesNo: buttons = {button(BoxAnswer::Yes, "Yes"), button(BoxAnswer::No, "No")}; break;
+        default: buttons = {button(BoxAnswer::Ok, "OK", SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT)}; break;
         }
         SDL_MessageBoxData data = {};
-        data.flags = (type & MB_ICONMASK) == MB_ICONERROR ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+        data.flags = bError ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
         data.title = caption.c_str();
         data.message = text.c_str();
         data.numbuttons = static_cast<int>(buttons.size());
         data.buttons = buttons.data();
         int nChosen = 0;
         if (SDL_ShowMessageBox(&data, &nChosen) == 0 && nChosen > 0)
-            return nChosen;
+            return static_cast<BoxAnswer>(nChosen);
         // No way to ask: the first button stops where there is a choice.
-        return AnswerOnStderr(caption, text, type);
+        return AnswerOnStderr(caption, text, kind);
     }
 
     bool OpenAudio(int nRate, int nChannels, AudioPull pull) override
@@ -308,15 +313,7 @@ public:
         m_nDevice = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
         if (m_nDevice == 0)
             return false;
-        // At exit the device stops before the static objects made before this point (the mixer
-        // the pull reads among them) are destroyed.
-        s_pAudioHost = this;
-        static bool s_bAtExit = false;
-        if (!s_bAtExit)
-            s_bAtExit = std::atexit([] {
-                if (s_pAudioHost)
-                    s_pAudioHost->CloseAudio();
-            }) == 0;
+        CloseAudioAtExit(*this);
         SDL_PauseAudioDevice(m_nDevice, 0);
         return true;
     }
@@ -327,13 +324,10 @@ public:
         if (m_nDevice != 0)
             SDL_CloseAudioDevice(m_nDevice);
         m_nDevice = 0;
-        if (s_pAudioHost == this)
-            s_pAudioHost = nullptr;
+        ForgetAudioAtExit(*this);
     }
 
 private:
-    static inline SdlHost* s_pAudioHost = nullptr;
-
     struct Win {
         SDL_Window* pWindow = nullptr;
         SDL_Renderer* pRenderer = nullptr;

@@ -5,10 +5,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <map>
+#include <string>
 #include <thread>
 #include <vector>
-
-#include "platform/standin/types.h"
 
 // The page's side of each call (page/page.js keeps the canvas, the input queue, the dialog and
 // the audio node). Called on the main thread only: the page's objects live there.
@@ -250,21 +249,30 @@ public:
         nHeight = std::max(1, web_screen_height());
     }
 
-    int MessageBox(const std::string& caption, const std::string& text, unsigned type) override
+    BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxButtons kind, bool bError) override
     {
-        const char* pszButtons;
-        switch (type & MB_TYPEMASK) {
-        case MB_OKCANCEL: pszButtons = "OK:1|Cancel:2"; break;
-        case MB_ABORTRETRYIGNORE: pszButtons = "Abort:3|Retry:4|Ignore:5"; break;
-        case MB_YESNOCANCEL: pszButtons = "Yes:6|No:7|Cancel:2"; break;
-        case MB_YESNO: pszButtons = "Yes:6|No:7"; break;
-        case MB_RETRYCANCEL: pszButtons = "Retry:4|Cancel:2"; break;
-        default: pszButtons = "OK:1"; break;
+        // Each button as "label:answer", the answer's number coming back from the dialog.
+        std::string buttons;
+        auto add = [&buttons](const char* pszLabel, BoxAnswer answer) {
+            buttons += (buttons.empty() ? "" : "|") + std::string(pszLabel) + ":" +
+                       std::to_string(static_cast<int>(answer));
+        };
+        switch (kind) {
+        case BoxButtons::OkCancel: add("OK", BoxAnswer::Ok), add("Cancel", BoxAnswer::Cancel); break;
+        case BoxButtons::AbortRetryIgnore:
+            add("Abort", BoxAnswer::Abort), add("Retry", BoxAnswer::Retry), add("Ignore", BoxAnswer::Ignore);
+            break;
+        case BoxButtons::YesNoCancel:
+            add("Yes", BoxAnswer::Yes), add("No", BoxAnswer::No), add("Cancel", BoxAnswer::Cancel);
+            break;
+        case BoxButtons::YesNo: add("Yes", BoxAnswer::Yes), add("No", BoxAnswer::No); break;
+        case BoxButtons::RetryCancel: add("Retry", BoxAnswer::Retry), add("Cancel", BoxAnswer::Cancel); break;
+        default: add("OK", BoxAnswer::Ok); break;
         }
-        int nChosen = web_dialog(caption.c_str(), text.c_str(), pszButtons, (type & MB_ICONMASK) == MB_ICONERROR);
+        int nChosen = web_dialog(caption.c_str(), text.c_str(), buttons.c_str(), bError);
         m_dResumed = emscripten_get_now();
         m_dNextFrame = 0;
-        return nChosen > 0 ? nChosen : AnswerOnStderr(caption, text, type);
+        return nChosen > 0 ? static_cast<BoxAnswer>(nChosen) : AnswerOnStderr(caption, text, kind);
     }
 
     bool OpenAudio(int nRate, int nChannels, AudioPull pull) override
@@ -280,15 +288,7 @@ public:
             return false;
         m_feeder.Start(std::move(pull));
         m_bAudio = true;
-        // At exit the feeder stops before the static objects made before this point (the mixer
-        // the pull reads among them) are destroyed.
-        s_pAudioHost = this;
-        static bool s_bAtExit = false;
-        if (!s_bAtExit)
-            s_bAtExit = std::atexit([] {
-                if (s_pAudioHost)
-                    s_pAudioHost->CloseAudio();
-            }) == 0;
+        CloseAudioAtExit(*this);
         return true;
     }
 
@@ -299,15 +299,12 @@ public:
         m_feeder.Stop();  // the pull has returned for the last time
         web_audio_close();
         m_bAudio = false;
-        if (s_pAudioHost == this)
-            s_pAudioHost = nullptr;
+        ForgetAudioAtExit(*this);
     }
 
     long NowMs() override { return WallClockMs(); }
 
 private:
-    static inline WebHost* s_pAudioHost = nullptr;
-
     struct Win {
         std::string title;
         int nWidth = 0, nHeight = 0;

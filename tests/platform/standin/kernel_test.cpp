@@ -6,6 +6,9 @@
 
 #include "platform/win32.h"
 #include "tests/threaded.h"
+#ifndef _WIN32
+#include "platform/standin/testing.h"
+#endif
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/host/sdl/sdl.h"
+#include "platform/standin/testing.h"
 #include "platform/win32.h"
 #include "sound/SoundBase.h"
 #include "sound/StreamSound.h"

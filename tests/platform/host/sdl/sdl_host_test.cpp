@@ -41,12 +41,12 @@ TEST(SdlHost, ABoxThatCannotBeShownIsOneLineOnStderrAndItsFirstButton)
     std::string error;
     auto pHost = host::MakeSdlHost(error);
     ASSERT_TRUE(pHost) << error;
-    int nAnswer = 0;
+    host::BoxAnswer answer = host::BoxAnswer::None;
     std::string text = CaptureStderr([&] {
-        nAnswer = pHost->MessageBox("Assertion failed!", "Expression: hr==DS_OK\nFile: StreamSound\nLine: 18",
-                                    MB_ABORTRETRYIGNORE | MB_ICONERROR);
+        answer = pHost->MessageBox("Assertion failed!", "Expression: hr==DS_OK\nFile: StreamSound\nLine: 18",
+                                   host::BoxButtons::AbortRetryIgnore, true);
     });
-    EXPECT_EQ(nAnswer, IDABORT);
+    EXPECT_EQ(answer, host::BoxAnswer::Abort);
     EXPECT_EQ(text, "Assertion failed!: Expression: hr==DS_OK File: StreamSound Line: 18\n");
 }
 

@@ -1,4 +1,4 @@
-#include "app/Assert.h"
+#include "assert/Assert.h"
 
 #include <cstdio>
 #include <cstdlib>

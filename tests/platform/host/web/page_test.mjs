@@ -1,7 +1,7 @@
 // Plays the built page (build/web) in headless Chromium through the DevTools protocol: serves it
 // with the isolation headers, clicks start, looks at the production at 9 s and 12 s, listens for
 // its audio, presses Escape and checks the end screen. Prints one "web: N passed, M failed" line.
-//   node --experimental-websocket tests/web/page_test.mjs WEB_DIR ASSET_DIR OUT_DIR
+//   node --experimental-websocket tests/platform/host/web/page_test.mjs WEB_DIR ASSET_DIR OUT_DIR
 // (ASSET_DIR: the asset maker's pictures, for the background and its palette)
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <unistd.h>
 
+#include "app/Assets.h"
 #include "bmp.h"
 #include "fx/Blit.h"
 #include "image/Image.h"
@@ -164,10 +165,8 @@ protected:
 std::vector<NamedPicture>* Pictures::s_pictures = nullptr;
 
 TEST_F(Pictures, NamesAndSizesAreThoseTheProductionLoads) {
-    const char* const names[] = {"3Z-ER-AVE.bmp", "SS.bmp",    "Plimbrix.bmp", "Presents.bmp", "Vorbax.bmp",
-                                 "MurkGlavv.bmp", "tolbo.bmp", "zemmi.bmp",    "Dedicate.bmp", "TheEnd.bmp"};
-    ASSERT_EQ(s_pictures->size(), 10u);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ((*s_pictures)[size_t(i)].file, names[i]);
+    ASSERT_EQ(s_pictures->size(), size_t(ASSET_PICTURES));
+    for (int i = 0; i < ASSET_PICTURES; ++i) EXPECT_EQ((*s_pictures)[size_t(i)].file, g_pszPictureFiles[i]);
     for (int i : {0, 4, 5, 6, 7, 8, 9}) {
         EXPECT_EQ(Get(i).w, 640) << i;
         EXPECT_EQ(Get(i).h, 480) << i;
@@ -374,7 +373,7 @@ protected:
 std::vector<NamedSound>* Sounds::s_sounds = nullptr;
 
 TEST_F(Sounds, LengthsLevelsAndNames) {
-    const char* const names[] = {"Ruzuzireve.wav", "THX.wav", "Bang.wav", "Dshoof.wav"};
+    const char* const* names = g_pszSoundFiles;
     const double minLen[] = {68.6, 6.5, 1, 0.8}, maxLen[] = {71, 7.5, 2, 1.2};
     ASSERT_EQ(s_sounds->size(), 4u);
     for (int i = 0; i < 4; ++i) {
@@ -526,8 +525,7 @@ TEST(MakeAll, EveryPictureLoadsWithTheProductionsLoader) {
     fs::path dir = ScratchDir("load");
     std::string error;
     ASSERT_TRUE(MakeAll(dir.string(), error)) << error;
-    for (const char* name : {"3Z-ER-AVE.bmp", "SS.bmp", "Plimbrix.bmp", "Presents.bmp", "Vorbax.bmp", "MurkGlavv.bmp",
-                             "tolbo.bmp", "zemmi.bmp", "Dedicate.bmp", "TheEnd.bmp"}) {
+    for (const char* name : g_pszPictureFiles) {
         CImage image;
         ASSERT_EQ(image.Load((dir / name).string().c_str()), 1) << name;
         EXPECT_EQ(image.m_nBitCount, 8) << name;

@@ -1,20 +1,19 @@
-// The rate conversion of the web build. The browser has no libsamplerate, and the page opens its
-// audio at the mixer's own 44100 Hz, so the production's sounds (all 44100 Hz) are copied
-// straight and never come here; a WAVE at another rate is converted by straight-line
-// interpolation between neighbouring frames, which is plainly audible as duller on high notes but
-// keeps pitch and length exactly. Kept free of the browser so that it is checked natively.
-#pragma once
-
+// The straight-line converter, for the page, where there is no libsamplerate. The page opens its
+// audio at the mixer's own 44100 Hz, so the production's sounds (all 44100 Hz) are copied straight
+// and never come here; a WAVE at another rate is converted by straight-line interpolation between
+// neighbouring frames, which is plainly audible as duller on high notes but keeps pitch and length
+// exactly. Free of the browser, so that it is checked natively.
 #include <cstring>
+#include <new>
 
-namespace web {
+#include "platform/standin/resampler.h"
 
-// Pulls input frames (interleaved floats) through a callback, the way the mixer feeds
-// libsamplerate's callback interface: the callback returns how many frames it put at *ppData, and
-// 0 once the input has ended.
-class LinearResampler {
+namespace standin {
+
+namespace {
+
+class LinearResampler final : public Resampler {
 public:
-    using Input = long (*)(void* pData, float** ppData);
     static constexpr int kMaxChannels = 8;
 
     LinearResampler(Input pfnInput, void* pData, int nChannels)
@@ -22,10 +21,7 @@ public:
     {
     }
 
-    static bool Takes(int nChannels) { return nChannels >= 1 && nChannels <= kMaxChannels; }
-
-    // Forgets all input: the next output starts at the next input frame.
-    void Reset()
+    void Reset() override
     {
         m_pIn = nullptr;
         m_nInLeft = 0;
@@ -34,9 +30,8 @@ public:
         m_dPos = 0.0;
     }
 
-    // Up to nFrames output frames at dRatio output frames per input frame; fewer only once the
-    // input has ended. Output frame k lies at input time k / dRatio.
-    long Read(double dRatio, long nFrames, float* pOut)
+    // Output frame k lies at input time k / dRatio.
+    long Read(double dRatio, long nFrames, float* pOut) override
     {
         if (dRatio <= 0.0 || nFrames < 0 || !pOut)
             return -1;
@@ -101,4 +96,13 @@ private:
     float m_cur[kMaxChannels] = {};
 };
 
-}  // namespace web
+}  // namespace
+
+std::unique_ptr<Resampler> MakeLinearResampler(Resampler::Input pfnInput, void* pData, int nChannels)
+{
+    if (!pfnInput || nChannels < 1 || nChannels > LinearResampler::kMaxChannels)
+        return nullptr;
+    return std::unique_ptr<Resampler>(new (std::nothrow) LinearResampler(pfnInput, pData, nChannels));
+}
+
+}  // namespace standin

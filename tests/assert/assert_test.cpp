@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Assert.h"
+#include "assert/Assert.h"
 #include "platform/host/headless/headless.h"
 #include "platform/win32.h"
 #include "tests/child.h"
@@ -28,8 +28,8 @@ std::string ReadText(const char* pszName)
 TEST(AssertReport, ShowsExpressionBaseNameAndLineAndGoesOnWhenIgnored)
 {
     host::HeadlessHost& h = host::UseHeadless();
-    h.QueueBoxAnswer(IDIGNORE);
-    h.QueueBoxAnswer(IDRETRY);
+    h.QueueBoxAnswer(host::BoxAnswer::Ignore);
+    h.QueueBoxAnswer(host::BoxAnswer::Retry);
     AssertReport("nCount > 0", "C:\\src\\sound\\wave.cpp", 188);
     AssertReport("FALSE", "/home/build/sound/stream.cpp", 42);
     ASSERT_EQ(h.Boxes().size(), 2u) << "both answers let the program go on";
@@ -38,7 +38,8 @@ TEST(AssertReport, ShowsExpressionBaseNameAndLineAndGoesOnWhenIgnored)
     EXPECT_NE(box.text.find("Expression: nCount > 0"), std::string::npos) << box.text;
     EXPECT_NE(box.text.find("File: wave\n"), std::string::npos) << box.text;
     EXPECT_NE(box.text.find("Line: 188"), std::string::npos) << box.text;
-    EXPECT_EQ(box.type & 0xF, static_cast<unsigned>(MB_ABORTRETRYIGNORE));
+    EXPECT_EQ(box.buttons, host::BoxButtons::AbortRetryIgnore);
+    EXPECT_TRUE(box.bError);
     EXPECT_NE(h.Boxes()[1].text.find("File: stream\n"), std::string::npos) << "a Unix path loses its folders too";
 }
 
@@ -49,7 +50,7 @@ TEST(AssertReport, MacroReportsOnlyAFailedCheckWithItsLine)
     int nAfter = 0;
     ASSERT_AT(1 + 1 == 2, 10);
     EXPECT_TRUE(h.Boxes().empty());
-    h.QueueBoxAnswer(IDIGNORE);
+    h.QueueBoxAnswer(host::BoxAnswer::Ignore);
     ASSERT_AT(nAfter == 1, 590);
     nAfter++;
     EXPECT_EQ(nAfter, 1) << "went on after the check";
@@ -61,21 +62,21 @@ TEST(AssertReport, MacroReportsOnlyAFailedCheckWithItsLine)
 
 CHILD_SCENARIO(AssertAbortStops)
 {
-    host::UseHeadless().QueueBoxAnswer(IDABORT);
+    host::UseHeadless().QueueBoxAnswer(host::BoxAnswer::Abort);
     AssertReport("FALSE", "wave.cpp", 590);
     return 0;
 }
 
 CHILD_SCENARIO(AssertNoBoxStops)
 {
-    host::UseHeadless().QueueBoxAnswer(0);  // the box could not be shown
+    host::UseHeadless().QueueBoxAnswer(host::BoxAnswer::None);  // the box could not be shown
     AssertReport("FALSE", "wave.cpp", 590);
     return 0;
 }
 
 CHILD_SCENARIO(AssertIgnoreGoesOn)
 {
-    host::UseHeadless().QueueBoxAnswer(IDIGNORE);
+    host::UseHeadless().QueueBoxAnswer(host::BoxAnswer::Ignore);
     AssertReport("FALSE", "wave.cpp", 590);
     return 42;
 }

@@ -1,0 +1,129 @@
+// The process entry on hosts other than Windows, and the one place that knows every host: it
+// reads the options (the system itself takes none), installs the host they choose, runs WinMain
+// with the module's instance, and ends the process through exit with its result, so that the
+// atexit list runs as it does on Windows. A new host is a new choice here, and a case below.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/host/host.h"
+#ifdef __EMSCRIPTEN__
+#include "platform/host/web/web.h"
+#else
+#include "platform/host/capture/record.h"
+#include "platform/host/sdl/sdl.h"
+#endif
+// The entry alone above the seam calls into the system; no host includes this.
+#include "platform/win32.h"
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
+
+namespace {
+
+enum class HostChoice {
+    Sdl,      // the demo: a window or the whole screen, the sound device
+    Capture,  // --record: the video recorder
+    Web,      // the page, the only host of the browser build
+};
+
+#ifdef __EMSCRIPTEN__
+constexpr HostChoice kDefaultHost = HostChoice::Web;
+#else
+constexpr HostChoice kDefaultHost = HostChoice::Sdl;
+#endif
+
+struct Options {
+    HostChoice host = kDefaultHost;
+    bool bDisplayInWindow = false;
+    std::string record;
+};
+
+void PrintUsage(FILE* pOut, const char* pszProgram)
+{
+    std::fprintf(pOut,
+                 "usage: %s [--window | --record FILE.mp4] [--help]\n"
+                 "  --window       show the 640 x 480 display in a desktop window (resizable) instead\n"
+                 "                 of over the whole screen\n"
+                 "  --record FILE  play nothing; write the whole production with its sound to the\n"
+                 "                 video FILE (H.264 at 60 frames a second, AAC), through ffmpeg\n"
+                 "  --help         show this text and exit\n",
+                 pszProgram);
+}
+
+// -1 when the production is to run with these options; otherwise the process's exit code.
+int ParseOptions(int argc, char** argv, const char* pszProgram, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--window") == 0) {
+            options.bDisplayInWindow = true;
+        } else if (std::strcmp(argv[i], "--record") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                std::fprintf(stderr, "%s: --record needs the video file to write\n", pszProgram);
+                PrintUsage(stderr, pszProgram);
+                return 2;
+            }
+            options.host = HostChoice::Capture;
+            options.record = argv[++i];
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            PrintUsage(stdout, pszProgram);
+            return 0;
+        } else {
+            std::fprintf(stderr, "%s: unknown option '%s'\n", pszProgram, argv[i]);
+            PrintUsage(stderr, pszProgram);
+            return 2;
+        }
+    }
+    if (options.host == HostChoice::Capture && options.bDisplayInWindow) {
+        std::fprintf(stderr, "%s: --record shows nothing, so --window does not go with it\n", pszProgram);
+        return 2;
+    }
+    return -1;
+}
+
+int RunWinMain()
+{
+    static char szCommandLine[] = "";
+    return WinMain(GetModuleHandleA(nullptr), nullptr, szCommandLine, SW_SHOWDEFAULT);
+}
+
+int Run(const Options& options, const char* pszProgram)
+{
+    switch (options.host) {
+#ifdef __EMSCRIPTEN__
+    case HostChoice::Web:
+        host::Install(host::MakeWebHost());
+        return RunWinMain();
+#else
+    case HostChoice::Sdl: {
+        host::SdlOptions sdl;
+        sdl.bDisplayInWindow = options.bDisplayInWindow;
+        std::string error;
+        auto pHost = host::MakeSdlHost(error, sdl);
+        if (!pHost) {
+            std::fprintf(stderr, "%s: %s\n", pszProgram, error.c_str());
+            return 1;
+        }
+        host::Install(std::move(pHost));
+        return RunWinMain();
+    }
+    case HostChoice::Capture: {
+        const double dProductionSeconds = 69.0;  // its usual length, for the progress line only
+        return host::RecordToVideo(options.record, dProductionSeconds, pszProgram, RunWinMain);
+    }
+#endif
+    default: std::fprintf(stderr, "%s: this build has no such host\n", pszProgram); return 1;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const char* pszProgram = argc > 0 && argv[0] ? argv[0] : "vadurer";
+    Options options;
+    int nCode = ParseOptions(argc, argv, pszProgram, options);
+    if (nCode >= 0)
+        return nCode;
+    std::exit(Run(options, pszProgram));
+}

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (optimised, without the tests) and runs each from the build folder; the
+# display's is measured on the SDL host, on a virtual X server of its own.
+#   scripts/bench.sh BUILD_DIR
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$1
+jobs=${JOBS:-2}
+source "$root/scripts/xvfb.sh"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVADURER_BENCH=ON -DVADURER_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$jobs"
+build=$(cd "$build" && pwd)
+cd "$build"
+for b in "$build"/bench/*_bench; do
+  [ -x "$b" ] || continue
+  case "$b" in
+    *display_bench) on_xvfb 1920x1080 env SDL_AUDIODRIVER=dummy "$b" ;;
+    *) "$b" ;;
+  esac
+done
