@@ -119,8 +119,7 @@ void BM_ConvertUploadAndShow(benchmark::State& state)
     for (auto _ : state) {
         entries[0].peGreen = static_cast<BYTE>(++n);
         g_lpDDPalette->SetEntries(0, 0, 256, entries);
-        while (host::Current().PollEvent(event)) {
-        }
+        while (host::Current().PollEvent(event)) {}
     }
 }
 BENCHMARK(BM_ConvertUploadAndShow);

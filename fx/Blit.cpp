@@ -33,7 +33,8 @@ void DrawImageClipped(int x, int y, CImage* pPicture)
     const int w = static_cast<int>(std::min<int64_t>(x + nW, kScreenW) - dx);
     const int h = static_cast<int>(std::min<int64_t>(y + nH, kScreenH) - dy);
     for (int r = 0; r < h; ++r)
-        std::memcpy(pScreen + (dy + r) * kScreenW + dx, pPicture->m_pPixels + (sy + r) * nW + sx, static_cast<size_t>(w));
+        std::memcpy(pScreen + (dy + r) * kScreenW + dx, pPicture->m_pPixels + (sy + r) * nW + sx,
+                    static_cast<size_t>(w));
 }
 
 namespace {

@@ -25,7 +25,7 @@ struct FaceModel {
 };
 
 const FaceModel kFaces[6] = {
-    {{0, 0, -1}, {0, 1, 2, 3}}, {{1, 0, 0}, {1, 5, 6, 2}},  {{0, 0, 1}, {5, 4, 7, 6}},
+    {{0, 0, -1}, {0, 1, 2, 3}}, {{1, 0, 0}, {1, 5, 6, 2}}, {{0, 0, 1}, {5, 4, 7, 6}},
     {{-1, 0, 0}, {4, 0, 3, 7}}, {{0, 1, 0}, {4, 5, 1, 0}}, {{0, -1, 0}, {3, 2, 6, 7}},
 };
 
@@ -76,13 +76,8 @@ float ToScreenFloat(double d)
 }  // namespace
 
 CCube::CCube(float fHalfSize)
-    : m_Position{0, -1400, 500, 0, 0, 0, 0, 0},
-      m_nScreenX(0),
-      m_fAngleX(0),
-      m_fAngleY(0),
-      m_fAngleZ(0),
-      m_fVelocityY(0),
-      m_fDamping(1)
+    : m_Position{0, -1400, 500, 0, 0, 0, 0, 0}, m_nScreenX(0), m_fAngleX(0), m_fAngleY(0), m_fAngleZ(0),
+      m_fVelocityY(0), m_fDamping(1)
 {
     for (int i = 0; i < 8; ++i) {
         m_Vertices[i] = CubeVertex{};
@@ -139,9 +134,10 @@ void CCube::Draw()
         const CubeVertex* c[4];
         for (int k = 0; k < 4; ++k)
             c[k] = &m_Vertices[face.nIndex[k]];
-        const float fD = static_cast<float>(
-            (static_cast<double>(c[2]->fScreenX) - c[0]->fScreenX) * (static_cast<double>(c[1]->fScreenY) - c[0]->fScreenY) -
-            (static_cast<double>(c[1]->fScreenX) - c[0]->fScreenX) * (static_cast<double>(c[2]->fScreenY) - c[0]->fScreenY));
+        const float fD = static_cast<float>((static_cast<double>(c[2]->fScreenX) - c[0]->fScreenX) *
+                                                (static_cast<double>(c[1]->fScreenY) - c[0]->fScreenY) -
+                                            (static_cast<double>(c[1]->fScreenX) - c[0]->fScreenX) *
+                                                (static_cast<double>(c[2]->fScreenY) - c[0]->fScreenY));
         if (!(fD > 0))
             continue;
         const double dShade = (static_cast<double>(face.Normal.fRotZ) + 1.0) / 2.0 * 8.0;

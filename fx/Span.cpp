@@ -105,7 +105,8 @@ int MarkPlain(const unsigned char* pRow, int nColumns, uint64_t* pBits)
         const __m128i* p = reinterpret_cast<const __m128i*>(pRow + c);
         uint64_t nZero = 0;
         for (int k = 0; k < 4; ++k) {
-            const uint64_t nPart = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p + k), zero)));
+            const uint64_t nPart =
+                static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p + k), zero)));
             nZero |= nPart << (16 * k);
         }
         pBits[c >> 6] = ~nZero;
@@ -161,7 +162,8 @@ __attribute__((target("avx2,popcnt"))) int MarkAvx2(const unsigned char* pRow, i
     const __m256i zero = _mm256_setzero_si256();
     for (; c + 64 <= nColumns; c += 64) {
         const __m256i* p = reinterpret_cast<const __m256i*>(pRow + c);
-        const uint64_t nLow = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(p), zero)));
+        const uint64_t nLow =
+            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(p), zero)));
         const uint64_t nHigh =
             static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(p + 1), zero)));
         pBits[c >> 6] = ~(nLow | (nHigh << 32));
@@ -176,7 +178,7 @@ __attribute__((target("avx2,popcnt"))) int MarkAvx2(const unsigned char* pRow, i
 
 // The last part word is read with a masked load, which never touches the bytes past the row.
 __attribute__((target("avx512f,avx512bw,popcnt"))) int MarkAvx512(const unsigned char* pRow, int nColumns,
-                                                                   uint64_t* pBits)
+                                                                  uint64_t* pBits)
 {
     int c = 0;
     for (; c + 64 <= nColumns; c += 64) {
@@ -216,8 +218,14 @@ int FastestRoute()
 
 #else
 
-bool Has(int nRoute) { return nRoute == SPAN_PLAIN; }
-int FastestRoute() { return SPAN_PLAIN; }
+bool Has(int nRoute)
+{
+    return nRoute == SPAN_PLAIN;
+}
+int FastestRoute()
+{
+    return SPAN_PLAIN;
+}
 
 #endif
 
@@ -271,7 +279,10 @@ void BlendSpan(unsigned char* pDst, const unsigned char* pCover, int nCount, uns
         pDst[i] = static_cast<unsigned char>((pDst[i] & ~pCover[i]) | (colour & pCover[i]));
 }
 
-bool SpanRouteAvailable(int nRoute) { return Has(nRoute); }
+bool SpanRouteAvailable(int nRoute)
+{
+    return Has(nRoute);
+}
 
 int SpanSetRoute(int nRoute)
 {

@@ -26,8 +26,8 @@ private:
     void FillPalettes(const BYTE* pPalette);
     static void SelectAndRealize(HDC hdc, const LOGPALETTE* pLogPalette);
 
-    BITMAPINFO* m_pInfo;         // 40-byte header and 256 colours: 1064 bytes
-    LOGPALETTE* m_pLogPalette;   // version, count and 256 entries: 1028 bytes
+    BITMAPINFO* m_pInfo;        // 40-byte header and 256 colours: 1064 bytes
+    LOGPALETTE* m_pLogPalette;  // version, count and 256 entries: 1028 bytes
     HBITMAP m_hBitmap;
     BYTE* m_pBits;
 };

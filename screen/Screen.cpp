@@ -42,8 +42,8 @@ HWND CreateScreenWindow(int nWidth, int nHeight, int nMode)
         nOuterW = nWidth + 6;
         nOuterH = nHeight + 25;
     }
-    return CreateWindowExA(0, "Screen", "System Window", dwStyle, x, y, nOuterW, nOuterH, nullptr, nullptr,
-                           g_hInstance, nullptr);
+    return CreateWindowExA(0, "Screen", "System Window", dwStyle, x, y, nOuterW, nOuterH, nullptr, nullptr, g_hInstance,
+                           nullptr);
 }
 
 // A failed start leaves no window: destroying it set the quit flag, which the failure clears.

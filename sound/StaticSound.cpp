@@ -23,8 +23,8 @@ bool IsId(const BYTE* p, const char* pszId)
 }  // namespace
 
 CStaticSound::CStaticSound(const char* szFile, LPDIRECTSOUND lpDS, UINT nBuffers)
-    : m_ppBuffers(NULL), m_nBuffers(0), m_cbSize(0), m_dwSamples(0), m_pwfxInfo(NULL), m_pbData(NULL), m_pResource(NULL),
-      m_pwfxLoaded(NULL), m_pbLoaded(NULL)
+    : m_ppBuffers(NULL), m_nBuffers(0), m_cbSize(0), m_dwSamples(0), m_pwfxInfo(NULL), m_pbData(NULL),
+      m_pResource(NULL), m_pwfxLoaded(NULL), m_pbLoaded(NULL)
 {
     m_ppBuffers = (CStaticSoundBuffer**)malloc(sizeof(CStaticSoundBuffer*) * (nBuffers ? nBuffers : 1));
     if (m_ppBuffers)
@@ -44,8 +44,8 @@ CStaticSound::CStaticSound(const char* szFile, LPDIRECTSOUND lpDS, UINT nBuffers
 }
 
 CStaticSound::CStaticSound(HINSTANCE hInst, UINT nId, LPDIRECTSOUND lpDS, UINT nBuffers)
-    : m_ppBuffers(NULL), m_nBuffers(0), m_cbSize(0), m_dwSamples(0), m_pwfxInfo(NULL), m_pbData(NULL), m_pResource(NULL),
-      m_pwfxLoaded(NULL), m_pbLoaded(NULL)
+    : m_ppBuffers(NULL), m_nBuffers(0), m_cbSize(0), m_dwSamples(0), m_pwfxInfo(NULL), m_pbData(NULL),
+      m_pResource(NULL), m_pwfxLoaded(NULL), m_pbLoaded(NULL)
 {
     // None of the failures on this path is reported: the sound is then silent.
     HRSRC hRes = FindResourceA(hInst, MAKEINTRESOURCEA(LOWORD(nId)), "WAVE");
@@ -148,8 +148,8 @@ bool CStaticSound::CreateBuffer(LPDIRECTSOUND lpDS)
     DSBUFFERDESC dsbd;
     memset(&dsbd, 0, sizeof(dsbd));
     dsbd.dwSize = sizeof(DSBUFFERDESC);
-    dsbd.dwFlags = DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME |
-                   DSBCAPS_GETCURRENTPOSITION2;
+    dsbd.dwFlags =
+        DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME | DSBCAPS_GETCURRENTPOSITION2;
     dsbd.dwBufferBytes = m_cbSize;
     dsbd.lpwfxFormat = m_pwfxInfo;
     // The duplicates hold their own references to the shared samples, so the old first buffer

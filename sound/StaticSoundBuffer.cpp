@@ -18,8 +18,8 @@ CStaticSoundBuffer::CStaticSoundBuffer(LPDIRECTSOUND lpDS, CStaticSound* pOwner)
     DSBUFFERDESC dsbd;
     memset(&dsbd, 0, sizeof(dsbd));
     dsbd.dwSize = sizeof(DSBUFFERDESC);
-    dsbd.dwFlags = DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME |
-                   DSBCAPS_GETCURRENTPOSITION2;
+    dsbd.dwFlags =
+        DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME | DSBCAPS_GETCURRENTPOSITION2;
     dsbd.dwBufferBytes = pOwner->m_cbSize;
     dsbd.lpwfxFormat = pOwner->m_pwfxInfo;
     hr = lpDS->CreateSoundBuffer(&dsbd, &m_lpDSBuffer, NULL);

@@ -180,8 +180,9 @@ HRESULT CStreamSound::SetupNotifications()
 
     m_hThread = CreateThread(NULL, 0, (LPTHREAD_START_ROUTINE)HandleNotifications, (LPVOID)this, 0, &dwThreadId);
     if (!(m_hThread != NULL))
-        AssertReport("CreateThread(NULL, 0, (LPTHREAD_START_ROUTINE)HandleNotifications, (LPVOID)this, 0, &dwThreadId) != NULL",
-                     __FILE__, 161);
+        AssertReport(
+            "CreateThread(NULL, 0, (LPTHREAD_START_ROUTINE)HandleNotifications, (LPVOID)this, 0, &dwThreadId) != NULL",
+            __FILE__, 161);
 
     if (m_lpDSNotify == NULL)
         hr = DSERR_NOINTERFACE;  // a buffer without position notification: nothing to arm

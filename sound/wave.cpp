@@ -147,8 +147,7 @@ int WaveCloseInput(HMMIO* phmmio, WAVEFORMATEX** ppwfxSrc)
     return 0;
 }
 
-int WaveLoadFile(const char* pszFileName, UINT* pcbSize, DWORD* pcSamples, WAVEFORMATEX** ppwfxInfo,
-                 BYTE** ppbData)
+int WaveLoadFile(const char* pszFileName, UINT* pcbSize, DWORD* pcSamples, WAVEFORMATEX** ppwfxInfo, BYTE** ppbData)
 {
     (void)pcSamples;  // the sample count is not determined
     HMMIO hmmioIn = NULL;
@@ -206,8 +205,8 @@ int WaveOpenOutput(const char* pszFileName, HMMIO* phmmioOut, WAVEFORMATEX* pwfx
     pckOut->cksize = DWORD(kFormatFields);
     if ((nError = int(mmioCreateChunk(hmmio, pckOut, 0))) != 0)
         return nError;
-    LONG cbFormat = pwfxDest->wFormatTag == WAVE_FORMAT_PCM ? kFormatFields
-                                                            : LONG(sizeof(WAVEFORMATEX)) + pwfxDest->cbSize;
+    LONG cbFormat =
+        pwfxDest->wFormatTag == WAVE_FORMAT_PCM ? kFormatFields : LONG(sizeof(WAVEFORMATEX)) + pwfxDest->cbSize;
     if (mmioWrite(hmmio, reinterpret_cast<const char*>(pwfxDest), cbFormat) != cbFormat)
         return WAVEERR_WRITE;
     if ((nError = int(mmioAscend(hmmio, pckOut, 0))) != 0)
@@ -262,8 +261,7 @@ int WaveWriteData(HMMIO hmmioOut, UINT cbWrite, const BYTE* pbSrc, MMCKINFO* pck
     return 0;
 }
 
-int WaveCloseOutput(HMMIO* phmmioOut, MMCKINFO* pckOut, MMCKINFO* pckOutRIFF, MMIOINFO* pmmioinfoOut,
-                    DWORD cSamples)
+int WaveCloseOutput(HMMIO* phmmioOut, MMCKINFO* pckOut, MMCKINFO* pckOutRIFF, MMIOINFO* pmmioinfoOut, DWORD cSamples)
 {
     if (*phmmioOut == NULL)
         return 0;
@@ -298,8 +296,7 @@ done:
     return nError;
 }
 
-int WaveStoreFile(const char* pszFileName, UINT cbSize, DWORD cSamples, WAVEFORMATEX* pwfxDest,
-                  const BYTE* pbData)
+int WaveStoreFile(const char* pszFileName, UINT cbSize, DWORD cSamples, WAVEFORMATEX* pwfxDest, const BYTE* pbData)
 {
     HMMIO hmmioOut = NULL;
     MMCKINFO ckOut, ckOutRIFF;

@@ -16,18 +16,15 @@ int WaveOpenFile(const char* pszFileName, HMMIO* phmmioIn, WAVEFORMATEX** ppwfxI
 int WaveStartDataRead(HMMIO* phmmioIn, MMCKINFO* pckIn, MMCKINFO* pckInRIFF);
 int WaveReadData(HMMIO hmmioIn, UINT cbRead, BYTE* pbDest, MMCKINFO* pckIn, UINT* pcbActualRead);
 int WaveCloseInput(HMMIO* phmmio, WAVEFORMATEX** ppwfxSrc);
-int WaveLoadFile(const char* pszFileName, UINT* pcbSize, DWORD* pcSamples, WAVEFORMATEX** ppwfxInfo,
-                 BYTE** ppbData);
+int WaveLoadFile(const char* pszFileName, UINT* pcbSize, DWORD* pcSamples, WAVEFORMATEX** ppwfxInfo, BYTE** ppbData);
 
 int WaveOpenOutput(const char* pszFileName, HMMIO* phmmioOut, WAVEFORMATEX* pwfxDest, MMCKINFO* pckOut,
                    MMCKINFO* pckOutRIFF);
 int WaveStartDataOutput(HMMIO* phmmioOut, MMCKINFO* pckOut, MMIOINFO* pmmioinfoOut);
 int WaveWriteData(HMMIO hmmioOut, UINT cbWrite, const BYTE* pbSrc, MMCKINFO* pckOut, UINT* pcbActualWrite,
                   MMIOINFO* pmmioinfoOut);
-int WaveCloseOutput(HMMIO* phmmioOut, MMCKINFO* pckOut, MMCKINFO* pckOutRIFF, MMIOINFO* pmmioinfoOut,
-                    DWORD cSamples);
-int WaveStoreFile(const char* pszFileName, UINT cbSize, DWORD cSamples, WAVEFORMATEX* pwfxDest,
-                  const BYTE* pbData);
+int WaveCloseOutput(HMMIO* phmmioOut, MMCKINFO* pckOut, MMCKINFO* pckOutRIFF, MMIOINFO* pmmioinfoOut, DWORD cSamples);
+int WaveStoreFile(const char* pszFileName, UINT cbSize, DWORD cSamples, WAVEFORMATEX* pwfxDest, const BYTE* pbData);
 
 int WaveCopyExtraChunks(HMMIO* phmmioIn, MMCKINFO* pckIn, MMCKINFO* pckInRIFF, HMMIO* phmmioOut);
 BOOL WaveCopyChunk(HMMIO hmmioIn, HMMIO hmmioOut, const MMCKINFO* pckIn);

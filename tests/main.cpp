@@ -25,8 +25,8 @@ class SuiteLines : public testing::EmptyTestEventListener {
     void OnTestProgramEnd(const testing::UnitTest& unit) override
     {
         const char* pszLabel = std::getenv("TESTS_LABEL");
-        std::printf("%s: %d passed, %d failed, %d skipped\n", pszLabel ? pszLabel : TESTS_PLATFORM, unit.successful_test_count(),
-                    unit.failed_test_count(), unit.skipped_test_count());
+        std::printf("%s: %d passed, %d failed, %d skipped\n", pszLabel ? pszLabel : TESTS_PLATFORM,
+                    unit.successful_test_count(), unit.failed_test_count(), unit.skipped_test_count());
         std::fflush(stdout);
     }
 };

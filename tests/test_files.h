@@ -46,7 +46,10 @@ inline std::string TestName(const char* pszFile)
 }
 
 #ifndef _WIN32
-inline bool RunShell(const std::string& line) { return std::system((line + " >/dev/null 2>&1").c_str()) == 0; }
+inline bool RunShell(const std::string& line)
+{
+    return std::system((line + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // Runs a tool's shell line, whose %s is the output path, after making the path's folder.
 inline bool MakeWithTool(const char* pszMake, const std::string& path)

@@ -87,9 +87,9 @@ void CloseAudioAtExit(Host& host)
     static bool s_bRegistered = false;
     if (!s_bRegistered)
         s_bRegistered = std::atexit([] {
-            if (Host* p = g_pAudioAtExit.exchange(nullptr))
-                p->CloseAudio();
-        }) == 0;
+                            if (Host* p = g_pAudioAtExit.exchange(nullptr))
+                                p->CloseAudio();
+                        }) == 0;
 }
 
 void ForgetAudioAtExit(Host& host)

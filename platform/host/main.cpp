@@ -91,9 +91,7 @@ int Run(const Options& options, const char* pszProgram)
 {
     switch (options.host) {
 #ifdef __EMSCRIPTEN__
-    case HostChoice::Web:
-        host::Install(host::MakeWebHost());
-        return RunWinMain();
+    case HostChoice::Web: host::Install(host::MakeWebHost()); return RunWinMain();
 #else
     case HostChoice::Sdl: {
         host::SdlOptions sdl;

@@ -22,8 +22,7 @@ typedef const GUID& REFGUID;
 typedef LPVOID* LPLPVOID;
 inline bool operator==(const GUID& a, const GUID& b)
 {
-    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
-           __builtin_memcmp(a.Data4, b.Data4, 8) == 0;
+    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 && __builtin_memcmp(a.Data4, b.Data4, 8) == 0;
 }
 
 #define S_OK ((HRESULT)0)
@@ -57,8 +56,7 @@ public:
     ULONG STDMETHODCALLTYPE Release() override
     {
         ULONG n = m_nRefs.load();
-        while (n > 0 && !m_nRefs.compare_exchange_weak(n, n - 1)) {
-        }
+        while (n > 0 && !m_nRefs.compare_exchange_weak(n, n - 1)) {}
         if (n == 1)
             LastReleased();
         return n > 0 ? n - 1 : 0;

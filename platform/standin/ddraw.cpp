@@ -56,7 +56,8 @@ public:
     Palette(Device* pDevice, const PALETTEENTRY* pEntries);
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     HRESULT STDMETHODCALLTYPE GetEntries(DWORD dwFlags, DWORD dwBase, DWORD dwCount, LPPALETTEENTRY lpEntries) override;
-    HRESULT STDMETHODCALLTYPE SetEntries(DWORD dwFlags, DWORD dwStart, DWORD dwCount, LPPALETTEENTRY lpEntries) override;
+    HRESULT STDMETHODCALLTYPE SetEntries(DWORD dwFlags, DWORD dwStart, DWORD dwCount,
+                                         LPPALETTEENTRY lpEntries) override;
 
     const standin::PixelTable& Table() const { return m_table; }
     std::set<Chain*> m_chains;  // the chains it is attached to

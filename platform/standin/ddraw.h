@@ -136,7 +136,7 @@ extern const IID IID_IDirectDrawSurface4;
 extern const IID IID_IDirectDrawPalette;
 
 #define DD_UNSUPPORTED \
-    {                  \
+    { \
         return DDERR_UNSUPPORTED; \
     }
 
@@ -205,27 +205,25 @@ protected:
 typedef IDirectDrawSurface4* LPDIRECTDRAWSURFACE4;
 
 // The slots IDirectDraw and IDirectDraw4 share, up to SetCooperativeLevel.
-#define DD_COMMON_SLOTS(SurfaceDesc, Surface)                                                                  \
-    virtual HRESULT STDMETHODCALLTYPE Compact() DD_UNSUPPORTED;                                                \
-    virtual HRESULT STDMETHODCALLTYPE CreateClipper(DWORD, void**, IUnknown*) DD_UNSUPPORTED;                  \
-    virtual HRESULT STDMETHODCALLTYPE CreatePalette(DWORD, LPPALETTEENTRY,                \
-                                                    LPDIRECTDRAWPALETTE*, IUnknown*)   \
-        DD_UNSUPPORTED;                                                                                        \
-    virtual HRESULT STDMETHODCALLTYPE CreateSurface(SurfaceDesc*, Surface**,     \
-                                                    IUnknown*) DD_UNSUPPORTED;                       \
-    virtual HRESULT STDMETHODCALLTYPE DuplicateSurface(Surface*, Surface**) DD_UNSUPPORTED;                    \
-    virtual HRESULT STDMETHODCALLTYPE EnumDisplayModes(DWORD, SurfaceDesc*, LPVOID, void*) DD_UNSUPPORTED;     \
-    virtual HRESULT STDMETHODCALLTYPE EnumSurfaces(DWORD, SurfaceDesc*, LPVOID, void*) DD_UNSUPPORTED;         \
-    virtual HRESULT STDMETHODCALLTYPE FlipToGDISurface() DD_UNSUPPORTED;                                       \
-    virtual HRESULT STDMETHODCALLTYPE GetCaps(void*, void*) DD_UNSUPPORTED;                                    \
-    virtual HRESULT STDMETHODCALLTYPE GetDisplayMode(SurfaceDesc*) DD_UNSUPPORTED;                             \
-    virtual HRESULT STDMETHODCALLTYPE GetFourCCCodes(LPDWORD, LPDWORD) DD_UNSUPPORTED;                         \
-    virtual HRESULT STDMETHODCALLTYPE GetGDISurface(Surface**) DD_UNSUPPORTED;                                 \
-    virtual HRESULT STDMETHODCALLTYPE GetMonitorFrequency(LPDWORD) DD_UNSUPPORTED;                             \
-    virtual HRESULT STDMETHODCALLTYPE GetScanLine(LPDWORD) DD_UNSUPPORTED;                                     \
-    virtual HRESULT STDMETHODCALLTYPE GetVerticalBlankStatus(BOOL*) DD_UNSUPPORTED;                            \
-    virtual HRESULT STDMETHODCALLTYPE Initialize(GUID*) DD_UNSUPPORTED;                                        \
-    virtual HRESULT STDMETHODCALLTYPE RestoreDisplayMode() DD_UNSUPPORTED;                                     \
+#define DD_COMMON_SLOTS(SurfaceDesc, Surface) \
+    virtual HRESULT STDMETHODCALLTYPE Compact() DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE CreateClipper(DWORD, void**, IUnknown*) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE CreatePalette(DWORD, LPPALETTEENTRY, LPDIRECTDRAWPALETTE*, IUnknown*) \
+        DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE CreateSurface(SurfaceDesc*, Surface**, IUnknown*) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE DuplicateSurface(Surface*, Surface**) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE EnumDisplayModes(DWORD, SurfaceDesc*, LPVOID, void*) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE EnumSurfaces(DWORD, SurfaceDesc*, LPVOID, void*) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE FlipToGDISurface() DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE GetCaps(void*, void*) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE GetDisplayMode(SurfaceDesc*) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE GetFourCCCodes(LPDWORD, LPDWORD) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE GetGDISurface(Surface**) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE GetMonitorFrequency(LPDWORD) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE GetScanLine(LPDWORD) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE GetVerticalBlankStatus(BOOL*) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE Initialize(GUID*) DD_UNSUPPORTED; \
+    virtual HRESULT STDMETHODCALLTYPE RestoreDisplayMode() DD_UNSUPPORTED; \
     virtual HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND, DWORD) DD_UNSUPPORTED;
 
 // The first interface, made by DirectDrawCreate; the system only asks it for IDirectDraw4.
@@ -241,8 +239,7 @@ typedef IDirectDraw* LPDIRECTDRAW;
 
 struct IDirectDraw4 : IUnknown {
     DD_COMMON_SLOTS(DDSURFACEDESC2, IDirectDrawSurface4)
-    virtual HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD, DWORD, DWORD, DWORD,
-                                                     DWORD) DD_UNSUPPORTED;
+    virtual HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD, DWORD, DWORD, DWORD, DWORD) DD_UNSUPPORTED;
     virtual HRESULT STDMETHODCALLTYPE WaitForVerticalBlank(DWORD, HANDLE) DD_UNSUPPORTED;
     virtual HRESULT STDMETHODCALLTYPE GetAvailableVidMem(LPDDSCAPS2, LPDWORD, LPDWORD) DD_UNSUPPORTED;
     virtual HRESULT STDMETHODCALLTYPE GetSurfaceFromDC(HDC, IDirectDrawSurface4**) DD_UNSUPPORTED;
@@ -260,4 +257,3 @@ typedef IDirectDraw4* LPDIRECTDRAW4;
 
 // lpGUID null: the primary display, the only one there is.
 HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter);
-

@@ -86,10 +86,7 @@ public:
     const std::shared_ptr<Core>& CoreOf() const { return m_pCore; }
     unsigned long Calls() const { return m_nCalls; }
     // Called by the pull, under the lock: the event for notification nIndex (-1: the stop).
-    HANDLE EventFor(int nIndex) const
-    {
-        return nIndex < 0 ? m_hStopEvent : m_offsetEvents[size_t(nIndex)];
-    }
+    HANDLE EventFor(int nIndex) const { return nIndex < 0 ? m_hStopEvent : m_offsetEvents[size_t(nIndex)]; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, LPVOID* ppv) override
     {
@@ -376,7 +373,8 @@ public:
         return DS_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER pOriginal, LPDIRECTSOUNDBUFFER* ppDuplicate) override
+    HRESULT STDMETHODCALLTYPE DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER pOriginal,
+                                                   LPDIRECTSOUNDBUFFER* ppDuplicate) override
     {
         if (!pOriginal || !ppDuplicate)
             return DSERR_INVALIDPARAM;

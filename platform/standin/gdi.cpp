@@ -90,10 +90,10 @@ void DrawToWindow(HWND hWnd, int x, int y, int cx, int cy, const BYTE* pSrc, siz
         // Bottom-up sources are walked from their last row upwards.
         ptrdiff_t nPitch = static_cast<ptrdiff_t>(nStride);
         const BYTE* pRow = pSrc + nPitch * (bTopDown ? r.ySrc : nSrcH - 1 - r.ySrc) + r.xSrc;
-        standin::ConvertPixels(pRow, bTopDown ? nPitch : -nPitch,
-                               surface.data() + static_cast<size_t>(r.yDst) * static_cast<size_t>(nClientW) +
-                                   static_cast<size_t>(r.xDst),
-                               nClientW, r.nWidth, r.nHeight, table);
+        standin::ConvertPixels(
+            pRow, bTopDown ? nPitch : -nPitch,
+            surface.data() + static_cast<size_t>(r.yDst) * static_cast<size_t>(nClientW) + static_cast<size_t>(r.xDst),
+            nClientW, r.nWidth, r.nHeight, table);
     }
     host::Current().SetImage(id, surface.data(), nClientW, nClientH);
     host::Current().EndFrame(id);

@@ -27,8 +27,8 @@ HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes)
 {
     if (dwBytes > SIZE_T(0x7FFFFFFF))
         return nullptr;  // beyond what a 32-bit process could ever be given
-    void* pBlock = (uFlags & GMEM_ZEROINIT) ? std::calloc(1, sizeof(Header) + dwBytes)
-                                            : std::malloc(sizeof(Header) + dwBytes);
+    void* pBlock =
+        (uFlags & GMEM_ZEROINIT) ? std::calloc(1, sizeof(Header) + dwBytes) : std::malloc(sizeof(Header) + dwBytes);
     if (pBlock == nullptr)
         return nullptr;
     Header* pHeader = static_cast<Header*>(pBlock);
@@ -37,7 +37,10 @@ HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes)
     return pHeader + 1;
 }
 
-LPVOID WINAPI GlobalLock(HGLOBAL hMem) { return HeaderOf(hMem) ? hMem : nullptr; }
+LPVOID WINAPI GlobalLock(HGLOBAL hMem)
+{
+    return HeaderOf(hMem) ? hMem : nullptr;
+}
 
 BOOL WINAPI GlobalUnlock(HGLOBAL hMem)
 {
@@ -45,7 +48,10 @@ BOOL WINAPI GlobalUnlock(HGLOBAL hMem)
     return FALSE;  // no lock count is kept: every block is unlocked after one unlock
 }
 
-HGLOBAL WINAPI GlobalHandle(LPCVOID pMem) { return HeaderOf(pMem) ? const_cast<void*>(pMem) : nullptr; }
+HGLOBAL WINAPI GlobalHandle(LPCVOID pMem)
+{
+    return HeaderOf(pMem) ? const_cast<void*>(pMem) : nullptr;
+}
 
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem)
 {

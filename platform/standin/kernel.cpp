@@ -37,7 +37,7 @@ struct Kernel {
     std::mutex mutex;
     std::condition_variable changed;
     std::map<uintptr_t, std::shared_ptr<Object>> handles;
-    uintptr_t nNext = 0x1000;  // handle values are never used twice
+    uintptr_t nNext = 0x1000;                   // handle values are never used twice
     std::set<std::shared_ptr<Object>> running;  // threads made here that have not ended
 };
 
@@ -104,7 +104,8 @@ DWORD TryWaitLocked(const std::vector<std::shared_ptr<Object>>& objects, bool bA
 bool SatisfiableLocked(const Object& thread)
 {
     if (thread.bWaitAll)
-        return std::all_of(thread.waitingOn.begin(), thread.waitingOn.end(), [](const auto& p) { return p->bSignalled; });
+        return std::all_of(thread.waitingOn.begin(), thread.waitingOn.end(),
+                           [](const auto& p) { return p->bSignalled; });
     return std::any_of(thread.waitingOn.begin(), thread.waitingOn.end(), [](const auto& p) { return p->bSignalled; });
 }
 

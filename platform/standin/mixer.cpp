@@ -28,7 +28,9 @@ bool MixerTakes(const PcmFormat& f)
            f.nRate <= 192000;
 }
 
-Mixer::Mixer(int nDeviceRate) : m_nRate(nDeviceRate), m_acc(size_t(kBlock) * kChannels), m_output(size_t(kBlock) * 2) {}
+Mixer::Mixer(int nDeviceRate) : m_nRate(nDeviceRate), m_acc(size_t(kBlock) * kChannels), m_output(size_t(kBlock) * 2)
+{
+}
 
 Mixer::~Mixer() = default;
 

@@ -36,9 +36,15 @@ namespace {
 constexpr FOURCC kFourccRiff = FOURCC_RIFF;
 constexpr FOURCC kFourccList = FOURCC_LIST;
 
-long long Position(const HMMIO__* pm) { return pm->info.lBufOffset + (pm->info.pchNext - pm->info.pchBuffer); }
+long long Position(const HMMIO__* pm)
+{
+    return pm->info.lBufOffset + (pm->info.pchNext - pm->info.pchBuffer);
+}
 
-char* ValidEnd(const MMIOINFO& info) { return std::max(info.pchNext, info.pchEndRead); }
+char* ValidEnd(const MMIOINFO& info)
+{
+    return std::max(info.pchNext, info.pchEndRead);
+}
 
 bool Flush(HMMIO__* pm)
 {
@@ -67,8 +73,7 @@ void EmptyAt(HMMIO__* pm, long long nPos)
     char* pWindow = pm->pBlock.get();
     if (pm->bReadAhead) {
         const long long nInto = nPos - pm->nAheadOffset;
-        if (nInto >= 0 && nInto <= (long long)pm->nAheadValid &&
-            nInto + info.cchBuffer <= (long long)pm->nBlock) {
+        if (nInto >= 0 && nInto <= (long long)pm->nAheadValid && nInto + info.cchBuffer <= (long long)pm->nBlock) {
             pWindow += nInto;
         } else {
             pm->nAheadOffset = nPos;
@@ -232,7 +237,10 @@ LONG SeekTo(HMMIO__* hmmio, LONG lOffset, int iOrigin)
     return LONG(nTarget);
 }
 
-bool ReadDword(HMMIO__* pm, DWORD* pdw) { return ReadBytes(pm, reinterpret_cast<char*>(pdw), 4) == 4; }
+bool ReadDword(HMMIO__* pm, DWORD* pdw)
+{
+    return ReadBytes(pm, reinterpret_cast<char*>(pdw), 4) == 4;
+}
 
 }  // namespace
 

@@ -157,8 +157,8 @@ void BuildPixelTable(const RGBQUAD* pColours, int nColours, PixelTable& table)
 {
     int n = std::clamp(nColours, 0, 256);
     for (int i = 0; i < n; ++i)
-        table.xrgb[i] = (uint32_t{pColours[i].rgbRed} << 16) | (uint32_t{pColours[i].rgbGreen} << 8) |
-                        pColours[i].rgbBlue;
+        table.xrgb[i] =
+            (uint32_t{pColours[i].rgbRed} << 16) | (uint32_t{pColours[i].rgbGreen} << 8) | pColours[i].rgbBlue;
     std::fill(table.xrgb + n, table.xrgb + 256, 0u);
     FinishTable(table);
 }
@@ -167,8 +167,7 @@ void BuildPixelTable(const PALETTEENTRY* pEntries, int nEntries, PixelTable& tab
 {
     int n = std::clamp(nEntries, 0, 256);
     for (int i = 0; i < n; ++i)
-        table.xrgb[i] =
-            (uint32_t{pEntries[i].peRed} << 16) | (uint32_t{pEntries[i].peGreen} << 8) | pEntries[i].peBlue;
+        table.xrgb[i] = (uint32_t{pEntries[i].peRed} << 16) | (uint32_t{pEntries[i].peGreen} << 8) | pEntries[i].peBlue;
     std::fill(table.xrgb + n, table.xrgb + 256, 0u);
     FinishTable(table);
 }

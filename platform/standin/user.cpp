@@ -309,8 +309,8 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass)
     return static_cast<ATOM>(0xC000 + s.classes.size());
 }
 
-HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int x, int y,
-                            int nWidth, int nHeight, HWND, HMENU, HINSTANCE, LPVOID)
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int x, int y, int nWidth,
+                            int nHeight, HWND, HMENU, HINSTANCE, LPVOID)
 {
     State& s = S();
     auto cls = lpClassName ? s.classes.find(lpClassName) : s.classes.end();
@@ -470,8 +470,8 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg)
     int ch = 0;
     if (vk >= 'A' && vk <= 'Z')
         ch = bDown[VK_SHIFT] ? vk : vk + ('a' - 'A');
-    else if ((vk >= '0' && vk <= '9') || vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE ||
-             vk == VK_BACK || vk == VK_TAB)
+    else if ((vk >= '0' && vk <= '9') || vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_BACK ||
+             vk == VK_TAB)
         ch = vk;
     if (ch == 0)
         return FALSE;

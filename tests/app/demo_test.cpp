@@ -35,10 +35,10 @@ const long kStep = 16;
 // What one presented frame showed and sounded like.
 struct FrameInfo {
     long nTime = 0;
-    BYTE top = 0, bottom = 0;  // the first pixels of rows 0 and 479
-    bool bAllMask = false;     // colour 63 everywhere
+    BYTE top = 0, bottom = 0;                          // the first pixels of rows 0 and 479
+    bool bAllMask = false;                             // colour 63 everywhere
     int nLeft = 0, nTop = 0, nRight = 0, nBottom = 0;  // the box of mask pixels, empty if none
-    int nSounds = 0;           // the levels sounding at the frame's end, added up
+    int nSounds = 0;                                   // the levels sounding at the frame's end, added up
 };
 
 FrameInfo Inspect(long nTime, int nAudio)
@@ -110,8 +110,7 @@ protected:
         if (IsWindow(g_hWnd))
             DestroyWindow(g_hWnd);
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {}
         EXPECT_EQ(chdir(".."), 0);
     }
 
@@ -226,7 +225,8 @@ TEST_F(DemoTest, ACreditHoldPresentsNothingAndAQuitEndsItAtOnce)
     bool bQuitSent = false;
     size_t nFramesAtQuit = 0;
     m_pHost->SetPumpHook([&] {
-        if (!bQuitSent && !m_frames.empty() && m_frames.back().top == kCredit0 && m_pHost->Time() > m_frames.back().nTime) {
+        if (!bQuitSent && !m_frames.empty() && m_frames.back().top == kCredit0 &&
+            m_pHost->Time() > m_frames.back().nTime) {
             bQuitSent = true;
             nFramesAtQuit = m_frames.size();
             m_pHost->PushKey(VK_ESCAPE, true);

@@ -63,14 +63,15 @@ bool PaletteEntry(const std::string& path, int n, Rgb& rgb)
 
 bool Near(const uint8_t* p, const Rgb& c, int nTolerance)
 {
-    return std::abs(p[0] - c.r) <= nTolerance && std::abs(p[1] - c.g) <= nTolerance && std::abs(p[2] - c.b) <= nTolerance;
+    return std::abs(p[0] - c.r) <= nTolerance && std::abs(p[1] - c.g) <= nTolerance &&
+           std::abs(p[2] - c.b) <= nTolerance;
 }
 
 struct Look {
-    int nMask = 0;     // pixels of the mask's colour
+    int nMask = 0;      // pixels of the mask's colour
     bool bAll = false;  // every pixel of it
     int nLeft = kW, nTop = kH, nRight = 0, nBottom = 0;
-    int nMax = 0;      // the brightest channel anywhere
+    int nMax = 0;  // the brightest channel anywhere
 };
 
 Look Inspect(const uint8_t* p, const Rgb& mask)
@@ -158,7 +159,8 @@ int main(int argc, char** argv)
     for (int i = 10 * kFps; i <= 10 * kFps + kFps / 10 && nFlash < 0; ++i)
         if (looks[size_t(i)].bAll)
             nFlash = i;
-    Check(nFlash >= 0, "a frame between 10.0 and 10.1 s is colour 63 everywhere (frame " + std::to_string(nFlash) + ")");
+    Check(nFlash >= 0,
+          "a frame between 10.0 and 10.1 s is colour 63 everywhere (frame " + std::to_string(nFlash) + ")");
     if (nFlash < 0)
         return 1;
     int nQuadBefore = -1;

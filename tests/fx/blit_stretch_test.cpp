@@ -59,13 +59,16 @@ protected:
             for (int x = 0; x < nWidth; ++x) {
                 bool bSet = false;
                 switch (nShape) {
-                case 0: bSet = int64_t{x - cx} * (x - cx) + int64_t{y - cy} * (y - cy) < r2 || (x / 7 + y / 5) % 9 == 0; break;
+                case 0:
+                    bSet = int64_t{x - cx} * (x - cx) + int64_t{y - cy} * (y - cy) < r2 || (x / 7 + y / 5) % 9 == 0;
+                    break;
                 case 1: bSet = static_cast<int>(m_random() % 100) < nDensity; break;
                 case 2: bSet = (x + y) % 2 == 0; break;
                 case 3: bSet = true; break;
                 default: break;
                 }
-                m_mask.m_pPixels[static_cast<size_t>(y) * nWidth + x] = bSet ? static_cast<BYTE>(1 + m_random() % 255) : 0;
+                m_mask.m_pPixels[static_cast<size_t>(y) * nWidth + x] =
+                    bSet ? static_cast<BYTE>(1 + m_random() % 255) : 0;
             }
     }
 
@@ -83,7 +86,10 @@ protected:
             << nBottom;
     }
 
-    int RandomIn(int nLow, int nHigh) { return nLow + static_cast<int>(m_random() % static_cast<unsigned>(nHigh - nLow + 1)); }
+    int RandomIn(int nLow, int nHigh)
+    {
+        return nLow + static_cast<int>(m_random() % static_cast<unsigned>(nHigh - nLow + 1));
+    }
 
     CImage m_mask;
     std::mt19937 m_random{12345};
@@ -143,7 +149,7 @@ TEST_P(BlitStretch, OneColumnOrRowAndTheLastOnes)
 
 INSTANTIATE_TEST_SUITE_P(Routes, BlitStretch, testing::Values(SPAN_PLAIN, SPAN_AVX2, SPAN_AVX512),
                          [](const testing::TestParamInfo<int>& info) {
-                             return info.param == SPAN_PLAIN ? std::string("Plain")
+                             return info.param == SPAN_PLAIN  ? std::string("Plain")
                                     : info.param == SPAN_AVX2 ? std::string("Avx2")
                                                               : std::string("Avx512");
                          });

@@ -145,15 +145,16 @@ TEST_F(BlitTest, MaskedQuadMatchesItsRuleAtEveryScale)
     MakePicture(mask, 37, 23);
     for (int i = 0; i < 37 * 23; ++i)
         mask.m_pPixels[i] = (i * 7919 % 5 == 0) ? 0 : mask.m_pPixels[i];  // scattered holes
-    const int rects[][4] = {{0, 0, 640, 480},     {-50, -20, 700, 530}, {100, 100, 137, 123}, {10, 300, 20, 305},
-                            {-1000, 5, 30, 6},    {600, 450, 2000, 900}, {3, 3, 620, 7},      {320, -300, 321, 470}};
+    const int rects[][4] = {{0, 0, 640, 480},  {-50, -20, 700, 530},  {100, 100, 137, 123}, {10, 300, 20, 305},
+                            {-1000, 5, 30, 6}, {600, 450, 2000, 900}, {3, 3, 620, 7},       {320, -300, 321, 470}};
     std::vector<BYTE> want(307200);
     for (const auto& r : rects) {
         for (int i = 0; i < 307200; ++i)
             want[i] = m_pScreen[i] = static_cast<BYTE>(i % 61 + 100);
         DrawMaskedQuad(&mask, r[0], r[1], r[2], r[3]);
         MaskedQuadByTheRule(mask, want.data(), r[0], r[1], r[2], r[3]);
-        EXPECT_TRUE(std::equal(want.begin(), want.end(), m_pScreen)) << r[0] << "," << r[1] << "," << r[2] << "," << r[3];
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), m_pScreen))
+            << r[0] << "," << r[1] << "," << r[2] << "," << r[3];
     }
 }
 

@@ -161,8 +161,8 @@ TEST_F(CubeTest, ProjectionOfTheCubeAtRest)
     EXPECT_NEAR(cube.m_Vertices[4].fScreenY, -138.18, 0.01);
 
     Centre(cube);
-    const float want[8][2] = {{240, 320}, {400, 320}, {400, 160}, {240, 160}, {266.67f, 293.33f},
-                              {373.33f, 293.33f}, {373.33f, 186.67f}, {266.67f, 186.67f}};
+    const float want[8][2] = {{240, 320},         {400, 320},         {400, 160},         {240, 160},
+                              {266.67f, 293.33f}, {373.33f, 293.33f}, {373.33f, 186.67f}, {266.67f, 186.67f}};
     for (int i = 0; i < 8; ++i) {
         EXPECT_NEAR(cube.m_Vertices[i].fScreenX, want[i][0], 0.01) << i;
         EXPECT_NEAR(cube.m_Vertices[i].fScreenY, want[i][1], 0.01) << i;

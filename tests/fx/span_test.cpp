@@ -57,7 +57,8 @@ TEST_P(SpanRoutes, MarkedBitsAndRunCountFollowTheBytes)
         for (int nColumns : lengths) {
             for (int nTry = 0; nTry < 4; ++nTry) {
                 for (unsigned char& b : row)
-                    b = static_cast<int>(random() % 100) < nDensity ? static_cast<unsigned char>(1 + random() % 255) : 0;
+                    b = static_cast<int>(random() % 100) < nDensity ? static_cast<unsigned char>(1 + random() % 255)
+                                                                    : 0;
                 // Bytes past the row are set, so that a walk that read them would be seen.
                 for (size_t i = static_cast<size_t>(nColumns); i < row.size(); ++i)
                     row[i] = 0xA5;
@@ -82,7 +83,7 @@ TEST_P(SpanRoutes, MarkedBitsAndRunCountFollowTheBytes)
 
 INSTANTIATE_TEST_SUITE_P(Routes, SpanRoutes, testing::Values(SPAN_PLAIN, SPAN_AVX2, SPAN_AVX512),
                          [](const testing::TestParamInfo<int>& info) {
-                             return info.param == SPAN_PLAIN ? std::string("Plain")
+                             return info.param == SPAN_PLAIN  ? std::string("Plain")
                                     : info.param == SPAN_AVX2 ? std::string("Avx2")
                                                               : std::string("Avx512");
                          });

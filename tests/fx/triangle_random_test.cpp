@@ -87,7 +87,7 @@ TEST_P(TriangleRandom, RandomTrianglesFollowTheRule)
 
 INSTANTIATE_TEST_SUITE_P(Routes, TriangleRandom, testing::Values(SPAN_PLAIN, SPAN_AVX2, SPAN_AVX512),
                          [](const testing::TestParamInfo<int>& info) {
-                             return info.param == SPAN_PLAIN ? std::string("Plain")
+                             return info.param == SPAN_PLAIN  ? std::string("Plain")
                                     : info.param == SPAN_AVX2 ? std::string("Avx2")
                                                               : std::string("Avx512");
                          });

@@ -78,8 +78,11 @@ TEST_F(TriangleTest, WholeScreenTriangleSparesTheLastRowAndColumn)
 
 TEST_F(TriangleTest, PixelsDoNotDependOnOrderOrWinding)
 {
-    const int tris[][6] = {{13, 7, 301, 95, 40, 411}, {600, -30, 20, 250, 330, 470}, {-90, 300, 700, 310, 320, 900},
-                           {5, 5, 5, 200, 100, 5}, {100, 50, 300, 50, 200, 50 + 333}};
+    const int tris[][6] = {{13, 7, 301, 95, 40, 411},
+                           {600, -30, 20, 250, 330, 470},
+                           {-90, 300, 700, 310, 320, 900},
+                           {5, 5, 5, 200, 100, 5},
+                           {100, 50, 300, 50, 200, 50 + 333}};
     for (const auto& t : tris) {
         ScreenClear(kBack);
         FillTriangle(t[0], t[1], t[2], t[3], t[4], t[5], 9);
@@ -100,8 +103,10 @@ TEST_F(TriangleTest, ExtremePointsStayInsideTheFramebuffer)
     // Far beyond where 16.16 is exact: the shape is not defined, but the last row and column
     // stay untouched and nothing outside the framebuffer is written (the sanitizers watch).
     const int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
-    const int tris[][6] = {{kMin, kMin, kMax, 0, 0, kMax}, {kMax, kMin, kMin, kMax, kMax, kMax},
-                           {0, kMin, 639, 479, kMin, kMax}, {320, 240, kMax, 241, kMin, 242}};
+    const int tris[][6] = {{kMin, kMin, kMax, 0, 0, kMax},
+                           {kMax, kMin, kMin, kMax, kMax, kMax},
+                           {0, kMin, 639, 479, kMin, kMax},
+                           {320, 240, kMax, 241, kMin, 242}};
     for (const auto& t : tris)
         FillTriangle(t[0], t[1], t[2], t[3], t[4], t[5], 3);
     for (int x = 0; x < 640; ++x)

@@ -115,8 +115,10 @@ TEST_F(RawStreamTest, StreamEndingInsideThePixelsKeepsTheBuffer)
 
 TEST_F(RawStreamTest, HostileCountsFailWithoutAllocating)
 {
-    for (auto fields : {std::initializer_list<int32_t>{-640, 480, 8, 256}, {3000000, 3000000, 8, 256},
-                        {640, INT32_MIN, 8, 256}, {640, 480, INT32_MAX, 256}}) {
+    for (auto fields : {std::initializer_list<int32_t>{-640, 480, 8, 256},
+                        {3000000, 3000000, 8, 256},
+                        {640, INT32_MIN, 8, 256},
+                        {640, 480, INT32_MAX, 256}}) {
         Restart();
         WriteInts(fields);
         CImage loaded;

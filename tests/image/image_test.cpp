@@ -17,7 +17,7 @@ struct BmpSpec {
     uint16_t nBits = 8;
     uint32_t nCompression = 0;
     uint32_t nInfoSize = 40;
-    uint32_t nGap = 0;         // bytes between the colour table and the rows
+    uint32_t nGap = 0;  // bytes between the colour table and the rows
     uint32_t nTableEntries = 256;
     const char* pszMark = "BM";
 };
@@ -225,8 +225,8 @@ TEST(ImageCodeTest, HostileSizesAreOutOfMemory)
         int32_t nWidth, nHeight;
         uint16_t nBits;
     };
-    const Case cases[] = {{640, INT32_MIN, 8}, {3000000, 3000000, 8}, {-640, 480, 8},
-                          {INT32_MAX, INT32_MAX, 8}, {1000, 1000, 60000}};
+    const Case cases[] = {
+        {640, INT32_MIN, 8}, {3000000, 3000000, 8}, {-640, 480, 8}, {INT32_MAX, INT32_MAX, 8}, {1000, 1000, 60000}};
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes = MakeBmp({});
         std::memcpy(&bytes[18], &c.nWidth, 4);

@@ -30,22 +30,23 @@ struct ToolImage {
 // Widths 1, 3, 33, 70 and 640 need 3, 1, 3, 2 and 0 bytes of padding a row. Up to 16 colours
 // ImageMagick writes 4 or 1 bits a pixel, so the small ones take the 216-colour web palette.
 const ToolImage kImages[] = {
-    {"w1_v3.bmp", "convert -seed 5 -size 1x7 plasma:fractal +dither -remap netscape: -compress none BMP3:%s", 1, 7,
-     40},
-    {"w1_v5.bmp", "convert -seed 5 -size 1x7 plasma:fractal +dither -remap netscape: -compress none BMP:%s", 1, 7,
-     124},
+    {"w1_v3.bmp", "convert -seed 5 -size 1x7 plasma:fractal +dither -remap netscape: -compress none BMP3:%s", 1, 7, 40},
+    {"w1_v5.bmp", "convert -seed 5 -size 1x7 plasma:fractal +dither -remap netscape: -compress none BMP:%s", 1, 7, 124},
     {"w3_v3.bmp", "convert -size 3x5 gradient:yellow-navy +dither -remap netscape: -compress none BMP3:%s", 3, 5, 40},
     {"w3_v5.bmp", "convert -size 3x5 gradient:yellow-navy +dither -remap netscape: -compress none BMP:%s", 3, 5, 124},
-    {"w33_40colours_v3.bmp", "convert -seed 3 -size 33x17 plasma:fractal +dither -colors 40 -compress none BMP3:%s",
-     33, 17, 40},
-    {"w33_40colours_v5.bmp", "convert -seed 3 -size 33x17 plasma:fractal +dither -colors 40 -compress none BMP:%s",
-     33, 17, 124},
+    {"w33_40colours_v3.bmp", "convert -seed 3 -size 33x17 plasma:fractal +dither -colors 40 -compress none BMP3:%s", 33,
+     17, 40},
+    {"w33_40colours_v5.bmp", "convert -seed 3 -size 33x17 plasma:fractal +dither -colors 40 -compress none BMP:%s", 33,
+     17, 124},
     {"rose_200colours_v3.bmp", "convert rose: -colors 200 -compress none BMP3:%s", 70, 46, 40},
     {"logo_v3.bmp", "convert logo: +dither -colors 256 -compress none BMP3:%s", 640, 480, 40},
     {"logo_dither_v5.bmp", "convert logo: -colors 256 -compress none BMP:%s", 640, 480, 124},
 };
 
-void PrintTo(const ToolImage& t, std::ostream* os) { *os << t.pszName; }
+void PrintTo(const ToolImage& t, std::ostream* os)
+{
+    *os << t.pszName;
+}
 
 uint32_t Field(const std::vector<unsigned char>& b, size_t nAt, int nBytes)
 {
@@ -103,7 +104,10 @@ bool DumpPixels(const std::string& bmp)
     return RunShell("convert " + bmp + " -depth 8 rgb:" + bmp + ".rgb");
 }
 
-bool MakeFixture(const char* pszMake, const std::string& bmp) { return MakeWithTool(pszMake, bmp) && DumpPixels(bmp); }
+bool MakeFixture(const char* pszMake, const std::string& bmp)
+{
+    return MakeWithTool(pszMake, bmp) && DumpPixels(bmp);
+}
 #endif
 
 // Every pixel's colour, looked up in the loaded table, is the one ImageMagick reports.
@@ -207,7 +211,10 @@ const RefusedImage kRefused[] = {
     {"rose_24bit.bmp", "convert rose: -type TrueColor BMP3:%s", 7, 24},
 };
 
-void PrintTo(const RefusedImage& t, std::ostream* os) { *os << t.pszName; }
+void PrintTo(const RefusedImage& t, std::ostream* os)
+{
+    *os << t.pszName;
+}
 
 class ToolMadeRefusal : public testing::TestWithParam<RefusedImage> {};
 

@@ -177,8 +177,8 @@ TEST_F(FullscreenTest, FailuresBeforeTheSecondInterfaceReleaseNothing)
 
 TEST_F(FullscreenTest, TheDisplayIsTakenByTheModeNotByTheWindow)
 {
-    HWND hWnd = CreateWindowExA(0, "Screen", "pop-up", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, g_hInstance,
-                                nullptr);
+    HWND hWnd =
+        CreateWindowExA(0, "Screen", "pop-up", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, g_hInstance, nullptr);
     m_windows.push_back(hWnd);
     EXPECT_EQ(m_pHost->DisplayWindow(), 0u) << "a caption-less window is only a window";
     ASSERT_TRUE(Open(SCREEN_FULLSCREEN));

@@ -57,8 +57,7 @@ protected:
             if (IsWindow(hWnd))
                 DestroyWindow(hWnd);
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {}
         // A windowed framebuffer belongs to the section, which stays; only the state goes back.
         g_pFramebuffer = nullptr;
         g_bQuit = false;

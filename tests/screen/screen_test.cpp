@@ -132,7 +132,7 @@ TEST_F(ScreenDrawTest, WindowedOpenShowsBlackAndPresentsThroughThePalette)
     GreyPalette(palette, 0);
     BYTE* p = ScreenGetBuffer();
     ScreenClear(0);
-    p[0] = 10;                // top-left
+    p[0] = 10;                 // top-left
     p[479 * 640 + 639] = 200;  // bottom-right
     ScreenSetPalette(palette);
     ScreenUpdate();

@@ -108,7 +108,10 @@ protected:
 
 #ifndef _WIN32
     // Moves the device on by nFrames frames (44100 Hz, 16-bit stereo); returns what it played.
-    std::vector<int16_t> Pull(int nFrames) { return m_pHost->PullAudio(nFrames); }
+    std::vector<int16_t> Pull(int nFrames)
+    {
+        return m_pHost->PullAudio(nFrames);
+    }
 #endif
 };
 

@@ -107,9 +107,15 @@ TEST_F(StaticSound, AFinishedVoiceZeroIsTakenAgainFirst)
 class SoundBase : public testing::Test {
 protected:
 #ifndef _WIN32
-    void SetUp() override { host::UseHeadless(); }
+    void SetUp() override
+    {
+        host::UseHeadless();
+    }
 #endif
-    void TearDown() override { RemoveWritten(); }
+    void TearDown() override
+    {
+        RemoveWritten();
+    }
 };
 
 THREADED_SUITE(SoundBase);  // the music's notification thread
@@ -132,9 +138,9 @@ TEST_F(SoundBase, ListsCountFromZeroEachAndRejectIndicesAtOrPastTheCount)
     EXPECT_EQ(pBase->PlayStatic(1), -1) << "its one voice is busy";
     pBase->StopStatic(1, 0);
     EXPECT_EQ(pBase->PlayStatic(1), 0);
-    pBase->StopStatic(7, 0);     // nothing happens
-    pBase->PlayStream(1);        // nothing happens
-    pBase->PlayStream(UINT(-1)); // nothing happens
+    pBase->StopStatic(7, 0);      // nothing happens
+    pBase->PlayStream(1);         // nothing happens
+    pBase->PlayStream(UINT(-1));  // nothing happens
     pBase->PlayStream(0);
     EXPECT_FALSE(pBase->m_ppStream[0]->IsStopped());
     delete pBase;  // ends the stream's thread before the device goes

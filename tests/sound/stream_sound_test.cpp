@@ -37,7 +37,8 @@ TEST_F(StreamSound, BlockAndBufferSizesFollowTheFormat)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.nRate << " Hz " << c.nBits << "-bit " << c.nChannels);
-        std::string name = WriteWave("stream_test_sizes.wav", WaveFile(wavefiles::Samples(400), c.nChannels, c.nRate, c.nBits));
+        std::string name =
+            WriteWave("stream_test_sizes.wav", WaveFile(wavefiles::Samples(400), c.nChannels, c.nRate, c.nBits));
         CStreamSound snd(name.c_str(), m_lpDS);
         EXPECT_EQ(snd.m_dwNotifySize, c.dwBlock);
         EXPECT_EQ(snd.m_dwBufferSize, c.dwBuffer);
@@ -260,9 +261,10 @@ TEST_F(StreamSound, ABlockAlignmentOfZeroIsRefusedByTheDeviceNotDividedBy)
         m_pHost->QueueBoxAnswer(host::BoxAnswer::Ignore);
     CStreamSound snd(name.c_str(), m_lpDS);
     ASSERT_EQ(m_pHost->Boxes().size(), 1u);
-    EXPECT_NE(m_pHost->Boxes()[0].text.find("Expression: lpDS->CreateSoundBuffer( &dsbd, &m_lpDSBuffer,NULL ) == DS_OK\n"
-                                            "File: StreamSound\nLine: 40\n"),
-              std::string::npos)
+    EXPECT_NE(
+        m_pHost->Boxes()[0].text.find("Expression: lpDS->CreateSoundBuffer( &dsbd, &m_lpDSBuffer,NULL ) == DS_OK\n"
+                                      "File: StreamSound\nLine: 40\n"),
+        std::string::npos)
         << m_pHost->Boxes()[0].text;
     snd.Play();
 }
@@ -272,8 +274,8 @@ TEST_F(StreamSound, AMissingFileFailsAtLineSeventeen)
     m_pHost->QueueBoxAnswer(host::BoxAnswer::Ignore);
     CStreamSound snd("stream_test_missing.wav", m_lpDS);
     ASSERT_EQ(m_pHost->Boxes().size(), 1u);
-    EXPECT_NE(m_pHost->Boxes()[0].text.find(
-                  "Expression: WaveOpenFile( szFile, &m_hmmio, &m_pwfxInfo, &m_mmckInRIFF ) == 0\nFile: StreamSound\nLine: 17\n"),
+    EXPECT_NE(m_pHost->Boxes()[0].text.find("Expression: WaveOpenFile( szFile, &m_hmmio, &m_pwfxInfo, &m_mmckInRIFF ) "
+                                            "== 0\nFile: StreamSound\nLine: 17\n"),
               std::string::npos);
     snd.Play();
 }

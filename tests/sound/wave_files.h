@@ -25,7 +25,10 @@ inline void Put32(Bytes& b, DWORD v)
     Put16(b, v & 0xFFFF);
     Put16(b, v >> 16);
 }
-inline void PutId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
+inline void PutId(Bytes& b, const char* id)
+{
+    b.insert(b.end(), id, id + 4);
+}
 
 // A chunk with the size field given, padded to an even length.
 inline void PutChunk(Bytes& b, const char* id, const Bytes& data, DWORD dwSize)
@@ -36,7 +39,10 @@ inline void PutChunk(Bytes& b, const char* id, const Bytes& data, DWORD dwSize)
     if (data.size() & 1)
         b.push_back(0);
 }
-inline void PutChunk(Bytes& b, const char* id, const Bytes& data) { PutChunk(b, id, data, DWORD(data.size())); }
+inline void PutChunk(Bytes& b, const char* id, const Bytes& data)
+{
+    PutChunk(b, id, data, DWORD(data.size()));
+}
 
 // The 16 format fields, zero-filled to nTotal bytes.
 inline Bytes Fmt(WORD wTag, WORD nChannels, DWORD nRate, WORD nBits, size_t nTotal = 16)

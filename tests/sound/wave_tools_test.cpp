@@ -23,14 +23,14 @@ struct ToolFile {
 
 const ToolFile kFiles[] = {
     {"u8_mono_11025.wav", "sox -n -r 11025 -c 1 -b 8 -e unsigned-integer %s synth 0.3 sine 440", 1, 1, 8, 11025},
-    {"s16_stereo_48000.wav", "sox -n -r 48000 -c 2 -b 16 -e signed-integer %s synth 0.25 sine 300 sine 500", 1, 2,
-     16, 48000},
+    {"s16_stereo_48000.wav", "sox -n -r 48000 -c 2 -b 16 -e signed-integer %s synth 0.25 sine 300 sine 500", 1, 2, 16,
+     48000},
     {"u8_stereo_22050.wav", "sox -n -r 22050 -c 2 -b 8 -e unsigned-integer %s synth 0.2 square 200", 1, 2, 8, 22050},
     {"s16_mono_44100_list.wav",
      "ffmpeg -v error -y -f lavfi -i sine=f=330:d=0.2:r=44100 -metadata title=Fixture -c:a pcm_s16le %s", 1, 1, 16,
      44100},
-    {"s24_ext_stereo_32000.wav", "sox -n -r 32000 -c 2 -b 24 -e signed-integer %s synth 0.2 sine 250", 0xFFFE, 2,
-     24, 32000},
+    {"s24_ext_stereo_32000.wav", "sox -n -r 32000 -c 2 -b 24 -e signed-integer %s synth 0.2 sine 250", 0xFFFE, 2, 24,
+     32000},
 };
 
 class ToolMadeWave : public testing::TestWithParam<ToolFile> {};

@@ -13,7 +13,7 @@ namespace {
 constexpr float kTwoPi = 6.2831853f;
 // Low enough that the music plus the effect at its cue stays below -1 dBFS.
 constexpr float kThxPeakDb = -5.0f, kBangPeakDb = -6.0f, kDshoofPeakDb = -7.0f;
-}
+}  // namespace
 
 // Thirty voices wander in a murky cluster, then glide together into a wide A chord that swells
 // and fades over seven seconds, in the key of the music that starts with it.
@@ -33,7 +33,8 @@ Sound MakeThx() {
             float t = float(i) / kRate;
             float glide = std::clamp((t - 1.5f) / 2.5f, 0.0f, 1.0f);
             glide = glide * glide * (3 - 2 * glide);
-            float note = start + (target - start) * glide + (1 - glide) * 1.5f * std::sin(kTwoPi * 0.3f * wobble * t + v);
+            float note =
+                start + (target - start) * glide + (1 - glide) * 1.5f * std::sin(kTwoPi * 0.3f * wobble * t + v);
             if ((i & 63) == 0) lp.Set(300 + 5000 * std::min(1.0f, t / 4.5f), 0.7f);
             float swell = std::min(1.0f, t / 4.5f);
             float fade = t > 5.5f ? std::max(0.0f, 1 - (t - 5.5f) / 1.5f) : 1.0f;

@@ -11,8 +11,8 @@ namespace assets {
 namespace {
 
 const char* const kFontDir = "/usr/share/fonts/truetype/dejavu/";
-const char* const kFiles[] = {"DejaVuSans-Bold.ttf",   "DejaVuSansCondensed-Bold.ttf", "DejaVuSerif.ttf",
-                              "DejaVuSerif-BoldItalic.ttf", "DejaVuSans-ExtraLight.ttf", "DejaVuSansMono-Bold.ttf"};
+const char* const kFiles[] = {"DejaVuSans-Bold.ttf",        "DejaVuSansCondensed-Bold.ttf", "DejaVuSerif.ttf",
+                              "DejaVuSerif-BoldItalic.ttf", "DejaVuSans-ExtraLight.ttf",    "DejaVuSansMono-Bold.ttf"};
 constexpr int kFaces = 6;
 
 FT_Library g_library = nullptr;

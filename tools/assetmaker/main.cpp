@@ -10,12 +10,9 @@
 
 namespace {
 
-void List()
-{
-    for (const char* pszName : g_pszPictureFiles)
-        std::printf("picture %s\n", pszName);
-    for (int i = 0; i < ASSET_SOUNDS; ++i)
-        std::printf("%s %s\n", i == 0 ? "music" : "effect", g_pszSoundFiles[i]);
+void List() {
+    for (const char* pszName : g_pszPictureFiles) std::printf("picture %s\n", pszName);
+    for (int i = 0; i < ASSET_SOUNDS; ++i) std::printf("%s %s\n", i == 0 ? "music" : "effect", g_pszSoundFiles[i]);
 }
 
 }  // namespace

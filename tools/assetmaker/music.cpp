@@ -51,17 +51,16 @@ struct Span {
 
 // The chords from the entry of the beat to the end.
 std::vector<Span> Progression() {
-    std::vector<Span> p = {{0, 4, &kAm}, {4, 2, &kF},                                                  // cube
-                           {6, 4, &kF},  {10, 4, &kG}, {14, 4, &kAm},                                  // lift
-                           {18, 4, &kAm}, {22, 4, &kF}, {26, 4, &kC}, {30, 4, &kG}, {34, 4, &kE},      // drive
-                           {38, 4, &kF}, {42, 2, &kG}};                                                // fade
+    std::vector<Span> p = {{0, 4, &kAm},  {4, 2, &kF},                                              // cube
+                           {6, 4, &kF},   {10, 4, &kG}, {14, 4, &kAm},                              // lift
+                           {18, 4, &kAm}, {22, 4, &kF}, {26, 4, &kC},  {30, 4, &kG}, {34, 4, &kE},  // drive
+                           {38, 4, &kF},  {42, 2, &kG}};                                            // fade
     // One phrase for every credit page; a page of 14 beats ends on a half-bar turnaround.
-    const std::vector<std::pair<double, const Chord*>> pages[5] = {
-        {{4, &kAm}, {4, &kF}, {2, &kC}, {2, &kG}},
-        {{4, &kAm}, {4, &kF}, {2, &kC}, {2, &kG}},
-        {{4, &kF}, {4, &kC}, {4, &kG}, {2, &kE}},
-        {{4, &kAm}, {4, &kF}, {4, &kC}, {2, &kG}},
-        {{4, &kF}, {4, &kC}, {2, &kDm}, {2, &kG}, {2, &kE}}};
+    const std::vector<std::pair<double, const Chord*>> pages[5] = {{{4, &kAm}, {4, &kF}, {2, &kC}, {2, &kG}},
+                                                                   {{4, &kAm}, {4, &kF}, {2, &kC}, {2, &kG}},
+                                                                   {{4, &kF}, {4, &kC}, {4, &kG}, {2, &kE}},
+                                                                   {{4, &kAm}, {4, &kF}, {4, &kC}, {2, &kG}},
+                                                                   {{4, &kF}, {4, &kC}, {2, &kDm}, {2, &kG}, {2, &kE}}};
     double beat = kPages[0];
     for (const auto& page : pages)
         for (const auto& [length, chord] : page) p.push_back({beat, length, chord}), beat += length;
@@ -239,11 +238,10 @@ struct Note {
     int note;
 };
 
-const std::vector<Note> kTheme = {
-    {0, 1.5, 76}, {1.5, .5, 74}, {2, 1, 72},    {3, .5, 74},  {3.5, .5, 76},                 // Am
-    {4, 1.5, 81}, {5.5, .5, 79}, {6, 1, 77},    {7, 1, 76},                                 // F
-    {8, 1.5, 79}, {9.5, .5, 76}, {10, 1, 72},   {11, .5, 74}, {11.5, .5, 76},               // C
-    {12, 2, 74},  {14, .5, 71},  {14.5, .5, 72}, {15, 1, 74}};                               // G
+const std::vector<Note> kTheme = {{0, 1.5, 76}, {1.5, .5, 74}, {2, 1, 72},     {3, .5, 74},  {3.5, .5, 76},   // Am
+                                  {4, 1.5, 81}, {5.5, .5, 79}, {6, 1, 77},     {7, 1, 76},                    // F
+                                  {8, 1.5, 79}, {9.5, .5, 76}, {10, 1, 72},    {11, .5, 74}, {11.5, .5, 76},  // C
+                                  {12, 2, 74},  {14, .5, 71},  {14.5, .5, 72}, {15, 1, 74}};                  // G
 
 void Intro(Mix& mix) {
     // Am with an added ninth, opening from a dark murmur over the 7-second fade.
@@ -263,7 +261,8 @@ void Pads(Mix& mix, const std::vector<Span>& prog) {
         PadSpec spec{credits ? 0.03f : 0.034f, 0.15f, 0.6f, lift ? 2200.0f : 1400.0f, lift ? 3200.0f : 1500.0f, lift};
         int octave = (s.beat >= 6 && s.beat < 18) ? 12 : 0;
         for (size_t k = 0; k < s.chord->pad.size(); ++k)
-            Pad(mix, float(s.chord->pad[k] + octave), BeatTime(s.beat), s.length * 0.5, spec, uint32_t(s.beat * 10 + k));
+            Pad(mix, float(s.chord->pad[k] + octave), BeatTime(s.beat), s.length * 0.5, spec,
+                uint32_t(s.beat * 10 + k));
     }
     // The last chord rings out over the end.
     PadSpec last{0.04f, 0.05f, 6.0f, 3000, 700};
@@ -309,7 +308,8 @@ void Arpeggio(Mix& mix, const std::vector<Span>& prog) {
         for (double b = s.beat; b < s.beat + s.length - 1e-9; b += step, ++i) {
             if (b >= 8 && b < 9) continue;
             float pan = (i & 1) ? 0.25f : 0.75f;
-            Pluck(mix, float(tones[order[i % 8]] + 12), BeatTime(b), fast ? 0.11f : 0.08f, pan, fast ? 4500.0f : 2000.0f, 0.35f);
+            Pluck(mix, float(tones[order[i % 8]] + 12), BeatTime(b), fast ? 0.11f : 0.08f, pan,
+                  fast ? 4500.0f : 2000.0f, 0.35f);
         }
     }
 }
@@ -333,7 +333,8 @@ void Melody(Mix& mix) {
     // second page, the whole of it on the fourth, and a line falling into the final chord.
     LeadSpec calm{0.15f, 1800, 0.45f, 0.5f, 0.4f, 0.15f};
     auto play = [&](double start, const std::vector<Note>& notes, int shift) {
-        for (const Note& n : notes) Lead(mix, float(n.note + shift), BeatTime(start + n.beat), n.length * 0.5 * 0.95, calm);
+        for (const Note& n : notes)
+            Lead(mix, float(n.note + shift), BeatTime(start + n.beat), n.length * 0.5 * 0.95, calm);
     };
     std::vector<Note> half(kTheme.begin(), kTheme.begin() + 9);
     half.insert(half.end(), {{8, 1, 79}, {9, 1, 76}, {10, 2, 74}});
@@ -342,7 +343,10 @@ void Melody(Mix& mix) {
     for (const Note& n : kTheme)
         if (n.beat < 14) whole.push_back(n);
     play(kPages[3], whole, -12);
-    play(kPages[4], {{0, 2, 72}, {2, 2, 69}, {4, 2, 67}, {6, 1, 72}, {7, 1, 76}, {8, 2, 77}, {10, 2, 74}, {12, 1, 71}, {13, 1, 68}}, 0);
+    play(
+        kPages[4],
+        {{0, 2, 72}, {2, 2, 69}, {4, 2, 67}, {6, 1, 72}, {7, 1, 76}, {8, 2, 77}, {10, 2, 74}, {12, 1, 71}, {13, 1, 68}},
+        0);
     LeadSpec final = calm;
     final.release = 3.0f;
     Lead(mix, 69, BeatTime(kFinal), 2.5, final);
@@ -377,8 +381,10 @@ void Drums(Mix& mix) {
             } else if (sixteenth == 0 && (relBeat % 2) == 1) {
                 Snare(mix, t, 0.42f);
             }
-            if (b >= 18 && sixteenth == 2) Hat(mix, t, 0.1f, true);
-            else Hat(mix, t, sixteenth % 2 ? 0.05f : 0.09f, false);
+            if (b >= 18 && sixteenth == 2)
+                Hat(mix, t, 0.1f, true);
+            else
+                Hat(mix, t, sixteenth % 2 ? 0.05f : 0.09f, false);
         } else if (b < kPages[0]) {
             if (b < 42 && sixteenth == 2) Hat(mix, t, 0.07f * float(42 - b) / 4, false);
         } else {
@@ -397,7 +403,8 @@ void Drums(Mix& mix) {
             if (sixteenth == 0 || sixteenth == 2) Hat(mix, t, sixteenth == 2 ? 0.06f : 0.035f, false);
         }
     }
-    for (size_t i = 1; i < std::size(kPages); ++i) Fill(mix, kPages[i] - ((kPages[i] - kPages[i - 1]) > 12 ? 2 : 1), kPages[i]);
+    for (size_t i = 1; i < std::size(kPages); ++i)
+        Fill(mix, kPages[i] - ((kPages[i] - kPages[i - 1]) > 12 ? 2 : 1), kPages[i]);
     for (double b : {6.0, 18.0, 34.0}) Crash(mix, BeatTime(b), b == 6 ? 0.45f : 0.3f);
     for (double b : kPages) {
         Crash(mix, BeatTime(b), b == kFinal ? 0.45f : 0.32f);

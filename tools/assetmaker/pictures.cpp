@@ -35,7 +35,8 @@ float ValueNoise(float x, float y, int seed) {
     int xi = int(std::floor(x)), yi = int(std::floor(y));
     float fx = x - float(xi), fy = y - float(yi);
     fx = fx * fx * (3 - 2 * fx), fy = fy * fy * (3 - 2 * fy);
-    float a = Hash(xi, yi, seed), b = Hash(xi + 1, yi, seed), c = Hash(xi, yi + 1, seed), d = Hash(xi + 1, yi + 1, seed);
+    float a = Hash(xi, yi, seed), b = Hash(xi + 1, yi, seed), c = Hash(xi, yi + 1, seed),
+          d = Hash(xi + 1, yi + 1, seed);
     return (a + (b - a) * fx) + ((c + (d - c) * fx) - (a + (b - a) * fx)) * fy;
 }
 
@@ -115,8 +116,8 @@ struct Logo {
 };
 
 std::vector<Rgb> Chrome(Rgb sky, Rgb ground) {
-    return {Hex(0xffffff), Mix(sky, Hex(0xffffff), 0.5f), sky, Mix(sky, Hex(0x000010), 0.75f), Hex(0x08040c),
-            Mix(ground, Hex(0x000000), 0.3f), ground, Mix(ground, Hex(0xffffff), 0.6f)};
+    return {Hex(0xffffff), Mix(sky, Hex(0xffffff), 0.5f),    sky,    Mix(sky, Hex(0x000010), 0.75f),
+            Hex(0x08040c), Mix(ground, Hex(0x000000), 0.3f), ground, Mix(ground, Hex(0xffffff), 0.6f)};
 }
 
 // The letters' ink spans rows top..bottom of the mask.
@@ -193,7 +194,8 @@ Rgb BackgroundAt(float x, float y) {
             c = Mix(c, sun, inside);
         }
         // Far ridge, dark against the sun.
-        float ridge = kHorizon - 8 - 95 * std::pow(Fbm(x / 110.0f, 3.7f, 11, 6), 2.0f) * (0.25f + 0.75f * std::fabs(x - 320) / 320.0f);
+        float ridge = kHorizon - 8 -
+                      95 * std::pow(Fbm(x / 110.0f, 3.7f, 11, 6), 2.0f) * (0.25f + 0.75f * std::fabs(x - 320) / 320.0f);
         if (y > ridge) {
             float rim = Smooth(ridge + 3, ridge, y);
             c = Mix(Hex(0x140826), Hex(0x7a2a80), rim * 0.8f);
@@ -231,7 +233,8 @@ Canvas PaintBackground() {
         for (int x = 0; x < kW; ++x) {
             // Four samples a pixel keep the grid lines and the sun's stripes smooth.
             Rgb sum{};
-            for (int s = 0; s < 4; ++s) sum = sum + BackgroundAt(x + 0.25f + 0.5f * (s & 1), y + 0.25f + 0.5f * (s >> 1));
+            for (int s = 0; s < 4; ++s)
+                sum = sum + BackgroundAt(x + 0.25f + 0.5f * (s & 1), y + 0.25f + 0.5f * (s >> 1));
             c.At(x, y) = sum * 0.25f;
         }
     return c;
@@ -267,9 +270,11 @@ Canvas PaintBand() {
             float t = float(y) / kLogoRows;
             Rgb bg = Ramp({Hex(0x0a0620), Hex(0x1a0e3c), Hex(0x0c0726)}, t);
             float scan = (y % 4 == 0) ? 0.8f : 1.0f;
-            float edge = std::exp(-std::fabs(float(y) - (kLogoRows - 5)) / 2.0f) + std::exp(-std::fabs(float(y) - 3) / 1.5f) * 0.6f;
+            float edge = std::exp(-std::fabs(float(y) - (kLogoRows - 5)) / 2.0f) +
+                         std::exp(-std::fabs(float(y) - 3) / 1.5f) * 0.6f;
             float sweep = 0.5f + 0.5f * std::cos((x - 320) / 320.0f * kPi);
-            c.At(x, y) = Mix(bg * scan, Mix(Hex(0x3060ff), Hex(0x40e0ff), sweep), std::min(1.0f, edge * (0.5f + 0.5f * sweep)));
+            c.At(x, y) =
+                Mix(bg * scan, Mix(Hex(0x3060ff), Hex(0x40e0ff), sweep), std::min(1.0f, edge * (0.5f + 0.5f * sweep)));
         }
     PaintFloor(c, kLaneBottom, kBandHeight, Hex(0xff40c0), Hex(0x40e0ff), Hex(0x8030a0), 1.0f);
     Mask text = FitDisplay(Face::SansBold, 112, "PLIMBRIX", 2, 4.0f, 30, 590);
@@ -283,7 +288,8 @@ Canvas PaintBand() {
         for (int x = 0; x < c.w; ++x) {
             float sweep = 0.5f + 0.5f * std::cos((x - 320) / 320.0f * kPi);
             float edge = std::exp(-std::fabs(float(y) - (kBandHeight - 3)) / 1.5f);
-            c.At(x, y) = Mix(c.At(x, y), Mix(Hex(0x3060ff), Hex(0x60f0ff), sweep), std::min(1.0f, edge * (0.6f + 0.4f * sweep)));
+            c.At(x, y) =
+                Mix(c.At(x, y), Mix(Hex(0x3060ff), Hex(0x60f0ff), sweep), std::min(1.0f, edge * (0.6f + 0.4f * sweep)));
         }
     // The logo's glow and shadow stop at the lane: the scroller's black covers it anyway.
     for (int y = kLogoRows; y < kLaneBottom; ++y)
@@ -332,7 +338,8 @@ void SetCubeAndFlash(IndexedPicture& pic) {
     // edge-on at 123 and on to the back faces, which the cube never shows.
     for (int i = 0; i < kCubeCount; ++i) {
         float t = float(i) / (kCubeCount - 1);
-        pic.SetEntry(kCubeFirst + i, Ramp({Hex(0xffa8e8), Hex(0xe060c8), Hex(0x9a2a9a), Hex(0x501460), Hex(0x1a0628)}, t));
+        pic.SetEntry(kCubeFirst + i,
+                     Ramp({Hex(0xffa8e8), Hex(0xe060c8), Hex(0x9a2a9a), Hex(0x501460), Hex(0x1a0628)}, t));
     }
 }
 
@@ -377,13 +384,17 @@ Mask EmblemShape(float size, float cx, float cy, float scale) {
 IndexedPicture MakeEmblem() {
     const int n = kEmblemSize;
     IndexedPicture pic(n, n);
-    for (int i = 0; i < 256; ++i) pic.SetEntry(i, i == 0 ? Rgb{} : Ramp({Hex(0x600818), Hex(0xe02838), Hex(0xfff0e0)}, (i - 1) / 254.0f));
+    for (int i = 0; i < 256; ++i)
+        pic.SetEntry(i, i == 0 ? Rgb{} : Ramp({Hex(0x600818), Hex(0xe02838), Hex(0xfff0e0)}, (i - 1) / 254.0f));
     Mask shape = EmblemShape(float(n), n / 2.0f, n / 2.0f, 1.0f);
     Mask height = Blur(shape, 4);
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x) {
             if (shape.At(x, y) < 0.5f) continue;
-            float lit = std::clamp(0.55f + (height.Clamped(x + 1, y) - height.Clamped(x - 1, y) + height.Clamped(x, y + 1) - height.Clamped(x, y - 1)) * 2.5f, 0.0f, 1.0f);
+            float lit = std::clamp(0.55f + (height.Clamped(x + 1, y) - height.Clamped(x - 1, y) +
+                                            height.Clamped(x, y + 1) - height.Clamped(x, y - 1)) *
+                                               2.5f,
+                                   0.0f, 1.0f);
             pic.pixels[size_t(y) * n + x] = uint8_t(1 + std::lround(lit * 254));
         }
     return pic;
@@ -447,7 +458,8 @@ IndexedPicture MakeCoderPage() {
     Logo style{Chrome(Hex(0x4aa0ff), Hex(0xffc080)), Hex(0x80e0ff), Hex(0x2a80ff)};
     PaintName(c, "VORBAX", 110, 462, 205, 300, style);
     DrawLine(c, "CODE", Face::SansBold, 40, 462, 300, 320, Hex(0xe8f4ff), Hex(0x2a80ff), 12);
-    DrawLine(c, "the triangles, the fades, the flips", Face::SansCondensedBold, 26, 462, 345, 320, Hex(0xa8d0ff), Hex(0x103060));
+    DrawLine(c, "the triangles, the fades, the flips", Face::SansCondensedBold, 26, 462, 345, 320, Hex(0xa8d0ff),
+             Hex(0x103060));
     return Reduce(c);
 }
 
@@ -477,7 +489,8 @@ IndexedPicture MakeMusicianPage() {
     Logo style{Chrome(Hex(0x30e0a0), Hex(0xe0ff90)), Hex(0xb0ffd0), Hex(0x10c080)};
     PaintName(c, "MURKGLAVV", 110, 320, 110, 580, style);
     DrawLine(c, "MUSIC AND SOUND", Face::SansBold, 34, 320, 205, 560, Hex(0xe0fff0), Hex(0x10a060), 8);
-    DrawLine(c, "every note, every bang, every whoosh", Face::SansCondensedBold, 22, 320, 390, 560, Hex(0xa0f0c8), Hex(0x083020));
+    DrawLine(c, "every note, every bang, every whoosh", Face::SansCondensedBold, 22, 320, 390, 560, Hex(0xa0f0c8),
+             Hex(0x083020));
     return Reduce(c);
 }
 
@@ -502,7 +515,8 @@ IndexedPicture MakeGraphicianPage() {
     Logo style{Chrome(Hex(0xffc040), Hex(0xff6040)), Hex(0xfff0a0), Hex(0xff6000)};
     PaintName(c, "TOLBO", 150, 320, 300, 520, style);
     DrawLine(c, "GRAPHICS", Face::SansBold, 40, 320, 60, 560, Hex(0xfff0d0), Hex(0xc04010), 14);
-    DrawLine(c, "the sun, the grid, the lettering", Face::SansCondensedBold, 24, 320, 420, 560, Hex(0xfff0d0), Hex(0x401008));
+    DrawLine(c, "the sun, the grid, the lettering", Face::SansCondensedBold, 24, 320, 420, 560, Hex(0xfff0d0),
+             Hex(0x401008));
     return Reduce(c);
 }
 
@@ -556,9 +570,11 @@ IndexedPicture MakeEndPage() {
             float r = std::hypot(x + 0.5f - cx, y + 0.5f - cy), sr = kSunRadius * 183 / 256.0f / 0.715f * scale * 0.9f;
             c.At(x, y) = Mix(c.At(x, y), Hex(0xff5aa0), std::exp(-std::max(0.0f, r - sr) / 40.0f) * 0.5f);
             if (r < sr + 1) {
-                Rgb sun = Ramp({Hex(0xfff2a0), Hex(0xffb040), Hex(0xff4f7a), Hex(0xd02a8a)}, (y - (cy - sr)) / (2 * sr));
+                Rgb sun =
+                    Ramp({Hex(0xfff2a0), Hex(0xffb040), Hex(0xff4f7a), Hex(0xd02a8a)}, (y - (cy - sr)) / (2 * sr));
                 float band = y > cy + 3 ? std::fmod(y - cy - 3, 8.0f) : 99;
-                c.At(x, y) = Mix(c.At(x, y), sun, Smooth(sr + 0.5f, sr - 1, r) * (band < (y - cy) / sr * 4.5f ? 0.0f : 1.0f));
+                c.At(x, y) =
+                    Mix(c.At(x, y), sun, Smooth(sr + 0.5f, sr - 1, r) * (band < (y - cy) / sr * 4.5f ? 0.0f : 1.0f));
             }
         }
     float size = kEmblemSize * scale;

@@ -5,9 +5,7 @@
 
 namespace assets {
 
-Rgb Mix(Rgb a, Rgb b, float t) {
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
+Rgb Mix(Rgb a, Rgb b, float t) { return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t}; }
 Rgb operator+(Rgb a, Rgb b) { return {a.r + b.r, a.g + b.g, a.b + b.b}; }
 Rgb operator*(Rgb a, float s) { return {a.r * s, a.g * s, a.b * s}; }
 
@@ -85,7 +83,9 @@ constexpr int kBits = 5, kSide = 1 << kBits, kCells = kSide * kSide * kSide;
 struct Cell {
     double n = 0, r = 0, g = 0, b = 0;
     int idx = 0;
-    int Axis(int a) const { return a == 0 ? idx >> (2 * kBits) : a == 1 ? (idx >> kBits) & (kSide - 1) : idx & (kSide - 1); }
+    int Axis(int a) const {
+        return a == 0 ? idx >> (2 * kBits) : a == 1 ? (idx >> kBits) & (kSide - 1) : idx & (kSide - 1);
+    }
 };
 
 struct Box {
@@ -159,11 +159,13 @@ std::vector<Rgb> MedianCut(const Canvas& c, const std::vector<uint8_t>& select, 
 // Nearest palette entry of a range, remembered per cell of a 64-level colour cube.
 class Nearest {
 public:
-    Nearest(const IndexedPicture& pic, int first, int count) : m_first(first), m_count(count), m_memo(64 * 64 * 64, -1) {
+    Nearest(const IndexedPicture& pic, int first, int count)
+        : m_first(first), m_count(count), m_memo(64 * 64 * 64, -1) {
         for (int i = 0; i < count; ++i) m_colours.push_back(pic.Entry(first + i));
     }
     int Find(Rgb p) {
-        int r = std::clamp(int(p.r * 64), 0, 63), g = std::clamp(int(p.g * 64), 0, 63), b = std::clamp(int(p.b * 64), 0, 63);
+        int r = std::clamp(int(p.r * 64), 0, 63), g = std::clamp(int(p.g * 64), 0, 63),
+            b = std::clamp(int(p.b * 64), 0, 63);
         int key = (r << 12) | (g << 6) | b;
         if (m_memo[key] >= 0) return m_memo[key];
         float cr = (r + 0.5f) / 64, cg = (g + 0.5f) / 64, cb = (b + 0.5f) / 64;
@@ -171,7 +173,8 @@ public:
         float bestD = 1e9f;
         for (int i = 0; i < m_count; ++i) {
             const Rgb& q = m_colours[i];
-            float d = (q.r - cr) * (q.r - cr) * 0.30f + (q.g - cg) * (q.g - cg) * 0.59f + (q.b - cb) * (q.b - cb) * 0.11f;
+            float d =
+                (q.r - cr) * (q.r - cr) * 0.30f + (q.g - cg) * (q.g - cg) * 0.59f + (q.b - cb) * (q.b - cb) * 0.11f;
             if (d < bestD) bestD = d, best = i;
         }
         return m_memo[key] = int16_t(m_first + best);
@@ -262,8 +265,10 @@ void FillPolygon(Mask& m, const std::vector<Pt>& corners) {
 
 void StrokeLine(Mask& m, Pt a, Pt b, float width) {
     float half = width / 2;
-    int x0 = std::max(0, int(std::min(a.x, b.x) - half - 2)), x1 = std::min(m.w - 1, int(std::max(a.x, b.x) + half + 2));
-    int y0 = std::max(0, int(std::min(a.y, b.y) - half - 2)), y1 = std::min(m.h - 1, int(std::max(a.y, b.y) + half + 2));
+    int x0 = std::max(0, int(std::min(a.x, b.x) - half - 2)),
+        x1 = std::min(m.w - 1, int(std::max(a.x, b.x) + half + 2));
+    int y0 = std::max(0, int(std::min(a.y, b.y) - half - 2)),
+        y1 = std::min(m.h - 1, int(std::max(a.y, b.y) + half + 2));
     float dx = b.x - a.x, dy = b.y - a.y, len2 = std::max(1e-6f, dx * dx + dy * dy);
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {

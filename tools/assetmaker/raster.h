@@ -58,16 +58,13 @@ struct IndexedPicture {
 // Chooses `count` colours for the selected pixels by median cut, stores them at palette entries
 // first..first+count-1, and writes those pixels with error-diffusion dithering. Pixels outside the
 // selection keep their index.
-void Quantize(const Canvas& c, const std::vector<uint8_t>& select, IndexedPicture& out, int first,
-              int count);
+void Quantize(const Canvas& c, const std::vector<uint8_t>& select, IndexedPicture& out, int first, int count);
 
 // Only the colour choice of Quantize: fills the entries, leaves the pixels alone.
-void ChoosePalette(const Canvas& c, const std::vector<uint8_t>& select, IndexedPicture& out, int first,
-                   int count);
+void ChoosePalette(const Canvas& c, const std::vector<uint8_t>& select, IndexedPicture& out, int first, int count);
 
 // Maps the selected pixels onto palette entries first..first+count-1 as they already stand.
-void Remap(const Canvas& c, const std::vector<uint8_t>& select, IndexedPicture& out, int first,
-           int count);
+void Remap(const Canvas& c, const std::vector<uint8_t>& select, IndexedPicture& out, int first, int count);
 
 }  // namespace assets
 

@@ -21,12 +21,13 @@ namespace {
 const int kW = SCREEN_WIDTH, kH = SCREEN_HEIGHT;
 const int kFrameMs = 16;  // about 60 frames a second, the rate the per-frame steps were tuned for
 
-std::vector<BYTE> g_frame(kW * kH);
+std::vector<BYTE> g_frame(kW* kH);
 std::string g_out;
 int g_written = 0;
 
 // The palette applied at a fraction of full strength, as a fade step shows it.
-bool WritePpm(const std::string& name, const RGBQUAD* pPalette, double strength = 1.0) {
+bool WritePpm(const std::string& name, const RGBQUAD* pPalette, double strength = 1.0)
+{
     std::string path = g_out + "/" + name + ".ppm";
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
@@ -43,7 +44,8 @@ bool WritePpm(const std::string& name, const RGBQUAD* pPalette, double strength 
     }
     bool ok = std::fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
     ok = std::fclose(f) == 0 && ok;
-    if (!ok) std::fprintf(stderr, "contactframes: cannot write %s\n", path.c_str());
+    if (!ok)
+        std::fprintf(stderr, "contactframes: cannot write %s\n", path.c_str());
     ++g_written;
     return ok;
 }
@@ -51,7 +53,8 @@ bool WritePpm(const std::string& name, const RGBQUAD* pPalette, double strength 
 struct Quad {
     float x[4] = {-100, 100, 100, -100}, y[4] = {-100, -100, 100, 100};
     int depth = 100, offset = 0;
-    void Draw(CImage* pMask) const {
+    void Draw(CImage* pMask) const
+    {
         // Corners 0 and 2 only, z = 0 for both.
         float sx0 = float(offset + 320) + 320.0f * x[0] / float(depth), sy0 = 320.0f * y[0] / float(depth) + 240;
         float sx2 = float(offset + 320) + 320.0f * x[2] / float(depth), sy2 = 320.0f * y[2] / float(depth) + 240;
@@ -59,7 +62,8 @@ struct Quad {
     }
 };
 
-std::string Name(const char* scene, int ms) {
+std::string Name(const char* scene, int ms)
+{
     char buf[64];
     std::snprintf(buf, sizeof buf, "%s_%05dms", scene, ms);
     return buf;
@@ -67,7 +71,8 @@ std::string Name(const char* scene, int ms) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s ASSET_FOLDER OUTPUT_FOLDER\n", argv[0]);
         return 2;
@@ -112,8 +117,10 @@ int main(int argc, char** argv) {
         pCube->Draw();
         if (!bCubeOnly) {
             quad.Draw(&mask);
-            if (!g_bZoomDone) quad.depth = int((ms - 3000) * 250.0 / 1000 + 100);
-            if (quad.depth > 350) quad.depth = 350, g_bZoomDone = true;
+            if (!g_bZoomDone)
+                quad.depth = int((ms - 3000) * 250.0 / 1000 + 100);
+            if (quad.depth > 350)
+                quad.depth = 350, g_bZoomDone = true;
         }
         bool flash = ms >= 3000 && bCubeOnly;
         if (flash) {
@@ -135,7 +142,8 @@ int main(int argc, char** argv) {
         std::memcpy(g_frame.data(), back.m_pPixels, g_frame.size());
         for (int row = c - 1; row <= nH - 1; ++row)
             std::memcpy(g_frame.data() + (row - (c - 1)) * kW, band.m_pPixels + row * kW, kW);
-        if (c > 1) c = nH + 1 - int(ms / 1000.0 / 2 * nH);
+        if (c > 1)
+            c = nH + 1 - int(ms / 1000.0 / 2 * nH);
         pCube->Update();
         pCube->Project();
         pCube->Draw();

@@ -278,8 +278,7 @@ bool Encoder::Finish(std::string& error)
     }
     ClosePipes();
     int nStatus = 0;
-    while (waitpid(m_pid, &nStatus, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(m_pid, &nStatus, 0) < 0 && errno == EINTR) {}
     m_pid = -1;
     if (m_messageReader.joinable())
         m_messageReader.join();

@@ -45,7 +45,7 @@ private:
         std::condition_variable changed;
         std::deque<std::vector<uint8_t>> queue;
         std::vector<std::vector<uint8_t>> spare;  // written buffers, kept for reuse
-        size_t nMaxQueued = 0;  // 0: no bound
+        size_t nMaxQueued = 0;                    // 0: no bound
         bool bClosed = false;
         std::thread writer;
     };

@@ -281,8 +281,7 @@ void HeadlessHost::GetDisplaySize(int& nWidth, int& nHeight)
     nHeight = m_nDisplayH;
 }
 
-BoxAnswer HeadlessHost::MessageBox(const std::string& caption, const std::string& text, BoxButtons buttons,
-                                   bool bError)
+BoxAnswer HeadlessHost::MessageBox(const std::string& caption, const std::string& text, BoxButtons buttons, bool bError)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);

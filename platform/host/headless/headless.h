@@ -19,7 +19,7 @@ public:
     struct Window {
         std::string title;
         int nWidth = 0, nHeight = 0;
-        bool bVisible = false;  // shown by ShowWindow
+        bool bVisible = false;             // shown by ShowWindow
         int nDisplayW = 0, nDisplayH = 0;  // the exclusive display's size while it is one
         bool bOpen = true;
     };

@@ -78,7 +78,8 @@ public:
         SDL_RendererInfo info;
         SDL_DisplayMode mode;
         bool bVsync = SDL_GetRendererInfo(pRenderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
-        bool b60 = SDL_GetCurrentDisplayMode(nDisplay, &mode) == 0 && mode.refresh_rate >= 59 && mode.refresh_rate <= 61;
+        bool b60 =
+            SDL_GetCurrentDisplayMode(nDisplay, &mode) == 0 && mode.refresh_rate >= 59 && mode.refresh_rate <= 61;
         m_pacer.Start(bVsync && b60);
     }
     void WaitForFlip() { m_pacer.WaitForFlip(); }
@@ -206,8 +207,8 @@ public:
         if (!w->pTexture || w->nTexW != nWidth || w->nTexH != nHeight) {
             if (w->pTexture)
                 SDL_DestroyTexture(w->pTexture);
-            w->pTexture = SDL_CreateTexture(w->pRenderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, nWidth,
-                                            nHeight);
+            w->pTexture =
+                SDL_CreateTexture(w->pRenderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, nWidth, nHeight);
             w->nTexW = nWidth;
             w->nTexH = nHeight;
         }

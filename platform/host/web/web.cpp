@@ -11,17 +11,14 @@
 
 // The page's side of each call (page/page.js keeps the canvas, the input queue, the dialog and
 // the audio node). Called on the main thread only: the page's objects live there.
-EM_JS(void, web_present, (const uint8_t* pRgba, int nWidth, int nHeight), {
-    VadurerPage.present(HEAPU8, pRgba, nWidth, nHeight);
-});
-EM_JS(void, web_frame_ended, (int nFrames, double dWorkMs, double dResumedAt), {
-    VadurerPage.frameEnded(nFrames, dWorkMs, dResumedAt);
-});
+EM_JS(void, web_present, (const uint8_t* pRgba, int nWidth, int nHeight),
+      { VadurerPage.present(HEAPU8, pRgba, nWidth, nHeight); });
+EM_JS(void, web_frame_ended, (int nFrames, double dWorkMs, double dResumedAt),
+      { VadurerPage.frameEnded(nFrames, dWorkMs, dResumedAt); });
 // Returns the time of the refresh waited for. dCalledAt: when the module asked, so that the page
 // can tell what the stack's unwinding cost.
-EM_ASYNC_JS(double, web_next_frame, (double dDueMs, double dCalledAt), {
-    return await VadurerPage.nextFrame(dDueMs, dCalledAt);
-});
+EM_ASYNC_JS(double, web_next_frame, (double dDueMs, double dCalledAt),
+            { return await VadurerPage.nextFrame(dDueMs, dCalledAt); });
 EM_ASYNC_JS(void, web_pause, (int nMs), { await VadurerPage.pause(nMs); });
 EM_JS(int, web_poll, (int* pFields), {
     const e = VadurerPage.poll();
@@ -37,11 +34,11 @@ EM_JS(void, web_cursor, (int bVisible), { VadurerPage.cursor(!!bVisible); });
 EM_JS(int, web_screen_width, (), { return screen.width | 0; });
 EM_JS(int, web_screen_height, (), { return screen.height | 0; });
 EM_ASYNC_JS(int, web_dialog, (const char* pszCaption, const char* pszText, const char* pszButtons, int bError), {
-    return await VadurerPage.dialog(UTF8ToString(pszCaption), UTF8ToString(pszText), UTF8ToString(pszButtons), !!bError);
+    return await VadurerPage.dialog(UTF8ToString(pszCaption), UTF8ToString(pszText), UTF8ToString(pszButtons),
+                                    !!bError);
 });
-EM_JS(int, web_audio_open, (void* pRing, int nCapacity, int nRate, int nChannels), {
-    return VadurerPage.openAudio(HEAPU8.buffer, pRing, nCapacity, nRate, nChannels) ? 1 : 0;
-});
+EM_JS(int, web_audio_open, (void* pRing, int nCapacity, int nRate, int nChannels),
+      { return VadurerPage.openAudio(HEAPU8.buffer, pRing, nCapacity, nRate, nChannels) ? 1 : 0; });
 EM_JS(void, web_audio_close, (), { VadurerPage.closeAudio(); });
 
 namespace host {
@@ -56,8 +53,8 @@ constexpr double kFrameMs = 1000.0 / 60.0;
 struct AudioRing {
     static constexpr uint32_t kCapacity = 8192;  // frames; a power of two
     std::atomic<uint32_t> nWrite{0};
-    std::atomic<uint32_t> nRead{0};   // advanced by the worklet
-    std::atomic<uint32_t> nPeak{0};   // the largest sample magnitude mixed so far
+    std::atomic<uint32_t> nRead{0};     // advanced by the worklet
+    std::atomic<uint32_t> nPeak{0};     // the largest sample magnitude mixed so far
     std::atomic<uint32_t> nStarved{0};  // render quanta the worklet found short (written by it)
     int16_t samples[kCapacity * 2];
 };
@@ -254,8 +251,8 @@ public:
         // Each button as "label:answer", the answer's number coming back from the dialog.
         std::string buttons;
         auto add = [&buttons](const char* pszLabel, BoxAnswer answer) {
-            buttons += (buttons.empty() ? "" : "|") + std::string(pszLabel) + ":" +
-                       std::to_string(static_cast<int>(answer));
+            buttons +=
+                (buttons.empty() ? "" : "|") + std::string(pszLabel) + ":" + std::to_string(static_cast<int>(answer));
         };
         switch (kind) {
         case BoxButtons::OkCancel: add("OK", BoxAnswer::Ok), add("Cancel", BoxAnswer::Cancel); break;

@@ -68,8 +68,7 @@ TEST_F(HostTest, TheHeadlessClockMovesOnlyAsTheTestChose)
     h.SetPumpStep(5);
     h.PushKey(VK_SPACE, true);
     h.PushKey(VK_SPACE, false);
-    while (h.PollEvent(e)) {
-    }
+    while (h.PollEvent(e)) {}
     EXPECT_EQ(h.Time(), 21);
     EXPECT_EQ(h.Frames().back().nTime, 16) << "a frame keeps the time it ended at";
 }

@@ -118,8 +118,8 @@ TEST_F(DirectSound, DuplicatesShareSamplesAndKeepTheirOwnStatus)
 
 TEST_F(DirectSound, NotificationsNeedTheirCapabilityAndAStoppedBuffer)
 {
-    LPDIRECTSOUNDBUFFER lpBuffer = Make(DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_GETCURRENTPOSITION2, 8000,
-                                        Pcm(2, 44100, 16));
+    LPDIRECTSOUNDBUFFER lpBuffer =
+        Make(DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_GETCURRENTPOSITION2, 8000, Pcm(2, 44100, 16));
     ASSERT_NE(lpBuffer, nullptr);
     LPDIRECTSOUNDNOTIFY lpNotify = NULL;
     ASSERT_EQ(lpBuffer->QueryInterface(IID_IDirectSoundNotify, (LPVOID*)&lpNotify), DS_OK);

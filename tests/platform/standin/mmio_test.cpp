@@ -35,10 +35,22 @@ protected:
         std::remove(m_pszName);
     }
 
-    void Write(const Bytes& b) { ASSERT_TRUE(WriteAll(m_pszName, b)); }
-    Bytes Read() const { return ReadAll(m_pszName); }
-    HMMIO Open(DWORD dwFlags) { return mmioOpenA(const_cast<LPSTR>(m_pszName), NULL, dwFlags | MMIO_ALLOCBUF); }
-    static LONG Tell(HMMIO h) { return mmioSeek(h, 0, SEEK_CUR); }
+    void Write(const Bytes& b)
+    {
+        ASSERT_TRUE(WriteAll(m_pszName, b));
+    }
+    Bytes Read() const
+    {
+        return ReadAll(m_pszName);
+    }
+    HMMIO Open(DWORD dwFlags)
+    {
+        return mmioOpenA(const_cast<LPSTR>(m_pszName), NULL, dwFlags | MMIO_ALLOCBUF);
+    }
+    static LONG Tell(HMMIO h)
+    {
+        return mmioSeek(h, 0, SEEK_CUR);
+    }
 
     // RIFF "WAVE" holding an odd 3-byte chunk with its pad, a LIST "INFO" and a 4-byte "data".
     static Bytes Sample()

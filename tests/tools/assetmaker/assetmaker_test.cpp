@@ -35,7 +35,9 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
 
 float Luma(Rgb c) { return c.r * 0.3f + c.g * 0.59f + c.b * 0.11f; }
 
-float Distance(Rgb a, Rgb b) { return std::sqrt((a.r - b.r) * (a.r - b.r) + (a.g - b.g) * (a.g - b.g) + (a.b - b.b) * (a.b - b.b)); }
+float Distance(Rgb a, Rgb b) {
+    return std::sqrt((a.r - b.r) * (a.r - b.r) + (a.g - b.g) * (a.g - b.g) + (a.b - b.b) * (a.b - b.b));
+}
 
 std::vector<uint8_t> ReadAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -114,7 +116,8 @@ TEST(Quantize, GradientIsDitheredToTheRightAverage) {
     for (int band = 0; band < 8; ++band) {
         double sum = 0, want = 0;
         for (int y = 0; y < 8; ++y)
-            for (int x = band * 32; x < band * 32 + 32; ++x) sum += pic.Entry(pic.pixels[size_t(y) * 256 + x]).g, want += x / 255.0;
+            for (int x = band * 32; x < band * 32 + 32; ++x)
+                sum += pic.Entry(pic.pixels[size_t(y) * 256 + x]).g, want += x / 255.0;
         EXPECT_NEAR(sum / 256, want / 256, 0.03) << band;
     }
 }
@@ -267,10 +270,12 @@ TEST_F(Pictures, FrozenMaskFramesTheSunEvenly) {
     for (int a = 0; a < 360; a += 3) {
         double dx = std::cos(a * 3.14159265 / 180), dy = std::sin(a * 3.14159265 / 180);
         double r = 0;
-        while (r < 200 && frame[size_t(int(layout::kSunY + dy * r)) * 640 + size_t(int(layout::kSunX + dx * r))] != 63) r += 0.25;
+        while (r < 200 && frame[size_t(int(layout::kSunY + dy * r)) * 640 + size_t(int(layout::kSunX + dx * r))] != 63)
+            r += 0.25;
         nearest = std::min(nearest, r), farthest = std::max(farthest, r);
     }
-    std::printf("window radius %.1f to %.1f pixels around a sun of %.0f\n", nearest, farthest, double(layout::kSunRadius));
+    std::printf("window radius %.1f to %.1f pixels around a sun of %.0f\n", nearest, farthest,
+                double(layout::kSunRadius));
     EXPECT_LT(farthest - nearest, 3.5);  // the nearest-pixel stretch moves an edge by a pixel or so
     EXPECT_GT(nearest - layout::kSunRadius, 6);
     EXPECT_LT(farthest - layout::kSunRadius, 20);
@@ -279,7 +284,8 @@ TEST_F(Pictures, FrozenMaskFramesTheSunEvenly) {
     for (int a = 0; a < 360; a += 3) {
         double dx = std::cos(a * 3.14159265 / 180), dy = std::sin(a * 3.14159265 / 180);
         for (double r = farthest + 1.5; r < farthest + 8; r += 0.5)
-            ASSERT_EQ(frame[size_t(int(layout::kSunY + dy * r)) * 640 + size_t(int(layout::kSunX + dx * r))], 63) << a << "," << r;
+            ASSERT_EQ(frame[size_t(int(layout::kSunY + dy * r)) * 640 + size_t(int(layout::kSunX + dx * r))], 63)
+                << a << "," << r;
     }
 }
 
@@ -407,8 +413,8 @@ TEST_F(Sounds, MusicPlusEachEffectAtItsCueStaysBelowMinusOneDbfs) {
             worst = std::max(worst, db);
             if (shiftMs == 0) atCue = db;
         }
-        std::printf("music + %s: %.2f dBFS at the cue, %.2f dBFS at worst within 60 ms\n", (*s_sounds)[size_t(e)].file.c_str(),
-                    atCue, worst);
+        std::printf("music + %s: %.2f dBFS at the cue, %.2f dBFS at worst within 60 ms\n",
+                    (*s_sounds)[size_t(e)].file.c_str(), atCue, worst);
         EXPECT_LT(atCue, -1.0) << (*s_sounds)[size_t(e)].file;
         EXPECT_LT(worst, -1.0) << (*s_sounds)[size_t(e)].file;
     }

@@ -113,7 +113,8 @@ TEST(SdlDisplay, FlipsSixtyTimesASecondWithNoLongGaps)
     wc.lpfnWndProc = PlainProc;
     wc.lpszClassName = "FlipRate";
     ASSERT_NE(RegisterClassA(&wc), 0);
-    HWND hWnd = CreateWindowExA(0, "FlipRate", "Flip Rate", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    HWND hWnd =
+        CreateWindowExA(0, "FlipRate", "Flip Rate", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(hWnd, nullptr);
     LPDIRECTDRAW pDD = nullptr;
     LPDIRECTDRAW4 pDD4 = nullptr;
