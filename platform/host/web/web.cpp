@@ -11,14 +11,16 @@
 
 // The page's side of each call (page/page.js keeps the canvas, the input queue, the dialog and
 // the audio node). Called on the main thread only: the page's objects live there.
-EM_JS(void, web_present, (const uint8_t* pRgba, int nWidth, int nHeight),
-      { VadurerPage.present(HEAPU8, pRgba, nWidth, nHeight); });
+// dClockMs: the production's clock when the image was made, for the page's account of what it
+// shows.
+EM_JS(void, web_present, (const uint8_t* pRgba, int nWidth, int nHeight, double dClockMs),
+      { VadurerPage.present(HEAPU8, pRgba, nWidth, nHeight, dClockMs); });
 EM_JS(void, web_frame_ended, (int nFrames, double dWorkMs, double dResumedAt),
       { VadurerPage.frameEnded(nFrames, dWorkMs, dResumedAt); });
-// Returns the time of the refresh waited for. dCalledAt: when the module asked, so that the page
-// can tell what the stack's unwinding cost.
-EM_ASYNC_JS(double, web_next_frame, (double dDueMs, double dCalledAt),
-            { return await VadurerPage.nextFrame(dDueMs, dCalledAt); });
+// Returns once the page has handed the frame just ended (bFrame) to the browser at the refresh it
+// is due at, or, for a look at the input, at the next refresh. dCalledAt: when the module asked,
+// so that the page can tell what the stack's unwinding cost.
+EM_ASYNC_JS(void, web_next_frame, (int bFrame, double dCalledAt), { await VadurerPage.nextFrame(bFrame, dCalledAt); });
 EM_ASYNC_JS(void, web_pause, (int nMs), { await VadurerPage.pause(nMs); });
 EM_JS(int, web_poll, (int* pFields), {
     const e = VadurerPage.poll();
@@ -172,7 +174,6 @@ public:
         w->bDisplay = true;
         web_title(w->title.c_str());
         web_display(1, nWidth, nHeight);
-        m_dNextFrame = 0;
         return true;
     }
 
@@ -206,7 +207,7 @@ public:
         Present(*w);
         if (w->bDisplay) {
             web_frame_ended(++m_nFrames, dWork, m_dResumed);
-            WaitForFrame();
+            WaitForFrame(true);
         }
     }
 
@@ -230,7 +231,7 @@ public:
             if (entry.second.bDirty)
                 Present(entry.second);
         if (emscripten_get_now() - m_dResumed >= kFrameMs)
-            WaitForFrame();
+            WaitForFrame(false);
         return false;
     }
 
@@ -268,7 +269,6 @@ public:
         }
         int nChosen = web_dialog(caption.c_str(), text.c_str(), buttons.c_str(), bError);
         m_dResumed = emscripten_get_now();
-        m_dNextFrame = 0;
         return nChosen > 0 ? static_cast<BoxAnswer>(nChosen) : AnswerOnStderr(caption, text, kind);
     }
 
@@ -318,23 +318,18 @@ private:
         return it == m_windows.end() ? nullptr : &it->second;
     }
 
-    static void Present(Win& w)
+    void Present(Win& w)
     {
         w.bDirty = false;
         if (!w.rgba.empty() && (w.bShown || w.bDisplay))
-            web_present(reinterpret_cast<const uint8_t*>(w.rgba.data()), w.nImageW, w.nImageH);
+            web_present(reinterpret_cast<const uint8_t*>(w.rgba.data()), w.nImageW, w.nImageH, double(NowMs()));
     }
 
-    // Gives the page its turn until the refresh at which the next frame is due: 60 a second on an
-    // absolute schedule whatever the display's own rate, started again from the refresh after a
-    // stall rather than caught up in a burst. The schedule counts from a refresh's own time, so
-    // that it stays in phase with the display's refreshes (at 60 Hz: every one of them).
-    void WaitForFrame()
+    // Gives the page its turn until the refresh at which the frame is due (the page keeps the
+    // schedule: it alone sees the display's refreshes).
+    void WaitForFrame(bool bFrame)
     {
-        double dRefresh = web_next_frame(m_dNextFrame, emscripten_get_now());
-        if (m_dNextFrame == 0 || dRefresh - m_dNextFrame > 2 * kFrameMs)
-            m_dNextFrame = dRefresh;
-        m_dNextFrame += kFrameMs;
+        web_next_frame(bFrame ? 1 : 0, emscripten_get_now());
         m_dResumed = emscripten_get_now();
     }
 
@@ -342,7 +337,6 @@ private:
     AudioFeeder m_feeder;
     bool m_bAudio = false;
     int m_nFrames = 0;
-    double m_dNextFrame = 0;
     double m_dResumed = 0;
 };
 

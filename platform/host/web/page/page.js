@@ -12,7 +12,8 @@
   // What a test or a curious visitor can read back (window.vadurerStats()).
   const stats = {
     state: 'loading', error: null, exitCode: null,
-    clickAt: 0, firstFrameAt: 0, frames: 0, frameTimes: [], workMs: 0,
+    clickAt: 0, firstFrameAt: 0, frames: 0, workMs: 0,
+    handedAt: [],  // the refresh that took each frame
     // What handing the page its turn costs the module (ASYNCIFY): from the call to the page's
     // code running (the stack unwound), and from the page's answer to the module running again
     // (the stack rewound).
@@ -88,15 +89,90 @@
 
   $('fullscreen').addEventListener('click', () => document.documentElement.requestFullscreen().catch(() => {}));
 
+  // The display's refreshes. While the production runs the page watches every one: their
+  // interval, measured, says how many refreshes a frame lasts, and a finished frame is handed to
+  // the browser in the callback of the refresh it is due at, so that frames follow the display's
+  // own clock rather than a timer that drifts against it. A hidden page gets no refreshes: a
+  // timer stands in for them there (and nothing is drawn).
+  const kFrameMs = 1000 / 60;
+  const pacing = {
+    watching: false, last: 0, intervals: [], interval: kFrameMs,
+    due: 0,         // when the next frame is due, on the refreshes' clock (0: at the next one)
+    waiter: null,   // the module's wait for its next frame: { resolve, timer }
+    pending: false, // an image the browser has not been handed yet
+    pendingClock: 0, shownClock: 0,
+  };
+  // The median of the last second's intervals: a refresh missed now and then (the page busy)
+  // does not move it.
+  function measureRefresh(t) {
+    if (pacing.last) {
+      pacing.intervals.push(t - pacing.last);
+      if (pacing.intervals.length > 60) pacing.intervals.shift();
+      const sorted = [...pacing.intervals].sort((a, b) => a - b);
+      if (sorted.length >= 8) pacing.interval = sorted[sorted.length >> 1];
+    }
+    pacing.last = t;
+  }
+  // Whether a frame is due at the refresh at t. A display at 60 Hz or a whole multiple of it
+  // (59.94, 120, 240) shows a frame every so many of its refreshes, counted from the last frame's,
+  // so that the two clocks never drift apart; any other rate gets 60 a second on an absolute
+  // schedule, started again from the refresh after a stall rather than caught up in a burst.
+  function frameDue(t) {
+    const r = pacing.interval, k = Math.round(kFrameMs / r);
+    if (pacing.due === 0 || t - pacing.due > 2 * kFrameMs) pacing.due = t;
+    if (t < pacing.due - r / 2) return false;
+    pacing.due = k >= 1 && Math.abs(k * r - kFrameMs) <= 0.02 * kFrameMs ? t + k * r : pacing.due + kFrameMs;
+    return true;
+  }
+  function hand(t) {
+    if (pacing.pending && !document.hidden) gc.putImageData(image, 0, 0);
+    pacing.pending = false;
+    pacing.shownClock = pacing.pendingClock;
+    const w = pacing.waiter;
+    pacing.waiter = null;
+    clearTimeout(w.timer);
+    stats.lastAnswerAt = performance.now();
+    if (w.frame && stats.handedAt.push(t) === 1) {
+      stats.firstFrameAt = performance.now();
+      console.log(`vadurer: first frame ${(stats.firstFrameAt - stats.clickAt).toFixed(0)} ms after the click`);
+    }
+    w.resolve(t);
+  }
+  function onRefresh(t) {
+    if (pacing.watching) {
+      requestAnimationFrame(onRefresh);
+      measureRefresh(t);
+    }
+    if (pacing.waiter) {
+      if (!pacing.waiter.frame || frameDue(t)) hand(t);
+    } else if (pacing.pending) {
+      // An image replaced outside a frame's end (a palette change, a picture held on the
+      // screen) shows at the next refresh.
+      gc.putImageData(image, 0, 0);
+      pacing.pending = false;
+      pacing.shownClock = pacing.pendingClock;
+    }
+  }
+  function watchRefreshes(on) {
+    if (on === pacing.watching) return;
+    pacing.watching = on;
+    pacing.last = 0;
+    pacing.due = 0;
+    if (on) requestAnimationFrame(onRefresh);
+  }
+
   // The host's side.
   window.VadurerPage = {
-    present(heap, ptr, w, h) {
+    // The image the next refresh shows (copied now: the module's buffer changes on).
+    present(heap, ptr, w, h, clockMs) {
       if (canvas.width !== w || canvas.height !== h) {
         canvas.width = w; canvas.height = h; image = null; fit();
       }
       if (!image) image = gc.createImageData(w, h);
       image.data.set(heap.subarray(ptr, ptr + w * h * 4));
-      gc.putImageData(image, 0, 0);
+      pacing.pending = true;
+      pacing.pendingClock = clockMs;
+      if (!pacing.watching) onRefresh(performance.now());
     },
     frameEnded(n, workMs, resumedAt) {
       if (stats.lastAnswerAt && resumedAt >= stats.lastAnswerAt) {
@@ -104,26 +180,19 @@
         ++stats.waits;
       }
       stats.lastAnswerAt = 0;
-      const now = performance.now();
-      if (n === 1) {
-        stats.firstFrameAt = now;
-        console.log(`vadurer: first frame ${(now - stats.clickAt).toFixed(0)} ms after the click`);
-      }
       stats.frames = n;
       stats.workMs += workMs;
-      stats.frameTimes.push(Math.round(now - stats.clickAt));
     },
-    // Resolves with the time of the first display refresh due by dueMs (a quarter frame's room
-    // for the refreshes' jitter; 0: the next one); a hidden page gets no refreshes, so a timer
-    // stands in for them there.
-    nextFrame(dueMs, calledAt) {
+    // Resolves once the frame just ended (frame: 1) has been handed to the browser, with the time
+    // of the refresh that took it; for a look at the input that gives the page its turn (frame:
+    // 0), at the next refresh. Where no refresh comes (a hidden page, a browser that holds them
+    // back), a timer hands it a little after it was due.
+    nextFrame(frame, calledAt) {
       stats.unwindMs += performance.now() - calledAt;
       return new Promise((resolve) => {
-        let done = false;
-        const finish = (t) => { if (!done) { done = true; stats.lastAnswerAt = performance.now(); resolve(t); } };
-        const tick = (t) => { if (done) return; if (t >= dueMs - 4) finish(t); else requestAnimationFrame(tick); };
-        requestAnimationFrame(tick);
-        setTimeout(() => finish(performance.now()), Math.max(0, dueMs - performance.now()) + 100);
+        const late = document.hidden ? kFrameMs : Math.max(0, pacing.due - performance.now()) + 100;
+        pacing.waiter = { resolve, frame, timer: setTimeout(() => pacing.waiter && hand(performance.now()), late) };
+        if (!pacing.watching) requestAnimationFrame(onRefresh);
       });
     },
     pause(ms) { return new Promise((resolve) => setTimeout(resolve, ms)); },
@@ -131,6 +200,7 @@
     display(on, w, h) {
       display = { on, w, h };
       canvas.hidden = false;
+      watchRefreshes(on);
     },
     cursor(visible) { canvas.style.cursor = visible ? 'auto' : 'none'; },
     dialog(caption, text, buttons, isError) {
@@ -169,7 +239,7 @@
     state: stats.state, error: stats.error, exitCode: stats.exitCode,
     crossOriginIsolated: window.crossOriginIsolated,
     frames: stats.frames, firstFrameMs: stats.firstFrameAt ? stats.firstFrameAt - stats.clickAt : null,
-    frameTimes: stats.frameTimes, workMs: stats.workMs,
+    handedAt: stats.handedAt.map((t) => t - stats.clickAt), workMs: stats.workMs,
     waits: stats.waits, unwindMs: stats.unwindMs, rewindMs: stats.rewindMs,
     audioState: audio ? audio.state : 'none', audioRate: audio ? audio.sampleRate : 0,
     audioWritten: ring ? Atomics.load(ring, 0) : 0, audioRead: ring ? Atomics.load(ring, 1) : 0,
@@ -199,6 +269,7 @@
   function fail(what) {
     stats.state = 'failed';
     stats.error = String(what);
+    watchRefreshes(false);
     console.error('vadurer: ' + what);
     $('cover').hidden = true;
     $('end-text').textContent = 'The production stopped: ' + what;
@@ -209,6 +280,7 @@
     if (stats.state !== 'running') return;
     stats.state = 'ended';
     stats.exitCode = code;
+    watchRefreshes(false);
     console.log(`vadurer: ended with ${code} after ${stats.frames} frames`);
     if (audio) audio.close();
     $('end-text').textContent = 'The end.';
