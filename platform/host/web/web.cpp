@@ -2,12 +2,12 @@
 
 #include <emscripten.h>
 
-#include <atomic>
-#include <cstdlib>
+#include <algorithm>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "platform/host/web/audio.h"
 
 // The page's side of each call (page/page.js keeps the canvas, the input queue, the dialog and
 // the audio node). Called on the main thread only: the page's objects live there.
@@ -39,8 +39,10 @@ EM_ASYNC_JS(int, web_dialog, (const char* pszCaption, const char* pszText, const
     return await VadurerPage.dialog(UTF8ToString(pszCaption), UTF8ToString(pszText), UTF8ToString(pszButtons),
                                     !!bError);
 });
-EM_JS(int, web_audio_open, (void* pRing, int nCapacity, int nRate, int nChannels),
-      { return VadurerPage.openAudio(HEAPU8.buffer, pRing, nCapacity, nRate, nChannels) ? 1 : 0; });
+// dClockMs: the production's clock as the sound starts, for the page's account of picture and sound.
+EM_JS(int, web_audio_open, (void* pWords, void* pSamples, int nCapacity, int nRate, int nChannels, double dClockMs), {
+    return VadurerPage.openAudio(HEAPU8.buffer, pWords, pSamples, nCapacity, nRate, nChannels, dClockMs) ? 1 : 0;
+});
 EM_JS(void, web_audio_close, (), { VadurerPage.closeAudio(); });
 
 namespace host {
@@ -49,72 +51,9 @@ namespace {
 
 constexpr double kFrameMs = 1000.0 / 60.0;
 
-// The audio between the host's thread and the page's AudioWorklet, in the module's shared memory:
-// the thread keeps a short stretch mixed ahead, the worklet takes it 128 frames at a time. Indices
-// count frames and only grow (wrapping at 2^32); the page reads the same words with Atomics.
-struct AudioRing {
-    static constexpr uint32_t kCapacity = 8192;  // frames; a power of two
-    std::atomic<uint32_t> nWrite{0};
-    std::atomic<uint32_t> nRead{0};     // advanced by the worklet
-    std::atomic<uint32_t> nPeak{0};     // the largest sample magnitude mixed so far
-    std::atomic<uint32_t> nStarved{0};  // render quanta the worklet found short (written by it)
-    int16_t samples[kCapacity * 2];
-};
-static_assert(sizeof(std::atomic<uint32_t>) == 4, "the page reads the ring's words as 32-bit");
-
-alignas(16) AudioRing g_ring;
-
-class AudioFeeder {
-public:
-    // About 46 ms ahead at 44100 Hz: the music's notifications stay close to what is heard while
-    // a busy page still has room before the worklet runs dry.
-    static constexpr uint32_t kAhead = 2048;
-    static constexpr int kChunk = 256;
-
-    void Start(AudioPull pull)
-    {
-        m_pull = std::move(pull);
-        m_bStop = false;
-        m_thread = std::thread([this] { Run(); });
-    }
-
-    void Stop()
-    {
-        if (!m_thread.joinable())
-            return;
-        m_bStop = true;
-        m_thread.join();
-    }
-
-private:
-    void Run()
-    {
-        while (!m_bStop.load()) {
-            uint32_t nWrite = g_ring.nWrite.load(std::memory_order_relaxed);
-            uint32_t nQueued = nWrite - g_ring.nRead.load(std::memory_order_acquire);
-            if (nQueued + kChunk > kAhead) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                continue;
-            }
-            m_pull(m_chunk, kChunk);
-            uint32_t nPeak = g_ring.nPeak.load(std::memory_order_relaxed);
-            for (int i = 0; i < kChunk; ++i) {
-                uint32_t p = (nWrite + uint32_t(i)) & (AudioRing::kCapacity - 1);
-                g_ring.samples[2 * p] = m_chunk[2 * i];
-                g_ring.samples[2 * p + 1] = m_chunk[2 * i + 1];
-                nPeak = std::max<uint32_t>(nPeak, uint32_t(std::abs(int(m_chunk[2 * i]))));
-                nPeak = std::max<uint32_t>(nPeak, uint32_t(std::abs(int(m_chunk[2 * i + 1]))));
-            }
-            g_ring.nPeak.store(nPeak, std::memory_order_relaxed);
-            g_ring.nWrite.store(nWrite + kChunk, std::memory_order_release);
-        }
-    }
-
-    AudioPull m_pull;
-    std::atomic<bool> m_bStop{false};
-    std::thread m_thread;
-    int16_t m_chunk[kChunk * 2] = {};
-};
+// The ring the page's worklet plays: where it is, it stays (the worklet may still read it while
+// the page takes its node down).
+alignas(16) web::AudioRing g_ring;
 
 uint32_t ToRgba(uint32_t xrgb)
 {
@@ -277,13 +216,10 @@ public:
         CloseAudio();
         if (nChannels != 2)
             return false;
-        g_ring.nWrite = 0;
-        g_ring.nRead = 0;
-        g_ring.nPeak = 0;
-        g_ring.nStarved = 0;
-        if (!web_audio_open(&g_ring, int(AudioRing::kCapacity), nRate, nChannels))
+        g_ring.Reset();
+        if (!web_audio_open(&g_ring, g_ring.samples, int(web::AudioRing::kCapacity), nRate, nChannels, double(NowMs())))
             return false;
-        m_feeder.Start(std::move(pull));
+        m_feeder.Start(g_ring, nRate, std::move(pull));
         m_bAudio = true;
         CloseAudioAtExit(*this);
         return true;
@@ -334,7 +270,7 @@ private:
     }
 
     std::map<uint32_t, Win> m_windows;
-    AudioFeeder m_feeder;
+    web::AudioFeeder m_feeder;
     bool m_bAudio = false;
     int m_nFrames = 0;
     double m_dResumed = 0;

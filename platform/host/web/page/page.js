@@ -22,7 +22,8 @@
   let image = null;
   let display = { on: false, w: kScreenW, h: kScreenH };
   const queue = [];
-  let audio = null, node = null, ring = null;
+  let audio = null, node = null;
+  let ring = null, audioClock = 0;  // the feeder's words (audio-worklet.js), the clock as the sound began
 
   // The largest whole factor that fits, centred; the largest fit of the same shape where even
   // the image's own size does not.
@@ -124,10 +125,15 @@
     pacing.due = k >= 1 && Math.abs(k * r - kFrameMs) <= 0.02 * kFrameMs ? t + k * r : pacing.due + kFrameMs;
     return true;
   }
-  function hand(t) {
-    if (pacing.pending && !document.hidden) gc.putImageData(image, 0, 0);
+  // Draws what the module made last (a hidden page keeps it for when it shows again).
+  function draw() {
+    if (!pacing.pending || document.hidden) return;
+    gc.putImageData(image, 0, 0);
     pacing.pending = false;
     pacing.shownClock = pacing.pendingClock;
+  }
+  function hand(t) {
+    draw();
     const w = pacing.waiter;
     pacing.waiter = null;
     clearTimeout(w.timer);
@@ -145,12 +151,10 @@
     }
     if (pacing.waiter) {
       if (!pacing.waiter.frame || frameDue(t)) hand(t);
-    } else if (pacing.pending) {
+    } else {
       // An image replaced outside a frame's end (a palette change, a picture held on the
       // screen) shows at the next refresh.
-      gc.putImageData(image, 0, 0);
-      pacing.pending = false;
-      pacing.shownClock = pacing.pendingClock;
+      draw();
     }
   }
   function watchRefreshes(on) {
@@ -221,12 +225,13 @@
         row.firstChild.focus();
       });
     },
-    openAudio(buffer, ptr, capacity, rate, channels) {
+    openAudio(buffer, words, samples, capacity, rate, channels, clockMs) {
       if (!audio || audio.sampleRate !== rate || channels !== 2) return false;
       node = new AudioWorkletNode(audio, 'vadurer-ring', { numberOfInputs: 0, outputChannelCount: [2] });
-      node.port.postMessage({ buffer, ptr, capacity });
+      node.port.postMessage({ buffer, words, samples, capacity });
       node.connect(audio.destination);
-      ring = new Uint32Array(buffer, ptr, 4);
+      ring = new Uint32Array(buffer, words, 8);
+      audioClock = clockMs;
       return true;
     },
     closeAudio() {
@@ -235,6 +240,20 @@
     },
   };
 
+  // The sound as the feeder's words tell it, and how far the picture shown and the sound heard lie
+  // apart: the production's clock when the frame on the screen was made, and the frames the output
+  // has played (as sound, as silence owed or skipped past), both counted from the sound's start.
+  function soundStats() {
+    if (!ring) return { audioWritten: 0, audioRead: 0, audioPeak: 0, audioStarved: 0 };
+    const w = (i) => Atomics.load(ring, i);
+    const heard = (w(5) + w(6) + w(2)) >>> 0;
+    const soundMs = heard * 1000 / audio.sampleRate, pictureMs = pacing.shownClock - audioClock;
+    return {
+      audioWritten: w(0), audioRead: w(5), audioPeak: w(1), audioStarved: w(7), audioMissed: w(6),
+      audioSkipped: w(2), soundMs, pictureMs, pictureLeadsMs: pictureMs - soundMs,
+    };
+  }
+
   window.vadurerStats = () => ({
     state: stats.state, error: stats.error, exitCode: stats.exitCode,
     crossOriginIsolated: window.crossOriginIsolated,
@@ -242,8 +261,7 @@
     handedAt: stats.handedAt.map((t) => t - stats.clickAt), workMs: stats.workMs,
     waits: stats.waits, unwindMs: stats.unwindMs, rewindMs: stats.rewindMs,
     audioState: audio ? audio.state : 'none', audioRate: audio ? audio.sampleRate : 0,
-    audioWritten: ring ? Atomics.load(ring, 0) : 0, audioRead: ring ? Atomics.load(ring, 1) : 0,
-    audioPeak: ring ? Atomics.load(ring, 2) : 0, audioStarved: ring ? Atomics.load(ring, 3) : 0,
+    ...soundStats(),
   });
 
   // The music travels compressed (music.json says how) and is restored here into the very WAVE

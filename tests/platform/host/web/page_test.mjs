@@ -265,7 +265,8 @@ async function main() {
   check(mid.state === 'running', 'the production is running at 12 s', mid.state);
   check(mid.audioState === 'running' && mid.audioRate === 44100, 'the audio context runs at 44100 Hz', `${mid.audioState}, ${mid.audioRate} Hz`);
   check(mid.audioRead > 44100 * 5 && mid.audioPeak > 1000, 'the mixer has produced audio that was played',
-    `${mid.audioWritten} frames mixed, ${mid.audioRead} played, peak ${mid.audioPeak}, ${mid.audioStarved} short quanta`);
+    `${mid.audioWritten} frames mixed, ${mid.audioRead} played, peak ${mid.audioPeak}, ${mid.audioStarved} short quanta ` +
+    `(${mid.audioMissed} frames), ${mid.audioSkipped} skipped; the picture ${mid.pictureLeadsMs.toFixed(1)} ms ahead of the sound`);
 
   await s.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', key: 'Escape', code: 'Escape', windowsVirtualKeyCode: 27 });
   await s.send('Input.dispatchKeyEvent', { type: 'keyUp', key: 'Escape', code: 'Escape', windowsVirtualKeyCode: 27 });

@@ -1,0 +1,122 @@
+#include "platform/host/web/audio.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+
+namespace host::web {
+
+namespace {
+
+// A lag this much over the least seen means the output stood still: longer than any burst in which
+// a browser renders its quanta, shorter than a gap anyone would hear as out of step.
+constexpr int kStallMs = 80;
+// Mixed and thrown away at most this much between two sleeps, so that the music's refill thread
+// answers each block the skip crosses before the next.
+constexpr uint32_t kSkipStep = 2048;
+
+}  // namespace
+
+void AudioRing::Reset()
+{
+    for (auto* p : {&nWrite, &nPeak, &nSkipped, &nFlushTo, &nFlush, &nRead, &nMissed, &nStarved})
+        p->store(0);
+}
+
+void AudioFeeder::Start(AudioRing& ring, int nRate, AudioPull pull)
+{
+    m_pRing = &ring;
+    m_nRate = nRate;
+    m_pull = std::move(pull);
+    m_bStop = false;
+    m_bHeard = false;
+    m_nMissedSeen = 0;
+    m_nOwed = 0;
+    m_nStartMs = WallClockMs();
+    m_thread = std::thread([this] { Run(); });
+}
+
+void AudioFeeder::Stop()
+{
+    if (!m_thread.joinable())
+        return;
+    m_bStop = true;
+    m_thread.join();
+}
+
+void AudioFeeder::Run()
+{
+    while (!m_bStop.load()) {
+        m_nOwed += NewlyOwed();
+        if (m_nOwed > 0) {
+            Skip();
+            continue;
+        }
+        uint32_t nQueued =
+            m_pRing->nWrite.load(std::memory_order_relaxed) - m_pRing->nRead.load(std::memory_order_acquire);
+        if (nQueued + kChunk > kAhead) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        Queue();
+    }
+}
+
+// What the output's clock says must be skipped since the last look: the frames the worklet played
+// as silence, and the time the output stood still while the wall clock went on, less what the ring
+// held then (dropped, as stale).
+uint32_t AudioFeeder::NewlyOwed()
+{
+    AudioRing& r = *m_pRing;
+    uint32_t nMissed = r.nMissed.load(std::memory_order_acquire);
+    uint32_t nOwed = nMissed - m_nMissedSeen;
+    m_nMissedSeen = nMissed;
+    uint32_t nRead = r.nRead.load(std::memory_order_acquire);
+    uint32_t nHeard = nRead + nMissed + r.nSkipped.load(std::memory_order_relaxed);
+    uint32_t nWall = uint32_t(int64_t(WallClockMs() - m_nStartMs) * m_nRate / 1000);
+    int32_t nLag = int32_t(nWall - nHeard);
+    if (!m_bHeard) {
+        m_bHeard = nHeard != 0;  // the output has started
+        m_nLagBase = nLag;
+    } else if (nLag < m_nLagBase) {
+        m_nLagBase = nLag;  // the output's clock runs a little fast, or started late
+    } else if (nLag - m_nLagBase > kStallMs * m_nRate / 1000) {
+        uint32_t nWrite = r.nWrite.load(std::memory_order_relaxed);
+        uint32_t nStale = nWrite - nRead;
+        uint32_t nSkip = uint32_t(nLag - m_nLagBase) - std::min(nStale, uint32_t(nLag - m_nLagBase));
+        r.nFlushTo.store(nWrite, std::memory_order_relaxed);
+        r.nFlush.store(1, std::memory_order_release);
+        r.nSkipped.fetch_add(nSkip, std::memory_order_relaxed);
+        nOwed += nSkip;
+    }
+    return nOwed;
+}
+
+void AudioFeeder::Skip()
+{
+    uint32_t nStep = std::min(m_nOwed, kSkipStep);
+    m_nOwed -= nStep;
+    for (uint32_t nDone = 0; nDone < nStep; nDone += kChunk)
+        m_pull(m_chunk, int(std::min<uint32_t>(kChunk, nStep - nDone)));
+    if (m_nOwed > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void AudioFeeder::Queue()
+{
+    AudioRing& r = *m_pRing;
+    uint32_t nWrite = r.nWrite.load(std::memory_order_relaxed);
+    m_pull(m_chunk, kChunk);
+    uint32_t nPeak = r.nPeak.load(std::memory_order_relaxed);
+    for (int i = 0; i < kChunk; ++i) {
+        uint32_t p = (nWrite + uint32_t(i)) & (AudioRing::kCapacity - 1);
+        r.samples[2 * p] = m_chunk[2 * i];
+        r.samples[2 * p + 1] = m_chunk[2 * i + 1];
+        nPeak = std::max<uint32_t>(nPeak, uint32_t(std::abs(int(m_chunk[2 * i]))));
+        nPeak = std::max<uint32_t>(nPeak, uint32_t(std::abs(int(m_chunk[2 * i + 1]))));
+    }
+    r.nPeak.store(nPeak, std::memory_order_relaxed);
+    r.nWrite.store(nWrite + kChunk, std::memory_order_release);
+}
+
+}  // namespace host::web

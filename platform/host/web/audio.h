@@ -1,0 +1,71 @@
+// The sound between the module and the page: a ring in the module's shared memory that a thread of
+// the host's own keeps a short stretch ahead of what is heard, mixing through the stand-in's pull,
+// and that the page's AudioWorklet (page/audio-worklet.js) plays 128 frames at a time.
+//
+// What is heard stays with the production's clock. Frames the worklet had to play as silence (the
+// feeder was late) are mixed and thrown away; when the output stood still while the clock went on
+// (a browser that suspends a hidden tab's sound), what the ring holds is dropped as stale and the
+// mix jumps to where the clock is. The music's own thread meanwhile refills as the mix crosses its
+// blocks, as it would behind a sound card that kept playing.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "platform/host/host.h"
+
+namespace host::web {
+
+// The page reads and writes these words with Atomics, by their order (word 0 first); indices count
+// frames and only grow, wrapping at 2^32.
+struct AudioRing {
+    static constexpr uint32_t kCapacity = 8192;  // frames; a power of two
+    // Written by the feeder.
+    std::atomic<uint32_t> nWrite{0};
+    std::atomic<uint32_t> nPeak{0};     // the largest sample magnitude queued so far
+    std::atomic<uint32_t> nSkipped{0};  // frames mixed past while the output stood still
+    std::atomic<uint32_t> nFlushTo{0};  // with nFlush: the worklet drops what is queued before this
+    std::atomic<uint32_t> nFlush{0};    // set by the feeder, cleared by the worklet once dropped
+    // Written by the worklet.
+    std::atomic<uint32_t> nRead{0};
+    std::atomic<uint32_t> nMissed{0};     // frames played as silence for want of sound
+    std::atomic<uint32_t> nStarved{0};    // render quanta that came short
+    int16_t samples[kCapacity * 2] = {};  // interleaved stereo
+
+    void Reset();
+};
+static_assert(sizeof(std::atomic<uint32_t>) == 4, "the page reads the ring's words as 32-bit");
+
+class AudioFeeder {
+public:
+    // About 46 ms ahead at 44100 Hz: the music's notifications stay close to what is heard while
+    // a busy page still has room before the worklet runs dry.
+    static constexpr uint32_t kAhead = 2048;
+
+    void Start(AudioRing& ring, int nRate, AudioPull pull);
+    void Stop();  // returns once the pull has returned for the last time
+
+private:
+    static constexpr int kChunk = 256;
+
+    void Run();
+    uint32_t NewlyOwed();
+    void Skip();
+    void Queue();
+
+    AudioRing* m_pRing = nullptr;
+    int m_nRate = 0;
+    AudioPull m_pull;
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
+    int16_t m_chunk[kChunk * 2] = {};
+    // The output's clock against the wall clock: how far it lags (frames), at least.
+    long m_nStartMs = 0;
+    bool m_bHeard = false;
+    int32_t m_nLagBase = 0;
+    uint32_t m_nMissedSeen = 0;
+    uint32_t m_nOwed = 0;  // frames to mix and throw away before the next queued ones
+};
+
+}  // namespace host::web
