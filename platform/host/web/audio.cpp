@@ -8,9 +8,11 @@ namespace host::web {
 
 namespace {
 
-// A lag this much over the least seen means the output stood still: longer than any burst in which
-// a browser renders its quanta, shorter than a gap anyone would hear as out of step.
+// A lag this much over the least seen, held this long, means the output stood still: a browser on
+// a loaded machine may render its quanta late and catch up, and that is no stall; a suspended
+// output stays behind.
 constexpr int kStallMs = 80;
+constexpr long kStallHeldMs = 250;
 // Mixed and thrown away at most this much between two sleeps, so that the music's refill thread
 // answers each block the skip crosses before the next.
 constexpr uint32_t kSkipStep = 2048;
@@ -33,6 +35,7 @@ void AudioFeeder::Start(AudioRing& ring, int nRate, AudioPull pull)
     m_nMissedSeen = 0;
     m_nOwed = 0;
     m_nStartMs = WallClockMs();
+    m_nBehindSinceMs = m_nStartMs;
     m_thread = std::thread([this] { Run(); });
 }
 
@@ -73,14 +76,19 @@ uint32_t AudioFeeder::NewlyOwed()
     m_nMissedSeen = nMissed;
     uint32_t nRead = r.nRead.load(std::memory_order_acquire);
     uint32_t nHeard = nRead + nMissed + r.nSkipped.load(std::memory_order_relaxed);
-    uint32_t nWall = uint32_t(int64_t(WallClockMs() - m_nStartMs) * m_nRate / 1000);
+    long nNowMs = WallClockMs();
+    uint32_t nWall = uint32_t(int64_t(nNowMs - m_nStartMs) * m_nRate / 1000);
     int32_t nLag = int32_t(nWall - nHeard);
+    bool bBehind = m_bHeard && nLag - m_nLagBase > kStallMs * m_nRate / 1000;
+    if (!bBehind)
+        m_nBehindSinceMs = nNowMs;
     if (!m_bHeard) {
         m_bHeard = nHeard != 0;  // the output has started
         m_nLagBase = nLag;
     } else if (nLag < m_nLagBase) {
         m_nLagBase = nLag;  // the output's clock runs a little fast, or started late
-    } else if (nLag - m_nLagBase > kStallMs * m_nRate / 1000) {
+    } else if (bBehind && nNowMs - m_nBehindSinceMs >= kStallHeldMs) {
+        m_nBehindSinceMs = nNowMs;
         uint32_t nWrite = r.nWrite.load(std::memory_order_relaxed);
         uint32_t nStale = nWrite - nRead;
         uint32_t nSkip = uint32_t(nLag - m_nLagBase) - std::min(nStale, uint32_t(nLag - m_nLagBase));

@@ -62,6 +62,7 @@ private:
     int16_t m_chunk[kChunk * 2] = {};
     // The output's clock against the wall clock: how far it lags (frames), at least.
     long m_nStartMs = 0;
+    long m_nBehindSinceMs = 0;  // since when it has lagged by more than a stall's worth
     bool m_bHeard = false;
     int32_t m_nLagBase = 0;
     uint32_t m_nMissedSeen = 0;
