@@ -56,7 +56,20 @@
     return kCodes[code] || 0;
   }
   const running = () => stats.state === 'running' && $('dialog').hidden;
+
+  // The keyboard, in one place. The page's own keys (pressed alone, without Alt, Control, Shift or
+  // Meta) act here and never reach the production, in every state but the message box; every other
+  // key goes to the production while it runs, as its virtual key.
+  const kPageKeys = {
+    KeyF: toggleFullscreen,
+  };
   function onKey(e) {
+    const own = kPageKeys[e.code];
+    if (own && !(e.altKey || e.ctrlKey || e.shiftKey || e.metaKey) && $('dialog').hidden) {
+      e.preventDefault();
+      if (e.type === 'keydown' && !e.repeat) own();
+      return;
+    }
     if (!running()) return;
     const vk = virtualKey(e.code);
     if (!vk) return;
@@ -65,6 +78,31 @@
   }
   window.addEventListener('keydown', onKey);
   window.addEventListener('keyup', onKey);
+
+  // Fullscreen (the button, or F): the whole page over the whole screen, the canvas at the largest
+  // whole factor with black around it (fit, on the resize). Escape stays the production's key
+  // there: while the production runs in fullscreen the page asks the browser to hand it Escape
+  // (Keyboard Lock), so that one press ends the run as it does on Windows, and the browser's own
+  // way out becomes holding Escape down (or F). A browser without Keyboard Lock keeps its first
+  // Escape for leaving fullscreen; the next one ends the run.
+  function toggleFullscreen() {
+    if (document.fullscreenElement) {
+      document.exitFullscreen().catch(() => {});
+      return;
+    }
+    document.documentElement.requestFullscreen({ navigationUI: 'hide' }).then(keepEscape, () => {});
+  }
+  function keepEscape() {
+    const keyboard = navigator.keyboard;
+    if (!keyboard || !keyboard.lock) return;
+    if (document.fullscreenElement && stats.state === 'running') keyboard.lock(['Escape']).catch(() => {});
+    else keyboard.unlock();
+  }
+  document.addEventListener('fullscreenchange', keepEscape);
+  $('fullscreen').addEventListener('click', (e) => {
+    e.currentTarget.blur();  // or the production's Enter and Space would press it again
+    toggleFullscreen();
+  });
   function imagePoint(e) {
     const r = canvas.getBoundingClientRect();
     return [Math.floor((e.clientX - r.left) * canvas.width / r.width),
@@ -85,10 +123,14 @@
   window.addEventListener('blur', () => running() && queue.push([kFocus, 0, 0, 0, 0, 0]));
   document.addEventListener('visibilitychange', () => {
     if (running() && display.on) queue.push([kDisplay, 0, document.hidden ? 0 : 1, 0, 0, 0]);
+    pacing.last = 0;  // no refreshes came while hidden
+    // A browser may stop a hidden page's sound. The production goes on by its clock meanwhile,
+    // and so does the mix (audio.h): the sound resumes where the picture is.
+    if (!document.hidden && audio && audio.state === 'suspended' && stats.state === 'running')
+      audio.resume().catch(() => {});
   });
   window.addEventListener('pagehide', () => running() && queue.push([kClose, 0, 0, 0, 0, 0]));
 
-  $('fullscreen').addEventListener('click', () => document.documentElement.requestFullscreen().catch(() => {}));
 
   // The display's refreshes. While the production runs the page watches every one: their
   // interval, measured, says how many refreshes a frame lasts, and a finished frame is handed to
@@ -288,6 +330,7 @@
     stats.state = 'failed';
     stats.error = String(what);
     watchRefreshes(false);
+    keepEscape();
     console.error('vadurer: ' + what);
     $('cover').hidden = true;
     $('end-text').textContent = 'The production stopped: ' + what;
@@ -299,6 +342,7 @@
     stats.state = 'ended';
     stats.exitCode = code;
     watchRefreshes(false);
+    keepEscape();
     console.log(`vadurer: ended with ${code} after ${stats.frames} frames`);
     if (audio) audio.close();
     $('end-text').textContent = 'The end.';
@@ -335,6 +379,7 @@
         return;
       }
       stats.state = 'running';
+      keepEscape();
       window.Module.callMain([]);
     } catch (e) {
       if (e && e.name === 'ExitStatus') return;  // the run ended during its first step
@@ -372,8 +417,56 @@
     location.reload();
   });
 
-  const script = document.createElement('script');
-  script.src = 'vadurer.js';
-  script.onerror = () => fail('vadurer.js did not load');
-  document.body.appendChild(script);
+  // The module's threads need shared memory, which the browser gives only to a cross-origin
+  // isolated page, one whose answers carry two headers. A host that sends them (make serve) isolates
+  // the page at once. On any other the page's own service worker (isolation-worker.js) adds them,
+  // and the page loads once more under it, before the module and its data are fetched. It never
+  // loads itself twice in a row: where the page is still not isolated after that, or cannot run the
+  // worker at all, it says what the host must do instead.
+  const kReloadedToIsolate = 'vadurer-reloaded-to-isolate';
+  const kHeaders = 'Cross-Origin-Opener-Policy: same-origin and Cross-Origin-Embedder-Policy: require-corp';
+  const kFromFiles = 'This page cannot run from files on the disk: its threads need it served over the web. ' +
+    'Run make serve to serve it on this machine (at http://127.0.0.1:8015/), or put the folder on any static host.';
+  const kNeedsHttps = 'This page needs cross-origin isolation for its threads, and over plain http from this ' +
+    'address it cannot give it to itself. Serve it over https (it then isolates itself), or have the server ' +
+    `send ${kHeaders} with every file, as make serve does.`;
+  const kNeedsHeaders = 'This page needs cross-origin isolation for its threads, and its own service worker ' +
+    `could not give it here. Have the server send ${kHeaders} with every file, as make serve does.`;
+  function refuse(text) {
+    stats.state = 'unisolated';
+    stats.error = text;
+    console.warn('vadurer: ' + text);
+    $('cover-text').textContent = text;
+    return false;
+  }
+  async function isolate() {
+    if (window.crossOriginIsolated) {
+      sessionStorage.removeItem(kReloadedToIsolate);
+      return true;
+    }
+    if (location.protocol === 'file:') return refuse(kFromFiles);
+    // Service workers run only in secure contexts: https, or this machine's own addresses.
+    if (!window.isSecureContext || !navigator.serviceWorker) return refuse(kNeedsHttps);
+    if (sessionStorage.getItem(kReloadedToIsolate)) {
+      sessionStorage.removeItem(kReloadedToIsolate);
+      return refuse(kNeedsHeaders);
+    }
+    try {
+      await navigator.serviceWorker.register('isolation-worker.js');
+      await navigator.serviceWorker.ready;
+    } catch (e) {
+      return refuse(`${kNeedsHeaders} (${e && e.message ? e.message : e})`);
+    }
+    sessionStorage.setItem(kReloadedToIsolate, '1');
+    location.reload();
+    return false;
+  }
+
+  isolate().then((ok) => {
+    if (!ok) return;
+    const script = document.createElement('script');
+    script.src = 'vadurer.js';
+    script.onerror = () => fail('vadurer.js did not load');
+    document.body.appendChild(script);
+  });
 })();
