@@ -2,8 +2,9 @@
 # Builds every tree and runs every test: the unit program natively, with AddressSanitizer,
 # LeakSanitizer and UndefinedBehaviorSanitizer, its threaded suites with ThreadSanitizer, and
 # cross-built under Wine; the whole production and the display under Wine; the native end-to-end
-# checks (ctest); the page in headless Chromium. One line per suite, one closing count; a suite
-# that fails, crashes or prints no count is named at the end.
+# checks (ctest); the page in headless Chromium, served with the isolation headers and without.
+# One line per suite, one closing count; a suite that fails, crashes or prints no count is named
+# at the end.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -66,12 +67,12 @@ suite() {
   "$@" 2>&1 | tee "$log/$name.log"
   local rc=${PIPESTATUS[0]} line n m
   echo "-- $name took $((SECONDS - t0)) s"
-  line=$(grep -E '^[a-z]+: [0-9]+ passed, [0-9]+ failed' "$log/$name.log" | tail -1)
+  line=$(grep -E '^[a-z-]+: [0-9]+ passed, [0-9]+ failed' "$log/$name.log" | tail -1)
   if [ -z "$line" ]; then
     echo "make test: $name printed no count (exit code $rc)"
     failed=$((failed + 1)); bad+=("$name"); return
   fi
-  n=$(echo "$line" | sed -E 's/^[a-z]+: ([0-9]+) passed.*/\1/')
+  n=$(echo "$line" | sed -E 's/^[a-z-]+: ([0-9]+) passed.*/\1/')
   m=$(echo "$line" | sed -E 's/.* ([0-9]+) failed.*/\1/')
   passed=$((passed + n)); failed=$((failed + m))
   if [ "$m" -gt 0 ]; then
@@ -138,11 +139,14 @@ if [ -z "$line" ] || { [ "$ctest_rc" -ne 0 ] && [ "${nbad:-0}" -eq 0 ]; }; then
   failed=$((failed + 1)); bad+=(ctest)
 fi
 
-echo "== the page in headless Chromium (emscripten build, served with cross-origin isolation)"
+echo "== the page in headless Chromium (emscripten build): served with the isolation headers, and plain"
 t0=$SECONDS
 if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; then
   echo "-- the page built in $((SECONDS - t0)) s"
-  suite web node --experimental-websocket tests/platform/host/web/page_test.mjs build/web build/web-stage/assets build/test-logs/web
+  page_test=(node --experimental-websocket tests/platform/host/web/page_test.mjs build/web build/web-stage/assets)
+  suite web "${page_test[@]}" "$log/web"
+  # As most static hosts serve it: no headers, the page's own service worker isolates it.
+  suite web-plain "${page_test[@]}" "$log/web-plain" --plain
 else
   tail -30 "$log/web-build.log"
   echo "make test: building the page failed"
