@@ -131,7 +131,6 @@
   });
   window.addEventListener('pagehide', () => running() && queue.push([kClose, 0, 0, 0, 0, 0]));
 
-
   // The display's refreshes. While the production runs the page watches every one: their
   // interval, measured, says how many refreshes a frame lasts, and a finished frame is handed to
   // the browser in the callback of the refresh it is due at, so that frames follow the display's
@@ -141,7 +140,7 @@
   const pacing = {
     watching: false, last: 0, intervals: [], interval: kFrameMs,
     due: 0,         // when the next frame is due, on the refreshes' clock (0: at the next one)
-    waiter: null,   // the module's wait for its next frame: { resolve, timer }
+    waiter: null,   // the module's wait for its turn: { resolve, frame, timer }
     pending: false, // an image the browser has not been handed yet
     pendingClock: 0, shownClock: 0,
   };
@@ -284,12 +283,13 @@
 
   // The sound as the feeder's words tell it, and how far the picture shown and the sound heard lie
   // apart: the production's clock when the frame on the screen was made, and the frames the output
-  // has played (as sound, as silence owed or skipped past), both counted from the sound's start.
+  // has played (as sound, as silence owed or skipped past) less what still lies between it and the
+  // speakers, both counted from the sound's start.
   function soundStats() {
     if (!ring) return { audioWritten: 0, audioRead: 0, audioPeak: 0, audioStarved: 0 };
     const w = (i) => Atomics.load(ring, i);
-    const heard = (w(5) + w(6) + w(2)) >>> 0;
-    const soundMs = heard * 1000 / audio.sampleRate, pictureMs = pacing.shownClock - audioClock;
+    const played = (w(5) + w(6) + w(2)) >>> 0, latency = audio.baseLatency + (audio.outputLatency || 0);
+    const soundMs = played * 1000 / audio.sampleRate - 1000 * latency, pictureMs = pacing.shownClock - audioClock;
     return {
       audioWritten: w(0), audioRead: w(5), audioPeak: w(1), audioStarved: w(7), audioMissed: w(6),
       audioSkipped: w(2), soundMs, pictureMs, pictureLeadsMs: pictureMs - soundMs,

@@ -111,13 +111,25 @@ const untilEnded = (p, what, ms) => until(what, async () => {
 }, ms).catch((e) => ({ state: e.message }));
 const ready = (p) => until('the start screen', () => p.eval(`window.vadurerStats && vadurerStats().state === 'ready'`), 30000);
 
-// What the canvas shows now, as RGBA bytes.
-const kCanvasBytes = `(() => {
-  const c = document.getElementById('screen');
+// What the canvas shows now, against the background picture (installed in the page beforehand, so
+// that a look costs the page a few milliseconds, not a frame): how many pixels differ from it, and
+// their colours.
+const installBackground = (b) => `window.testBackground = {
+  palette: ${JSON.stringify(b.palette)},
+  pixels: Uint8Array.from(atob('${Buffer.from(b.pixels).toString('base64')}'), (c) => c.charCodeAt(0)) }; true`;
+const kLook = `(() => {
+  const c = document.getElementById('screen'), { palette, pixels } = window.testBackground;
   const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-  let s = '';
-  for (let i = 0; i < d.length; i += 32768) s += String.fromCharCode.apply(null, d.subarray(i, i + 32768));
-  return { width: c.width, height: c.height, rgba: btoa(s) };
+  const near = ${near.toString()};
+  const counts = new Map();
+  let n = 0;
+  for (let i = 0; i < pixels.length; ++i) {
+    const rgb = (d[4 * i] << 16) | (d[4 * i + 1] << 8) | d[4 * i + 2];
+    if (near(rgb, palette[pixels[i]])) continue;
+    counts.set(rgb, (counts.get(rgb) || 0) + 1);
+    ++n;
+  }
+  return { width: c.width, height: c.height, n, counts: [...counts] };
 })()`;
 
 // An 8-bit BMP: its palette (0xRRGGBB) and its pixel indices, rows top to bottom.
@@ -146,28 +158,15 @@ function near(a, b) {
     Math.abs((a & 255) - (b & 255)) <= 2;
 }
 
-// The pixels that differ from the background picture, by colour.
-function drawnOver(look, background) {
-  const rgba = Buffer.from(look.rgba, 'base64'), counts = new Map();
-  let n = 0;
-  for (let i = 0; i < background.w * background.h; ++i) {
-    const c = (rgba[4 * i] << 16) | (rgba[4 * i + 1] << 8) | rgba[4 * i + 2];
-    if (near(c, background.palette[background.pixels[i]])) continue;
-    counts.set(c, (counts.get(c) || 0) + 1);
-    ++n;
-  }
-  return { n, counts };
-}
-
 // The cube at 9 s and the mask over it at 12 s, in the background picture's palette (fully faded
 // in by 7 s): the cube is filled with its entries 119 to 127, the mask with entry 63.
-function checkPictures(looks) {
-  const background = readBmp(path.join(assetDir, '3Z-ER-AVE.bmp'));
+function checkPictures(looks, background) {
   const cube = new Set(background.palette.slice(119, 128)), mask = background.palette[63];
   const hex = (c) => c.toString(16).padStart(6, '0');
   const describe = (d) => [...d.counts].sort((a, b) => b[1] - a[1]).slice(0, 5).map(([c, k]) => `${hex(c)}×${k}`).join(' ');
   const count = (d, set) => [...d.counts].filter(([c]) => [...set].some((e) => near(c, e))).reduce((a, [, k]) => a + k, 0);
-  const at9 = drawnOver(looks[9000], background), at12 = drawnOver(looks[12000], background);
+  const drawn = (look) => ({ n: look.n, counts: new Map(look.counts) });
+  const at9 = drawn(looks[9000]), at12 = drawn(looks[12000]);
   console.log(`drawn over the background at 9 s: ${at9.n} pixels, ${describe(at9)}`);
   console.log(`drawn over the background at 12 s: ${at12.n} pixels, ${describe(at12)}`);
   check(looks[9000].width === 640 && looks[9000].height === 480, 'the canvas holds the 640 × 480 image');
@@ -218,6 +217,8 @@ async function hideAndShow(p, ms, suspend) {
 async function play(p) {
   await ready(p);
   check(await p.eval('window.crossOriginIsolated'), 'the page is cross-origin isolated');
+  const background = readBmp(path.join(assetDir, '3Z-ER-AVE.bmp'));
+  await p.eval(installBackground(background));
   await p.shot('start.png');
   await p.click(640, 512);
   const clickAt = Date.now();
@@ -226,10 +227,10 @@ async function play(p) {
   const looks = {};
   for (const at of [9000, 12000]) {
     await sleep(Math.max(0, clickAt + at - Date.now()));
+    looks[at] = await p.eval(kLook);
     await p.shot(`at-${at / 1000}s.png`);
-    looks[at] = await p.eval(kCanvasBytes);
   }
-  checkPictures(looks);
+  checkPictures(looks, background);
   const mid = await p.stats();
   check(mid.state === 'running', 'the production is running at 12 s', mid.state);
   check(mid.audioState === 'running' && mid.audioRate === 44100, 'the audio context runs at 44100 Hz', `${mid.audioState}, ${mid.audioRate} Hz`);
