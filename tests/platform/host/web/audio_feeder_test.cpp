@@ -1,0 +1,151 @@
+// The page's sound feeder (platform/host/web/audio.h), natively: the test plays the ring as the
+// page's worklet does (page/audio-worklet.js), and the pull numbers each frame it mixes (the low
+// 15 bits left, the next 15 right), so that what is played says which stretch of the mix it is.
+#ifndef _WIN32
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/host/web/audio.h"
+#include "tests/threaded.h"
+
+namespace {
+
+using host::web::AudioFeeder;
+using host::web::AudioRing;
+
+constexpr int kRate = 44100;
+constexpr uint32_t kMask = AudioRing::kCapacity - 1;
+
+class WebAudioFeeder : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_ring.Reset();
+        m_feeder.Start(m_ring, kRate, [this](int16_t* pSamples, int nFrames) {
+            uint32_t n = m_nMixed.fetch_add(uint32_t(nFrames));
+            for (int i = 0; i < nFrames; ++i) {
+                pSamples[2 * i] = int16_t((n + uint32_t(i)) & 0x7FFF);
+                pSamples[2 * i + 1] = int16_t(((n + uint32_t(i)) >> 15) & 0x7FFF);
+            }
+        });
+    }
+    void TearDown() override { m_feeder.Stop(); }
+
+    // One render quantum as the worklet plays it: a flush asked for first, then what the ring
+    // holds, the rest owed as silence. Returns the mix's number of the first frame played (-1: none).
+    int PlayQuantum(uint32_t nFrames = 128)
+    {
+        uint32_t nRead = m_ring.nRead.load();
+        if (m_ring.nFlush.exchange(0)) {
+            uint32_t nTo = m_ring.nFlushTo.load();
+            if (int32_t(nTo - nRead) > 0)
+                nRead = nTo;
+        }
+        uint32_t n = std::min(m_ring.nWrite.load() - nRead, nFrames);
+        int nFirst = n > 0 ? NumberAt(nRead) : -1;
+        m_ring.nRead.store(nRead + n);
+        if (n < nFrames) {
+            m_ring.nMissed.fetch_add(nFrames - n);
+            m_ring.nStarved.fetch_add(1);
+        }
+        return nFirst;
+    }
+    // Quanta at the output's pace for so long, as a sound card asks for them: as many as the time
+    // gone says, however late this thread woke.
+    void PlayFor(std::chrono::milliseconds duration)
+    {
+        auto start = std::chrono::steady_clock::now();
+        int64_t nPlayed = 0;
+        for (auto now = start; now - start < duration; now = std::chrono::steady_clock::now()) {
+            int64_t nDue = std::chrono::duration_cast<std::chrono::microseconds>(now - start).count() * kRate / 1000000;
+            for (; nPlayed + 128 <= nDue; nPlayed += 128)
+                PlayQuantum();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    // The mix's number of the frame at this place in the ring.
+    int NumberAt(uint32_t nIndex) const
+    {
+        const int16_t* p = &m_ring.samples[2 * (nIndex & kMask)];
+        return p[0] | (p[1] << 15);
+    }
+    // How far the stretch of the mix played now lies from the wall clock (frames; the same while
+    // the two keep in step).
+    int32_t Offset()
+    {
+        int nPlayed = PlayQuantum();
+        auto elapsed = std::chrono::steady_clock::now() - m_start;
+        auto nWall = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() * kRate / 1000000;
+        return int32_t(nPlayed - nWall);
+    }
+    template <typename Done>
+    static bool WaitFor(Done done)
+    {
+        for (int i = 0; i < 2000 && !done(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return done();
+    }
+
+    AudioRing m_ring;
+    AudioFeeder m_feeder;
+    std::atomic<uint32_t> m_nMixed{0};
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
+THREADED_SUITE(WebAudioFeeder);  // the feeder mixes on a thread of its own
+
+TEST_F(WebAudioFeeder, KeepsAShortStretchAheadAndNeverOverrunsTheRing)
+{
+    ASSERT_TRUE(WaitFor([&] { return m_ring.nWrite.load() >= AudioFeeder::kAhead - 256; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_LE(m_ring.nWrite.load() - m_ring.nRead.load(), AudioFeeder::kAhead) << "it waits for the worklet";
+    EXPECT_EQ(PlayQuantum(), 0) << "the mix from its first frame";
+    EXPECT_EQ(PlayQuantum(), 128);
+}
+
+TEST_F(WebAudioFeeder, MixesPastWhatTheWorkletPlayedAsSilence)
+{
+    ASSERT_TRUE(WaitFor([&] { return m_ring.nWrite.load() >= AudioFeeder::kAhead - 256; }));
+    // The worklet came short by 1000 frames (the feeder was late): what was missed is owed.
+    m_ring.nMissed.fetch_add(1000);
+    ASSERT_TRUE(WaitFor([&] { return m_nMixed.load() == m_ring.nWrite.load() + 1000; }))
+        << m_nMixed.load() << " mixed, " << m_ring.nWrite.load() << " queued";
+    // What was queued before plays as it was; what is queued after it is 1000 frames further on.
+    uint32_t nBefore = m_ring.nWrite.load();
+    for (uint32_t nLeft; (nLeft = nBefore - m_ring.nRead.load()) > 0;)
+        PlayQuantum(std::min(nLeft, 128u));
+    ASSERT_TRUE(WaitFor([&] { return m_ring.nWrite.load() != m_ring.nRead.load(); }));
+    EXPECT_EQ(PlayQuantum(1), int(nBefore + 1000));
+    EXPECT_EQ(m_ring.nMissed.load(), 1000u) << "the ring never ran dry";
+    EXPECT_EQ(m_ring.nSkipped.load(), 0u) << "no stall";
+}
+
+TEST_F(WebAudioFeeder, AnOutputThatStoodStillDropsTheStaleRingAndJumpsToTheClock)
+{
+    m_start = std::chrono::steady_clock::now();
+    PlayFor(std::chrono::milliseconds(200));
+    int32_t nOffsetBefore = Offset();
+    ASSERT_NE(m_ring.nWrite.load(), m_ring.nRead.load());
+    int nNext = NumberAt(m_ring.nRead.load());
+    // The output stands still for 0.6 s (a suspended audio context) while the clock goes on.
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_EQ(m_ring.nFlush.load(), 1u) << "the worklet is asked to drop what the ring holds";
+    EXPECT_GT(m_ring.nSkipped.load(), uint32_t(kRate / 10)) << "and the mix has gone on with the clock";
+    // The first quantum after it drops the ring (and comes short); the next plays what the feeder
+    // mixed since.
+    PlayQuantum();
+    ASSERT_TRUE(WaitFor([&] { return m_ring.nWrite.load() != m_ring.nRead.load(); }));
+    int nFirst = PlayQuantum();
+    EXPECT_GT(nFirst, nNext + kRate / 10) << "the stale stretch is not played; the mix has gone on";
+    PlayFor(std::chrono::milliseconds(400));
+    int32_t nOffsetAfter = Offset();
+    EXPECT_LT(std::abs(nOffsetAfter - nOffsetBefore), kRate / 10)
+        << "what is heard is with the clock again: " << nOffsetBefore << " frames from it before, " << nOffsetAfter
+        << " after";
+}
+
+}  // namespace
+#endif
