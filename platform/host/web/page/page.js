@@ -86,6 +86,7 @@
   // way out becomes holding Escape down (or F). A browser without Keyboard Lock keeps its first
   // Escape for leaving fullscreen; the next one ends the run.
   function toggleFullscreen() {
+    if (!document.fullscreenEnabled) return;  // a phone's browser, or a frame not allowed it
     if (document.fullscreenElement) {
       document.exitFullscreen().catch(() => {});
       return;
@@ -99,6 +100,7 @@
     else keyboard.unlock();
   }
   document.addEventListener('fullscreenchange', keepEscape);
+  $('fullscreen').hidden = !document.fullscreenEnabled;
   $('fullscreen').addEventListener('click', (e) => {
     e.currentTarget.blur();  // or the production's Enter and Space would press it again
     toggleFullscreen();
