@@ -97,10 +97,12 @@ bool Encoder::Start(const std::string& path, std::string& error)
     const std::string soundInput = "pipe:" + std::to_string(kSoundFd);
     // The pictures arrive as the encoder's own 4:2:0 planes. "ultrafast" at a quality of 18 keeps
     // the pictures sharp (the file is larger) and encodes over five times faster than they play
-    // on two cores, where "veryfast" managed two and a half. bitexact: two renders write the same file. ffmpeg opens its inputs
-    // one after the other and, by default, reads seconds of each to learn what it already knows
-    // here; meanwhile the other pipe would fill and the recorder wait on it for ever, so neither
-    // input is probed.
+    // on two cores, where "veryfast" managed two and a half. The AAC encoder runs on ffmpeg's one
+    // main thread with everything else it does: its default coder took as long as the whole
+    // picture encoding there, the fast one a third of that, at the same rate. bitexact: two
+    // renders write the same file. ffmpeg opens its inputs one after the other and, by default,
+    // reads seconds of each to learn what it already knows here; meanwhile the other pipe would
+    // fill and the recorder wait on it for ever, so neither input is probed.
     // The options in the groups ffmpeg reads them in.
     // clang-format off
     const char* argv[] = {"ffmpeg", "-hide_banner", "-nostats", "-loglevel", "error", "-y",
