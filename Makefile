@@ -12,7 +12,7 @@ BUILD := build
 JOBS ?= 2
 CMAKE_NATIVE := cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CMAKE_WINDOWS := cmake -S . -B $(BUILD)/win -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DVADURER_ASSETMAKER=$(abspath $(BUILD))/play/tools/assetmaker
 
 .PHONY: demo video test windows web serve fuzz bench native play-build assets contact-sheets deps-native deps-windows \
 	deps-web clean
