@@ -139,6 +139,10 @@ else
   failed=$((failed + 1)); bad+=(web-build)
 fi
 
+# The releases, made from the trees above (and a native one with Debian's build flags), each
+# checked with its platform's own tools.
+check dist make --no-print-directory dist-check JOBS="$jobs"
+
 echo "Windows route: $route; $(( ($(date +%s) - started) / 60 )) min $(( ($(date +%s) - started) % 60 )) s in all"
 [ ${#bad[@]} -eq 0 ] || echo "failed: ${bad[*]}"
 echo "total: $passed passed, $failed failed"
