@@ -25,15 +25,6 @@ ULONG RefCount(IUnknown* p)
     return p->Release();
 }
 
-// A start that failed after the first interface keeps it until the process ends; a test that
-// starts again lets it go first.
-void DropFirstInterface()
-{
-    if (g_lpDD)
-        g_lpDD->Release();
-    g_lpDD = nullptr;
-}
-
 TEST_F(FullscreenTest, OpenHoldsTheWholeChainAndCloseReleasesIt)
 {
     ASSERT_TRUE(Open(SCREEN_FULLSCREEN));
@@ -119,6 +110,15 @@ TEST_F(FullscreenTest, TheHardwarePaletteFollowsEveryChangeAndEveryToggle)
 }
 
 #ifndef _WIN32
+// A start that failed after the first interface keeps it until the process ends; a test that
+// starts again lets it go first.
+void DropFirstInterface()
+{
+    if (g_lpDD)
+        g_lpDD->Release();
+    g_lpDD = nullptr;
+}
+
 using Box = host::HeadlessHost::Box;
 
 struct StepFault {

@@ -14,9 +14,9 @@
 #include "sound/StreamSound.h"
 #include "tests/child.h"
 #include "tests/sound/sound_fixture.h"
+#include "tests/threaded.h"
 #ifndef _WIN32
 #include "platform/standin/resource.h"
-#include "tests/threaded.h"
 #endif
 
 namespace {
