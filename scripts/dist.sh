@@ -26,7 +26,9 @@ quiet() {
   "$@" >"$log/$name.log" 2>&1 || { tail -30 "$log/$name.log"; fail "$name failed (see $log/$name.log)"; }
 }
 
-# The archives' time stamps are the last commit's, so the same source gives the same files.
+# The archives' time stamps are the last commit's, not the build's: the same source gives the same
+# package, Windows zip and video (not yet the same page: emscripten's packager and ffmpeg's Ogg
+# muxer each stamp a run with a random number).
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
 export SOURCE_DATE_EPOCH TZ=UTC
 
