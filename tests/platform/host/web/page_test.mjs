@@ -2,7 +2,9 @@
 // with the isolation headers, clicks start, looks at the production at 9 s and 12 s, listens for
 // its audio, presses Escape and checks the end screen. Prints one "web: N passed, M failed" line.
 //   node --experimental-websocket tests/platform/host/web/page_test.mjs WEB_DIR ASSET_DIR OUT_DIR
-// (ASSET_DIR: the asset maker's pictures, for the background and its palette)
+// (ASSET_DIR: the asset maker's pictures, for the background and its palette; VADURER_PAGE_SERVER:
+// another server script taking the same DIR and PORT and printing the same line, in place of
+// scripts/serve.mjs)
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -197,7 +199,8 @@ async function missingPicture(s, url, shot) {
 
 async function main() {
   const t0 = Date.now();
-  const [, url] = await startProcess('node', ['scripts/serve.mjs', webDir, '0'], /serving .* at (http:\S+)/);
+  const server = process.env.VADURER_PAGE_SERVER || 'scripts/serve.mjs';
+  const [, url] = await startProcess('node', [server, webDir, '0'], /serving .* at (http:\S+)/);
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'vadurer-chromium-'));
   const [, wsUrl] = await startProcess('chromium', [
     '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
