@@ -26,7 +26,7 @@ struct Scene {
     long nFromMs;
 };
 const Scene kScenes[] = {
-    {"opening fade", 0},       {"scene 1: the cube", 7000}, {"scene 1: the zoom", 10000},
+    {"opening fade", 0},          {"scene 1: the cube", 7000},      {"scene 1: the zoom", 10000},
     {"scene 2: the band", 14000}, {"scene 3: the scroller", 16000}, {"fade to black", 26000},
     {"credits", 29000},
 };
@@ -72,10 +72,11 @@ public:
     {
         const double dWall = MicrosecondsSince(m_start, Clock::now()) / 1e6;
         const double dVideo = double(m_nTicks) / CaptureHost::kFps;
-        std::printf("%s --benchmark: %ld frames (%ld ticks, %.2f s of the production) in %.3f s: %.1f frames a second, "
-                    "%.1fx real time; mixing %.1f ms in all\n",
-                    program.c_str(), m_all.nFrames + (m_dStartUp >= 0 ? 1 : 0), m_nTicks, dVideo, dWall, dWall > 0 ? m_all.nFrames / dWall : 0.0,
-                    dWall > 0 ? dVideo / dWall : 0.0, m_dMix / 1000);
+        std::printf(
+            "%s --benchmark: %ld frames (%ld ticks, %.2f s of the production) in %.3f s: %.1f frames a second, "
+            "%.1fx real time; mixing %.1f ms in all\n",
+            program.c_str(), m_all.nFrames + (m_dStartUp >= 0 ? 1 : 0), m_nTicks, dVideo, dWall,
+            dWall > 0 ? m_all.nFrames / dWall : 0.0, dWall > 0 ? dVideo / dWall : 0.0, m_dMix / 1000);
         std::printf("start-up (the screen opened, the pictures and sounds loaded) to the first frame: %.1f ms\n",
                     std::max(m_dStartUp, 0.0) / 1000);
         std::printf("%-22s %7s %10s %10s %12s %12s\n", "scene", "frames", "draw mean", "draw max", "convert mean",
@@ -83,8 +84,9 @@ public:
         for (int i = 0; i < kSceneCount; ++i)
             PrintRow(kScenes[i].pszName, m_scenes[i]);
         PrintRow("all", m_all);
-        std::printf("(microseconds a frame: drawing is the production's own work for the frame and the stand-in's\n"
-                    " present; converting is the 8-bit frame to 32-bit pixels through its palette, as a display does)\n");
+        std::printf(
+            "(microseconds a frame: drawing is the production's own work for the frame and the stand-in's\n"
+            " present; converting is the 8-bit frame to 32-bit pixels through its palette, as a display does)\n");
         std::fflush(stdout);
     }
 

@@ -162,7 +162,8 @@ TEST(Icon, TwoRunsWriteTheSameFiles) {
     }
     EXPECT_EQ(count, kPngSizes.size() + 1);
     EXPECT_TRUE(fs::exists(a / "vadurer.ico"));
-    for (int size : kPngSizes) EXPECT_EQ(DecodePng(ReadAll(a / ("vadurer-" + std::to_string(size) + ".png"))).size, size);
+    for (int size : kPngSizes)
+        EXPECT_EQ(DecodePng(ReadAll(a / ("vadurer-" + std::to_string(size) + ".png"))).size, size);
     fs::remove_all(a.parent_path());
 }
 
