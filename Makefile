@@ -8,14 +8,16 @@
 #   make contact-sheets  build/contact-sheets/: the pictures and composed frames, as PNG sheets
 #   make web       build/web/: the production as a page (emscripten)
 #   make serve     serve build/web on 127.0.0.1 (PORT, default 8015) with the headers threads need
+#   make dist      dist/: the Windows zip, the Debian package, the page's zip, the video, SHA256SUMS
+#   make dist-check  make dist, then check each release with its platform's own tools
 BUILD := build
 JOBS ?= 2
 CMAKE_NATIVE := cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CMAKE_WINDOWS := cmake -S . -B $(BUILD)/win -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DVADURER_ASSETMAKER=$(abspath $(BUILD))/play/tools/assetmaker
 
-.PHONY: demo video test windows web serve fuzz bench native play-build assets contact-sheets deps-native deps-windows \
-	deps-web clean
+.PHONY: demo video test windows web serve dist dist-check fuzz bench native play-build assets contact-sheets \
+	deps-native deps-windows deps-web clean
 
 deps-native:
 	@scripts/deps.sh native
@@ -65,6 +67,15 @@ web: deps-web deps-native
 
 serve:
 	@node scripts/serve.mjs $(BUILD)/web $(PORT)
+
+dist:
+	@scripts/deps.sh dist
+	@JOBS=$(JOBS) scripts/dist.sh
+
+dist-check: dist
+	@scripts/deps.sh dist-check
+	@scripts/deps.sh wine "$$(scripts/windows-route.sh $(BUILD))"
+	@JOBS=$(JOBS) scripts/dist-check.sh
 
 fuzz: deps-native
 	@scripts/fuzz.sh $(BUILD)/fuzz

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/standin/pixels.h"
-#include "platform/standin/pixels_routes.h"
+#include "platform/host/pixels_routes.h"
 
 namespace {
 
@@ -72,9 +72,9 @@ BENCHMARK(BM_ConvertFrame)->Arg(0)->Arg(1);
 // AVX-512 VBMI gets; range(0) as above.
 void BM_ConvertFramePairs(benchmark::State& state)
 {
-    const int nBefore = standin::SetPixelRoute(standin::kPixelsPairs);
+    const int nBefore = host::SetPixelRoute(host::kPixelsPairs);
     BM_ConvertFrame(state);
-    standin::SetPixelRoute(nBefore);
+    host::SetPixelRoute(nBefore);
 }
 BENCHMARK(BM_ConvertFramePairs)->Arg(0)->Arg(1);
 

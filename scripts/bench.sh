@@ -9,6 +9,7 @@ jobs=${JOBS:-2}
 source "$root/scripts/xvfb.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVADURER_BENCH=ON -DVADURER_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$jobs"
+cmake --build "$build" -j"$jobs" --target vadurer assets
 build=$(cd "$build" && pwd)
 cd "$build"
 for b in "$build"/bench/*_bench; do
@@ -18,3 +19,4 @@ for b in "$build"/bench/*_bench; do
     *) "$b" ;;
   esac
 done
+"$root/bench/production.sh" "$build"

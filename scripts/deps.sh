@@ -9,13 +9,18 @@
 #                             i386 architecture and the 32-bit Wine; x86_64 the x86_64 cross
 #                             compiler and the 64-bit Wine alone
 #   scripts/deps.sh web       the page: emscripten, Chromium for its test, ffmpeg for the music
+#   scripts/deps.sh dist      the releases (make dist): all three builds, the video, dpkg's tools
+#   scripts/deps.sh dist-check  their checks beyond the Windows route: lintian, the desktop entry's
+#                             and AppStream's validators, man, Xvfb and the page's browser
 set -eu
 
-demo_pkgs="cmake make g++ pkg-config libsdl2-dev libsamplerate0-dev libfreetype-dev fonts-dejavu-core"
+demo_pkgs="cmake make g++ pkg-config libsdl2-dev libx11-dev libsamplerate0-dev libfreetype-dev libpng-dev fonts-dejavu-core"
 native_pkgs="$demo_pkgs ccache googletest libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick sox ffmpeg
   clang libclang-rt-14-dev pulseaudio python3"
 windows_pkgs="g++-mingw-w64-i686 ccache"
 web_pkgs="emscripten ccache chromium ffmpeg nodejs python3"
+dist_pkgs="$demo_pkgs $windows_pkgs $web_pkgs dpkg-dev zip"
+dist_check_pkgs="lintian desktop-file-utils appstream man-db unzip file imagemagick xvfb xauth xdotool $web_pkgs"
 
 what=${1:-native}
 case "$what" in
@@ -30,7 +35,9 @@ case "$what" in
       *) echo "usage: $0 wine i686|x86_64" >&2; exit 2 ;;
     esac ;;
   web) pkgs=$web_pkgs ;;
-  *) echo "usage: $0 demo|video|native|windows|wine ROUTE|web" >&2; exit 2 ;;
+  dist) pkgs=$dist_pkgs ;;
+  dist-check) pkgs=$dist_check_pkgs ;;
+  *) echo "usage: $0 demo|video|native|windows|wine ROUTE|web|dist|dist-check" >&2; exit 2 ;;
 esac
 # Only the 32-bit Wine needs the i386 architecture.
 needs_i386=no

@@ -30,22 +30,21 @@ export WINEDLLOVERRIDES="mscoree,mshtml="  # no runtime installers in a throwawa
 export WINEPREFIX="$root/build/wineprefix.$$"
 mkdir -p "$WINEPREFIX"
 
-# A sound server of our own unless one runs already; stopped again when we leave.
-started_pulse=no
-if ! pulseaudio --check >/dev/null 2>&1; then
-  if pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-null-sink \
-      --load=module-native-protocol-unix >"$WINEPREFIX.pulse.log" 2>&1; then
-    started_pulse=yes
-  else
-    echo "wine-run: the sound server did not start:" >&2
-    cat "$WINEPREFIX.pulse.log" >&2
-    exit 1
-  fi
+# A sound server of the run's own, its socket beside the prefix: runs side by side never share one,
+# and stopping it when we leave stops only ours.
+export PULSE_RUNTIME_PATH="$WINEPREFIX.pulse"
+mkdir -p "$PULSE_RUNTIME_PATH"
+if ! pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-null-sink \
+    --load=module-native-protocol-unix >"$WINEPREFIX.pulse.log" 2>&1; then
+  echo "wine-run: the sound server did not start:" >&2
+  cat "$WINEPREFIX.pulse.log" >&2
+  rm -rf "$WINEPREFIX" "$WINEPREFIX.pulse" "$WINEPREFIX.pulse.log"
+  exit 1
 fi
 cleanup() {
   WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1
-  rm -rf "$WINEPREFIX" "$WINEPREFIX.pulse.log"
-  [ "$started_pulse" = yes ] && pulseaudio --kill >/dev/null 2>&1
+  pulseaudio --kill >/dev/null 2>&1
+  rm -rf "$WINEPREFIX" "$WINEPREFIX.pulse" "$WINEPREFIX.pulse.log"
 }
 trap cleanup EXIT
 

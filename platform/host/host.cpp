@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/host/pixels.h"
+
 namespace host {
 
 namespace {
@@ -68,6 +70,14 @@ long WallClockMs()
     static const auto start = std::chrono::steady_clock::now();
     auto elapsed = std::chrono::steady_clock::now() - start;
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+void Host::SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette,
+                            int nWidth, int nHeight)
+{
+    // Frames come on the main thread only, one at a time.
+    static FrameConverter* s_pConverter = new FrameConverter;
+    SetImage(id, s_pConverter->Convert(pIndices, nPitch, pPalette, nWidth, nHeight), nWidth, nHeight);
 }
 
 Host& Current()

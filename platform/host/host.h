@@ -29,6 +29,7 @@
 // which runs before the destructors of anything made earlier.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -77,6 +78,13 @@ public:
 
     // Frames. xrgb: nWidth × nHeight pixels 0x00RRGGBB, rows top to bottom; copied at once.
     virtual void SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) = 0;
+    // The same for an 8-bit display (the exclusive display's mode): nWidth × nHeight palette
+    // indices, rows top to bottom nPitch bytes apart, and the 256 colours 0x00RRGGBB they stand
+    // for, as the display's palette holds them; both copied at once. A host that has no use for
+    // the indices themselves takes this one, which converts them (platform/host/pixels.h) and
+    // calls SetImage.
+    virtual void SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette,
+                                  int nWidth, int nHeight);
     virtual void EndFrame(uint32_t id) = 0;
 
     // Input. PollEvent hands out one event a call; the stand-in calls it until it returns false

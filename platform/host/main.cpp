@@ -11,6 +11,7 @@
 #ifdef __EMSCRIPTEN__
 #include "platform/host/web/web.h"
 #else
+#include "platform/host/capture/benchmark.h"
 #include "platform/host/capture/record.h"
 #include "platform/host/sdl/sdl.h"
 #endif
@@ -22,9 +23,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 namespace {
 
 enum class HostChoice {
-    Sdl,      // the demo: a window or the whole screen, the sound device
-    Capture,  // --record: the video recorder
-    Web,      // the page, the only host of the browser build
+    Sdl,        // the demo: a window or the whole screen, the sound device
+    Capture,    // --record: the video recorder
+    Benchmark,  // --benchmark: the recorder's clock, measuring instead of recording
+    Web,        // the page, the only host of the browser build
 };
 
 #ifdef __EMSCRIPTEN__
@@ -42,13 +44,22 @@ struct Options {
 void PrintUsage(FILE* pOut, const char* pszProgram)
 {
     std::fprintf(pOut,
-                 "usage: %s [--window | --record FILE.mp4] [--help]\n"
+                 "usage: %s [--window | --record FILE.mp4 | --benchmark] [--help]\n"
                  "  --window       show the 640 x 480 display in a desktop window (resizable) instead\n"
                  "                 of over the whole screen\n"
                  "  --record FILE  play nothing; write the whole production with its sound to the\n"
                  "                 video FILE (H.264 at 60 frames a second, AAC), through ffmpeg\n"
+                 "  --benchmark    play nothing; run the whole production as fast as this machine\n"
+                 "                 can, every frame of a real run (1/60 s each), and print what each\n"
+                 "                 scene's frames cost to draw and to convert for a display\n"
                  "  --help         show this text and exit\n",
                  pszProgram);
+}
+
+int Refuse(const char* pszProgram, const char* pszWhy)
+{
+    std::fprintf(stderr, "%s: %s\n", pszProgram, pszWhy);
+    return 2;
 }
 
 // -1 when the production is to run with these options; otherwise the process's exit code.
@@ -63,8 +74,14 @@ int ParseOptions(int argc, char** argv, const char* pszProgram, Options& options
                 PrintUsage(stderr, pszProgram);
                 return 2;
             }
+            if (options.host == HostChoice::Benchmark)
+                return Refuse(pszProgram, "--record and --benchmark do not go together");
             options.host = HostChoice::Capture;
             options.record = argv[++i];
+        } else if (std::strcmp(argv[i], "--benchmark") == 0) {
+            if (options.host == HostChoice::Capture)
+                return Refuse(pszProgram, "--record and --benchmark do not go together");
+            options.host = HostChoice::Benchmark;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             PrintUsage(stdout, pszProgram);
             return 0;
@@ -74,10 +91,8 @@ int ParseOptions(int argc, char** argv, const char* pszProgram, Options& options
             return 2;
         }
     }
-    if (options.host == HostChoice::Capture && options.bDisplayInWindow) {
-        std::fprintf(stderr, "%s: --record shows nothing, so --window does not go with it\n", pszProgram);
-        return 2;
-    }
+    if (options.host != kDefaultHost && options.bDisplayInWindow)
+        return Refuse(pszProgram, "--record and --benchmark show nothing, so --window does not go with them");
     return -1;
 }
 
@@ -109,6 +124,7 @@ int Run(const Options& options, const char* pszProgram)
         const double dProductionSeconds = 69.0;  // its usual length, for the progress line only
         return host::RecordToVideo(options.record, dProductionSeconds, pszProgram, RunWinMain);
     }
+    case HostChoice::Benchmark: return host::RunBenchmark(pszProgram, RunWinMain);
 #endif
     default: std::fprintf(stderr, "%s: this build has no such host\n", pszProgram); return 1;
     }

@@ -14,7 +14,6 @@
 
 #include "platform/host/host.h"
 #include "platform/standin/faults.h"
-#include "platform/standin/pixels.h"
 #include "platform/standin/testing.h"
 #include "platform/standin/window_internal.h"
 
@@ -59,14 +58,16 @@ public:
     HRESULT STDMETHODCALLTYPE SetEntries(DWORD dwFlags, DWORD dwStart, DWORD dwCount,
                                          LPPALETTEENTRY lpEntries) override;
 
-    const standin::PixelTable& Table() const { return m_table; }
+    // The colours as the display shows them, 0x00RRGGBB.
+    const uint32_t* Colours() const { return m_xrgb; }
     std::set<Chain*> m_chains;  // the chains it is attached to
 
 private:
     ~Palette() override;
     Device* m_pDevice;
     PALETTEENTRY m_entries[256];
-    standin::PixelTable m_table;
+    uint32_t m_xrgb[256];
+    void TakeColours();
 };
 
 class Surface final : public ComObject<IDirectDrawSurface4> {
@@ -111,7 +112,6 @@ struct Chain {
     int nFront = 0;  // which block is on the display
     bool bLost = false;
     Palette* pPalette = nullptr;
-    std::vector<uint32_t> image;  // the front as the host shows it
 
     ~Chain();
     void Show();
@@ -147,11 +147,10 @@ void Chain::Show()
     Display& d = D();
     if (d.pPrimary != this || bLost || d.id == 0 || d.nWidth == 0)
         return;
-    static const standin::PixelTable s_black;
-    image.resize(static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight));
-    standin::ConvertPixels(buffers[nFront].data(), nPitch, image.data(), nWidth, nWidth, nHeight,
-                           pPalette ? pPalette->Table() : s_black);
-    host::Current().SetImage(d.id, image.data(), nWidth, nHeight);
+    // An 8-bit display: its pixels and its palette go to the host as they are.
+    static const uint32_t s_black[256] = {};
+    host::Current().SetPalettedImage(d.id, buffers[nFront].data(), nPitch, pPalette ? pPalette->Colours() : s_black,
+                                     nWidth, nHeight);
 }
 
 void Chain::ShowFrame()
@@ -193,8 +192,14 @@ void Device::GiveUpDisplay()
 Palette::Palette(Device* pDevice, const PALETTEENTRY* pEntries) : m_pDevice(pDevice)
 {
     std::memcpy(m_entries, pEntries, sizeof m_entries);
-    standin::BuildPixelTable(m_entries, 256, m_table);
+    TakeColours();
     m_pDevice->AddRef();
+}
+
+void Palette::TakeColours()
+{
+    for (int i = 0; i < 256; ++i)
+        m_xrgb[i] = (uint32_t{m_entries[i].peRed} << 16) | (uint32_t{m_entries[i].peGreen} << 8) | m_entries[i].peBlue;
 }
 
 Palette::~Palette()
@@ -229,7 +234,7 @@ HRESULT Palette::SetEntries(DWORD dwFlags, DWORD dwStart, DWORD dwCount, LPPALET
     if (standin::ShouldFail("IDirectDrawPalette::SetEntries"))
         return DDERR_GENERIC;
     std::memcpy(m_entries + dwStart, lpEntries, dwCount * sizeof(PALETTEENTRY));
-    standin::BuildPixelTable(m_entries, 256, m_table);
+    TakeColours();
     // The hardware palette: what the display shows changes now, without a frame.
     for (Chain* pChain : m_chains)
         pChain->Show();

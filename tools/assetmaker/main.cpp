@@ -1,11 +1,13 @@
 // Writes the production's ten pictures and four sounds into the folder given on the command line;
 // with --list, says their names instead, one a line after its kind (picture, music or effect), so
-// that scripts take the names from the program's own list.
+// that scripts take the names from the program's own list; with --icons, writes the program's
+// icon files (which are not among the production's files).
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "app/Assets.h"
+#include "icon.h"
 #include "make.h"
 
 namespace {
@@ -22,12 +24,13 @@ int main(int argc, char** argv) {
         List();
         return 0;
     }
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER | --list\n", argv[0]);
+    const bool icons = argc == 3 && std::strcmp(argv[1], "--icons") == 0;
+    if (argc != 2 && !icons) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER | --list | --icons OUTPUT_FOLDER\n", argv[0]);
         return 2;
     }
     std::string error;
-    if (!assets::MakeAll(argv[1], error)) {
+    if (icons ? !assets::MakeIcons(argv[2], error) : !assets::MakeAll(argv[1], error)) {
         std::fprintf(stderr, "assetmaker: %s\n", error.c_str());
         return 1;
     }

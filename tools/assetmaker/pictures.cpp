@@ -361,10 +361,10 @@ std::vector<Pt> Octagon(float cx, float cy, float apothem) {
 Mask EmblemShape(float size, float cx, float cy, float scale) {
     int n = int(std::ceil(size));
     Mask shape(n, n), gap(n, n), window(n, n);
-    FillPolygon(shape, Octagon(cx, cy, 118.2f * scale));
-    FillPolygon(gap, Octagon(cx, cy, 112.0f * scale));
+    FillPolygon(shape, Octagon(cx, cy, kEmblemApothem * scale));
+    FillPolygon(gap, Octagon(cx, cy, kGapOuter * scale));
     Mask inner(n, n);
-    FillPolygon(inner, Octagon(cx, cy, 106.5f * scale));
+    FillPolygon(inner, Octagon(cx, cy, kGapInner * scale));
     Cut(gap, inner);
     Cut(shape, gap);
     for (int y = 0; y < n; ++y)

@@ -27,7 +27,10 @@ constexpr int kLaneTop = 240 - kScrollHeight / 2, kLaneBottom = kLaneTop + kScro
 // round window frames it with an even ring of sky.
 constexpr int kEmblemSize = 256;
 constexpr float kSunX = 319.5f, kSunY = 239.5f, kSunRadius = 54;
-constexpr float kWindowRadius = 92.5f;  // in the emblem's own pixels
+// The emblem in its own pixels: an octagon (the distance from its centre to each side) edged
+// with a thin octagonal gap, and a round window.
+constexpr float kEmblemApothem = 118.2f, kGapOuter = 112.0f, kGapInner = 106.5f;
+constexpr float kWindowRadius = 92.5f;
 }  // namespace layout
 
 struct NamedPicture {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace host {
 
@@ -54,7 +55,23 @@ void CaptureHost::SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int n
     Image& image = m_images[id];
     image.nWidth = nWidth;
     image.nHeight = nHeight;
-    image.latest.assign(pXrgb, pXrgb + size_t(nWidth) * size_t(nHeight));
+    image.latest.bPaletted = false;
+    image.latest.xrgb.assign(pXrgb, pXrgb + size_t(nWidth) * size_t(nHeight));
+    image.bDirty = true;
+}
+
+void CaptureHost::SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette,
+                                   int nWidth, int nHeight)
+{
+    Image& image = m_images[id];
+    image.nWidth = nWidth;
+    image.nHeight = nHeight;
+    Picture& picture = image.latest;
+    picture.bPaletted = true;
+    picture.indices.resize(size_t(nWidth) * size_t(nHeight));
+    for (int y = 0; y < nHeight; ++y)
+        std::memcpy(&picture.indices[size_t(y) * size_t(nWidth)], pIndices + nPitch * y, size_t(nWidth));
+    std::memcpy(picture.palette, pPalette, sizeof picture.palette);
     image.bDirty = true;
 }
 
@@ -62,8 +79,9 @@ void CaptureHost::ShowDirty()
 {
     for (auto& entry : m_images)
         if (entry.second.bDirty) {
-            // SetImage rewrites the whole of latest, so the old picture can go there unseen.
-            entry.second.shown.swap(entry.second.latest);
+            // Both ways of setting an image rewrite the whole of latest, so the old picture can go
+            // there unseen.
+            std::swap(entry.second.shown, entry.second.latest);
             entry.second.bDirty = false;
         }
 }
@@ -72,13 +90,13 @@ void CaptureHost::EndFrame(uint32_t id)
 {
     auto it = m_images.find(id);
     if (it != m_images.end() && it->second.bDirty) {
-        it->second.shown.swap(it->second.latest);
+        std::swap(it->second.shown, it->second.latest);
         it->second.bDirty = false;
     }
     if (m_images.find(m_nDisplay) == m_images.end())
         m_nDisplay = id;
     m_bFrameSincePump = true;
-    Tick();
+    Tick(true);
 }
 
 bool CaptureHost::PollEvent(Event& event)
@@ -96,28 +114,43 @@ bool CaptureHost::PollEvent(Event& event)
     // with no frame since the one before is a frame interval of a step that presents nothing.
     ShowDirty();
     if (!m_bFrameSincePump)
-        Tick();
+        Tick(false);
     m_bFrameSincePump = false;
     return false;
 }
 
-const uint32_t* CaptureHost::Compose()
+CapturePicture CaptureHost::Compose()
 {
+    CapturePicture picture;
     auto it = m_images.find(m_nDisplay);
-    if (it == m_images.end() || it->second.shown.empty()) {
+    if (it == m_images.end() || it->second.shown.Empty()) {
         std::fill(m_picture.begin(), m_picture.end(), 0);
-        return m_picture.data();
+        picture.pXrgb = m_picture.data();
+        return picture;
     }
     const Image& image = it->second;
-    if (image.nWidth == kWidth && image.nHeight == kHeight)
-        return image.shown.data();  // as it is: a copy a frame less
+    const Picture& shown = image.shown;
+    if (image.nWidth == kWidth && image.nHeight == kHeight) {
+        // As it is: a copy a frame less.
+        if (shown.bPaletted) {
+            picture.pIndices = shown.indices.data();
+            picture.pPalette = shown.palette;
+        } else {
+            picture.pXrgb = shown.xrgb.data();
+        }
+        return picture;
+    }
     // Another size sits at the top left, cut to the video's, on black.
+    const uint32_t* pSource = shown.bPaletted ? m_converter.Convert(shown.indices.data(), image.nWidth, shown.palette,
+                                                                    image.nWidth, image.nHeight)
+                                              : shown.xrgb.data();
     std::fill(m_picture.begin(), m_picture.end(), 0);
     int w = std::min(image.nWidth, kWidth), h = std::min(image.nHeight, kHeight);
     for (int y = 0; y < h; ++y)
-        std::memcpy(&m_picture[size_t(y) * kWidth], &image.shown[size_t(y) * size_t(image.nWidth)],
+        std::memcpy(&m_picture[size_t(y) * kWidth], &pSource[size_t(y) * size_t(image.nWidth)],
                     size_t(w) * sizeof(uint32_t));
-    return m_picture.data();
+    picture.pXrgb = m_picture.data();
+    return picture;
 }
 
 void CaptureHost::MixInterval()
@@ -129,12 +162,20 @@ void CaptureHost::MixInterval()
         m_pull(m_sound.data(), kFramesPerTick);
 }
 
-void CaptureHost::Tick()
+void CaptureHost::Tick(bool bFrameEnd)
 {
     if (!m_bStopped) {
-        const uint32_t* pPicture = Compose();
+        CaptureTick tick;
+        tick.picture = Compose();
+        const auto mixStart = std::chrono::steady_clock::now();
         MixInterval();
-        if (!m_sink.Tick(pPicture, m_sound.data(), kFramesPerTick))
+        tick.dMixMicroseconds =
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - mixStart).count();
+        tick.pSamples = m_sound.data();
+        tick.nFrames = kFramesPerTick;
+        tick.bFrameEnd = bFrameEnd;
+        tick.nClockMs = NowMs();
+        if (!m_sink.Tick(tick))
             m_bStopped = true;
     }
     ++m_nTicks;

@@ -14,15 +14,34 @@
 #include <vector>
 
 #include "platform/host/host.h"
+#include "platform/host/pixels.h"
 
 namespace host {
 
-// Where the ticks go. The picture is 640 × 480 pixels 0x00RRGGBB; the sound kFramesPerTick frames
-// of interleaved 16-bit stereo at 44100 Hz. False: stop recording.
+// One picture of the video, 640 × 480, rows top to bottom: the palette indices of an 8-bit display
+// with its 256 colours 0x00RRGGBB, or (pIndices null) pixels 0x00RRGGBB.
+struct CapturePicture {
+    const uint8_t* pIndices = nullptr;
+    const uint32_t* pPalette = nullptr;
+    const uint32_t* pXrgb = nullptr;
+};
+
+// One tick: the picture shown, the sound of the frame interval (nFrames frames of interleaved
+// 16-bit stereo at 44100 Hz), and what the tick was.
+struct CaptureTick {
+    CapturePicture picture;
+    const int16_t* pSamples = nullptr;
+    int nFrames = 0;
+    bool bFrameEnd = false;       // a frame was put on the screen (else: a pump with none)
+    long nClockMs = 0;            // the production's clock at the tick, before it moves on
+    double dMixMicroseconds = 0;  // what mixing the sound took
+};
+
+// Where the ticks go. False: stop recording.
 class CaptureSink {
 public:
     virtual ~CaptureSink() = default;
-    virtual bool Tick(const uint32_t* pXrgb, const int16_t* pSamples, int nFrames) = 0;
+    virtual bool Tick(const CaptureTick& tick) = 0;
 };
 
 class CaptureHost : public Host {
@@ -51,6 +70,8 @@ public:
     bool TakeDisplay(uint32_t id, int nWidth, int nHeight) override;
     void ReleaseDisplay(uint32_t) override {}
     void SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) override;
+    void SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette, int nWidth,
+                          int nHeight) override;
     void EndFrame(uint32_t id) override;
     bool PollEvent(Event& event) override;
     void WaitEvent(int) override {}
@@ -64,16 +85,24 @@ public:
     long NowMs() override;
 
 private:
+    // What a window shows: pixels, or indices and the colours they stand for.
+    struct Picture {
+        bool bPaletted = false;
+        std::vector<uint32_t> xrgb;
+        std::vector<uint8_t> indices;
+        uint32_t palette[256] = {};
+        bool Empty() const { return bPaletted ? indices.empty() : xrgb.empty(); }
+    };
     struct Image {
         int nWidth = 0, nHeight = 0;
-        std::vector<uint32_t> latest, shown;
+        Picture latest, shown;
         bool bDirty = false;
     };
     void ShowDirty();
     // Records the picture shown and the sound of the next frame interval, then moves the clock.
-    void Tick();
+    void Tick(bool bFrameEnd);
     // The picture shown now, at the video's size.
-    const uint32_t* Compose();
+    CapturePicture Compose();
     void MixInterval();
     void Progress(bool bFinal);
 
@@ -84,6 +113,7 @@ private:
     bool m_bStopped = false, m_bQuitSent = false;
     std::atomic<size_t> m_nTicks{0};
     std::vector<uint32_t> m_picture = std::vector<uint32_t>(size_t(kWidth) * kHeight, 0);
+    FrameConverter m_converter;  // for a paletted picture of another size
     std::vector<int16_t> m_sound = std::vector<int16_t>(size_t(kFramesPerTick) * kChannels, 0);
     // The pull is called on the main thread, at the ticks; the lock keeps CloseAudio's promise.
     std::mutex m_audioMutex;

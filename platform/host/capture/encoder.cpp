@@ -95,23 +95,25 @@ bool Encoder::Start(const std::string& path, std::string& error)
     const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight);
     const std::string fps = std::to_string(kFps), rate = std::to_string(kRate), channels = std::to_string(kChannels);
     const std::string soundInput = "pipe:" + std::to_string(kSoundFd);
-    // 0x00RRGGBB words are the bytes B, G, R, 0 in memory. "ultrafast" at a quality of 18 keeps
+    // The pictures arrive as the encoder's own 4:2:0 planes. "ultrafast" at a quality of 18 keeps
     // the pictures sharp (the file is larger) and encodes over five times faster than they play
-    // on two cores, where "veryfast" managed two and a half. bitexact: two renders write the same file. ffmpeg opens its inputs
-    // one after the other and, by default, reads seconds of each to learn what it already knows
-    // here; meanwhile the other pipe would fill and the recorder wait on it for ever, so neither
-    // input is probed.
+    // on two cores, where "veryfast" managed two and a half. The AAC encoder runs on ffmpeg's one
+    // main thread with everything else it does: its default coder took as long as the whole
+    // picture encoding there, the fast one a third of that, at the same rate. bitexact: two
+    // renders write the same file. ffmpeg opens its inputs one after the other and, by default,
+    // reads seconds of each to learn what it already knows here; meanwhile the other pipe would
+    // fill and the recorder wait on it for ever, so neither input is probed.
     // The options in the groups ffmpeg reads them in.
     // clang-format off
     const char* argv[] = {"ffmpeg", "-hide_banner", "-nostats", "-loglevel", "error", "-y",
                           "-probesize", "32", "-analyzeduration", "0",
-                          "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size.c_str(), "-framerate", fps.c_str(),
+                          "-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", size.c_str(), "-framerate", fps.c_str(),
                           "-i", "pipe:0",
                           "-probesize", "32", "-analyzeduration", "0",
                           "-f", "s16le", "-ar", rate.c_str(), "-ac", channels.c_str(), "-i", soundInput.c_str(),
                           "-map", "0:v", "-map", "1:a",
                           "-c:v", "libx264", "-preset", "ultrafast", "-crf", "18", "-pix_fmt", "yuv420p",
-                          "-c:a", "aac", "-b:a", "192k",
+                          "-c:a", "aac", "-aac_coder", "fast", "-b:a", "192k",
                           "-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a", "+bitexact",
                           "-map_metadata", "-1", "-movflags", "+faststart",
                           path.c_str(), nullptr};
@@ -153,6 +155,7 @@ bool Encoder::Start(const std::string& path, std::string& error)
     m_video.nMaxQueued = 4;
     m_audio.fd = PipeEnds::Take(audio.write);
     m_fdMessages = PipeEnds::Take(messages.read);
+    m_video.prepare = [this](std::vector<uint8_t>& buffer) { ToPlanes(buffer); };
     m_video.writer = std::thread([this] { Write(m_video); });
     m_audio.writer = std::thread([this] { Write(m_audio); });
     m_messageReader = std::thread([this] { ReadMessages(); });
@@ -165,17 +168,44 @@ bool Encoder::Failed() const
     return m_bFailed;
 }
 
+// A queued picture: one byte that says which kind, then its bytes.
+constexpr uint8_t kXrgbPicture = 'X', kPalettedPicture = 'P';
+constexpr size_t kPixels = size_t(Encoder::kWidth) * Encoder::kHeight;
+
 bool Encoder::Picture(const uint32_t* pXrgb)
 {
-    return Push(m_video, pXrgb, size_t(kWidth) * kHeight * sizeof(uint32_t));
+    return Push(m_video, {{&kXrgbPicture, 1}, {pXrgb, kPixels * sizeof(uint32_t)}});
+}
+
+bool Encoder::Picture(const uint8_t* pIndices, const uint32_t* pPalette)
+{
+    return Push(m_video, {{&kPalettedPicture, 1}, {pIndices, kPixels}, {pPalette, 256 * sizeof(uint32_t)}});
+}
+
+void Encoder::ToPlanes(std::vector<uint8_t>& buffer)
+{
+    m_planes.resize(YuvConverter::Size(kWidth, kHeight));
+    const uint8_t* pData = buffer.data() + 1;
+    if (buffer[0] == kPalettedPicture) {
+        uint32_t palette[256];
+        std::memcpy(palette, pData + kPixels, sizeof palette);
+        m_yuv.FromIndices(pData, palette, kWidth, kHeight, m_planes.data());
+    } else {
+        // The queue's bytes hold whole words at an odd offset: they are read where they lie.
+        std::vector<uint32_t>& xrgb = m_xrgb;
+        xrgb.resize(kPixels);
+        std::memcpy(xrgb.data(), pData, kPixels * sizeof(uint32_t));
+        m_yuv.FromXrgb(xrgb.data(), kWidth, kHeight, m_planes.data());
+    }
+    buffer.swap(m_planes);
 }
 
 bool Encoder::Sound(const int16_t* pSamples, int nFrames)
 {
-    return Push(m_audio, pSamples, size_t(nFrames) * kChannels * sizeof(int16_t));
+    return Push(m_audio, {{pSamples, size_t(nFrames) * kChannels * sizeof(int16_t)}});
 }
 
-bool Encoder::Push(Pipe& pipe, const void* pData, size_t cb)
+bool Encoder::Push(Pipe& pipe, std::initializer_list<std::pair<const void*, size_t>> pieces)
 {
     std::unique_lock<std::mutex> lock(pipe.mutex);
     pipe.changed.wait(lock, [&] { return Failed() || pipe.nMaxQueued == 0 || pipe.queue.size() < pipe.nMaxQueued; });
@@ -186,8 +216,11 @@ bool Encoder::Push(Pipe& pipe, const void* pData, size_t cb)
         buffer = std::move(pipe.spare.back());
         pipe.spare.pop_back();
     }
-    auto* p = static_cast<const uint8_t*>(pData);
-    buffer.assign(p, p + cb);
+    buffer.clear();
+    for (const auto& piece : pieces) {
+        auto* p = static_cast<const uint8_t*>(piece.first);
+        buffer.insert(buffer.end(), p, p + piece.second);
+    }
     pipe.queue.push_back(std::move(buffer));
     pipe.changed.notify_all();
     return true;
@@ -206,6 +239,8 @@ void Encoder::Write(Pipe& pipe)
             pipe.queue.pop_front();
             pipe.changed.notify_all();
         }
+        if (pipe.prepare)
+            pipe.prepare(buffer);
         size_t nDone = 0;
         while (nDone < buffer.size()) {
             ssize_t n = write(pipe.fd, buffer.data() + nDone, buffer.size() - nDone);

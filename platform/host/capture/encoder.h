@@ -2,18 +2,24 @@
 // and raw sound on a second pipe, which it encodes as H.264 and AAC. Each pipe has a writer
 // thread of its own, so that ffmpeg may read its two inputs in whatever order it likes without
 // the recorder and it ever waiting on each other: pictures wait in a short queue, the sound (a
-// few kilobytes a frame) in one as long as it needs.
+// few kilobytes a frame) in one as long as it needs. The pictures' writer also converts them to
+// the 4:2:0 planes the encoder takes, beside the recorder's own work.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <sys/types.h>
+
+#include "platform/host/capture/yuv.h"
 
 namespace host {
 
@@ -29,9 +35,11 @@ public:
     // Starts ffmpeg writing the file. False with one line of text in error when the folder is
     // not there or ffmpeg cannot be started.
     bool Start(const std::string& path, std::string& error);
-    // One picture (kWidth × kHeight, 0x00RRGGBB) and one frame interval of sound
-    // (interleaved 16-bit stereo). False once ffmpeg has stopped taking them.
+    // One picture (kWidth × kHeight, rows top to bottom: pixels 0x00RRGGBB, or palette indices and
+    // their 256 colours) and one frame interval of sound (interleaved 16-bit stereo). False once
+    // ffmpeg has stopped taking them.
     bool Picture(const uint32_t* pXrgb);
+    bool Picture(const uint8_t* pIndices, const uint32_t* pPalette);
     bool Sound(const int16_t* pSamples, int nFrames);
     bool Failed() const;
     // Ends both inputs and waits for ffmpeg. False with one line of text in error when it did
@@ -48,8 +56,12 @@ private:
         size_t nMaxQueued = 0;                    // 0: no bound
         bool bClosed = false;
         std::thread writer;
+        // Turns what was queued into what is written, on the writer's thread; null: as it is.
+        std::function<void(std::vector<uint8_t>& buffer)> prepare;
     };
-    bool Push(Pipe& pipe, const void* pData, size_t cb);
+    // Queues the bytes of each piece, one after the other, as one buffer.
+    bool Push(Pipe& pipe, std::initializer_list<std::pair<const void*, size_t>> pieces);
+    void ToPlanes(std::vector<uint8_t>& buffer);
     void Write(Pipe& pipe);
     void ReadMessages();
     void ClosePipes();
@@ -62,6 +74,10 @@ private:
     bool m_bFailed = false;
     std::string m_lastMessage;  // ffmpeg's last line on its standard error
     std::string m_path;
+    // The pictures' writer's own: its converter, a picture's pixels, the planes it writes.
+    YuvConverter m_yuv;
+    std::vector<uint32_t> m_xrgb;
+    std::vector<uint8_t> m_planes;
 };
 
 }  // namespace host

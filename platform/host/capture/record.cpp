@@ -13,9 +13,12 @@ namespace {
 class EncoderSink : public CaptureSink {
 public:
     explicit EncoderSink(Encoder& encoder) : m_encoder(encoder) {}
-    bool Tick(const uint32_t* pXrgb, const int16_t* pSamples, int nFrames) override
+    bool Tick(const CaptureTick& tick) override
     {
-        return m_encoder.Picture(pXrgb) && m_encoder.Sound(pSamples, nFrames);
+        const CapturePicture& picture = tick.picture;
+        const bool bPicture =
+            picture.pIndices ? m_encoder.Picture(picture.pIndices, picture.pPalette) : m_encoder.Picture(picture.pXrgb);
+        return bPicture && m_encoder.Sound(tick.pSamples, tick.nFrames);
     }
 
 private:

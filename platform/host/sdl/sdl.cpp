@@ -5,31 +5,76 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "platform/host/sdl/display.h"
+#include "platform/host/sdl/window_manager.h"
 
 namespace host {
 
 namespace {
 
-// The process's start, as near as a static object of the program gets to it.
-const auto kLaunch = std::chrono::steady_clock::now();
-
 // With VADURER_REPORT_FIRST_FRAME set, the time from the launch to the first frame goes to
-// standard error.
-void ReportFirstFrame()
-{
-    static bool s_bDone = false;
-    if (s_bDone)
-        return;
-    s_bDone = true;
-    if (!std::getenv("VADURER_REPORT_FIRST_FRAME"))
-        return;
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - kLaunch);
-    std::fprintf(stderr, "vadurer: first frame %lld ms after the launch\n", static_cast<long long>(ms.count()));
-}
+// standard error, step by step. The launch is VADURER_LAUNCHED_AT (nanoseconds of the real-time
+// clock, as `date +%s%N` gives them, taken by whoever started the program) where that is set, so
+// that loading the program and its libraries counts too; else the start of this program's own
+// static objects.
+class LaunchReport {
+public:
+    enum Step { kSdl, kWindow, kDisplay, kFirstFrameAsked, kFirstFramePresented, kSteps };
+
+    void Mark(Step step)
+    {
+        if (m_bDone || m_bMarked[step])
+            return;
+        m_bMarked[step] = true;
+        m_at[step] = Now();
+        if (step == kFirstFramePresented)
+            Report();
+    }
+
+private:
+    static double Now()
+    {
+        timespec ts;
+        clock_gettime(CLOCK_REALTIME, &ts);
+        return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+    }
+    void Report()
+    {
+        m_bDone = true;
+        if (!std::getenv("VADURER_REPORT_FIRST_FRAME"))
+            return;
+        const char* pszLaunched = std::getenv("VADURER_LAUNCHED_AT");
+        const double dLaunch = pszLaunched ? std::strtod(pszLaunched, nullptr) / 1e6 : m_dStatics;
+        const char* const kNames[kSteps] = {
+            "the program and its libraries started, SDL's video", "the window and its renderer", "the display taken",
+            "the pictures and sounds loaded, the first frame drawn", "the first frame presented"};
+        std::string steps;
+        double dBefore = dLaunch;
+        for (int i = 0; i < kSteps; ++i) {
+            if (!m_bMarked[i])
+                continue;
+            char sz[128];
+            std::snprintf(sz, sizeof sz, "%s%s %.0f", steps.empty() ? "" : ", ", kNames[i], m_at[i] - dBefore);
+            steps += sz;
+            dBefore = m_at[i];
+        }
+        std::fprintf(stderr, "vadurer: first frame %.0f ms after the launch%s (%s ms)\n",
+                     m_at[kFirstFramePresented] - dLaunch, pszLaunched ? "" : " of the program's own code",
+                     steps.c_str());
+    }
+
+    const double m_dStatics = Now();
+    double m_at[kSteps] = {};
+    bool m_bMarked[kSteps] = {};
+    bool m_bDone = false;
+};
+
+LaunchReport g_launch;
 
 int VirtualKey(SDL_Scancode sc)
 {
@@ -108,6 +153,7 @@ public:
     bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight) override
     {
         Win w;
+        g_launch.Mark(LaunchReport::kSdl);
         w.pWindow = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, std::max(1, nWidth),
                                      std::max(1, nHeight), SDL_WINDOW_HIDDEN);
         if (!w.pWindow)
@@ -124,6 +170,7 @@ public:
         SDL_RenderSetLogicalSize(w.pRenderer, w.nClientW, w.nClientH);
         m_windows[id] = w;
         m_bySdlId[SDL_GetWindowID(w.pWindow)] = id;
+        g_launch.Mark(LaunchReport::kWindow);
         return true;
     }
 
@@ -147,6 +194,7 @@ public:
         SDL_ShowWindow(w->pWindow);
         SDL_RaiseWindow(w->pWindow);
         w->pacer.Start(w->pRenderer, nDisplay);
+        g_launch.Mark(LaunchReport::kDisplay);
         return true;
     }
 
@@ -223,14 +271,15 @@ public:
         Win* w = Find(id);
         if (!w)
             return;
-        ReportFirstFrame();
+        g_launch.Mark(LaunchReport::kFirstFrameAsked);
         if (!w->bDisplay) {
             Show(*w);
-            return;
+        } else {
+            w->pacer.WaitForFlip();
+            Show(*w);
+            w->pacer.Flipped();
         }
-        w->pacer.WaitForFlip();
-        Show(*w);
-        w->pacer.Flipped();
+        g_launch.Mark(LaunchReport::kFirstFramePresented);
     }
 
     bool PollEvent(Event& event) override
@@ -369,7 +418,11 @@ private:
         SDL_SetWindowBordered(w.pWindow, SDL_FALSE);
         SDL_SetWindowPosition(w.pWindow, bounds.x, bounds.y);
         SDL_SetWindowSize(w.pWindow, bounds.w, bounds.h);
-        SDL_SetWindowFullscreen(w.pWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        // Without a window manager the borderless window over the display's bounds is already all
+        // that fullscreen is, and asking for fullscreen as well would wait a tenth of a second for
+        // an answer nobody gives.
+        if (HasWindowManager(w.pWindow))
+            SDL_SetWindowFullscreen(w.pWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
 
     // A desktop window of the largest whole multiple of the mode that fits the desktop's free

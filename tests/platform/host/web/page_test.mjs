@@ -7,7 +7,9 @@
 // and plays again; plain, it opens the page from the disk, loads it where the worker cannot help,
 // and closes the tab mid-run. Prints one "web: N passed, M failed" line (web-plain: plain).
 //   node --experimental-websocket tests/platform/host/web/page_test.mjs WEB_DIR ASSET_DIR OUT_DIR [--plain]
-// (ASSET_DIR: the asset maker's pictures, for the background and its palette)
+// (ASSET_DIR: the asset maker's pictures, for the background and its palette; VADURER_PAGE_SERVER:
+// another server script taking the same DIR and PORT and printing the same line, in place of
+// scripts/serve.mjs)
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -391,7 +393,8 @@ async function closeMidRun(p, url, errors) {
 
 async function serve() {
   if (!plain) {
-    const [, url] = await startProcess('node', ['scripts/serve.mjs', webDir, '0'], /serving .* at (http:\S+)/);
+    const server = process.env.VADURER_PAGE_SERVER || 'scripts/serve.mjs';
+    const [, url] = await startProcess('node', [server, webDir, '0'], /serving .* at (http:\S+)/);
     return url;
   }
   const [, port] = await startProcess('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', webDir],

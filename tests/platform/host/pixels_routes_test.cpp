@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/standin/pixels.h"
-#include "platform/standin/pixels_routes.h"
+#include "platform/host/pixels.h"
+#include "platform/host/pixels_routes.h"
 
 namespace {
 
@@ -17,20 +17,20 @@ class PixelRoutes : public testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
-        if (!standin::PixelRouteAvailable(GetParam()))
+        if (!host::PixelRouteAvailable(GetParam()))
             GTEST_SKIP() << "this build or processor has no route " << GetParam();
-        m_nBefore = standin::SetPixelRoute(GetParam());
+        m_nBefore = host::SetPixelRoute(GetParam());
         ASSERT_GE(m_nBefore, 0);
     }
     void TearDown() override
     {
         if (m_nBefore >= 0)
-            standin::SetPixelRoute(m_nBefore);
+            host::SetPixelRoute(m_nBefore);
     }
 
     // Converts w × h pixels of a random source into the middle of a larger destination, rows
     // bottom-up when bFlip, and checks every destination pixel.
-    void Check(const standin::PixelTable& table, int w, int h, bool bFlip)
+    void Check(const host::PixelTable& table, int w, int h, bool bFlip)
     {
         const int nSrcPitch = w + 5, nDstPitch = w + 70;
         std::vector<uint8_t> src(static_cast<size_t>(nSrcPitch) * h);
@@ -38,8 +38,7 @@ protected:
             b = static_cast<uint8_t>(m_random());
         std::vector<uint32_t> dst(static_cast<size_t>(nDstPitch) * (h + 2), 0xA5A5A5A5u);
         const uint8_t* pFirst = bFlip ? src.data() + static_cast<size_t>(nSrcPitch) * (h - 1) : src.data();
-        standin::ConvertPixels(pFirst, bFlip ? -nSrcPitch : nSrcPitch, dst.data() + nDstPitch + 3, nDstPitch, w, h,
-                               table);
+        host::ConvertPixels(pFirst, bFlip ? -nSrcPitch : nSrcPitch, dst.data() + nDstPitch + 3, nDstPitch, w, h, table);
         for (int y = 0; y < h + 2; ++y)
             for (int x = 0; x < nDstPitch; ++x) {
                 const int sx = x - 3, sy = bFlip ? h - y : y - 1;
@@ -50,13 +49,12 @@ protected:
             }
     }
 
-    void RandomTable(standin::PixelTable& table)
+    void RandomTable(host::PixelTable& table)
     {
-        RGBQUAD colours[256];
-        for (RGBQUAD& c : colours)
-            c = {static_cast<BYTE>(m_random()), static_cast<BYTE>(m_random()), static_cast<BYTE>(m_random()),
-                 static_cast<BYTE>(m_random())};
-        standin::BuildPixelTable(colours, 256, table);
+        uint32_t colours[256];
+        for (uint32_t& c : colours)
+            c = static_cast<uint32_t>(m_random());  // the top byte is left out
+        host::BuildPixelTable(colours, table);
     }
 
     std::mt19937 m_random{static_cast<unsigned>(GetParam() * 31 + 5)};
@@ -65,7 +63,7 @@ protected:
 
 TEST_P(PixelRoutes, EveryRowLengthAroundTheSteps)
 {
-    standin::PixelTable table;
+    host::PixelTable table;
     RandomTable(table);
     for (int w : {1, 2, 3, 4, 5, 15, 16, 17, 63, 64, 65, 100, 127, 128, 129, 191, 192, 193, 640})
         for (bool bFlip : {false, true})
@@ -74,7 +72,7 @@ TEST_P(PixelRoutes, EveryRowLengthAroundTheSteps)
 
 TEST_P(PixelRoutes, WholeFramesWithNewColoursEachTime)
 {
-    standin::PixelTable table;
+    host::PixelTable table;
     for (int nFrame = 0; nFrame < 4; ++nFrame) {
         RandomTable(table);
         ASSERT_NO_FATAL_FAILURE(Check(table, 640, 480, nFrame % 2 == 1));
@@ -83,13 +81,13 @@ TEST_P(PixelRoutes, WholeFramesWithNewColoursEachTime)
 
 TEST_P(PixelRoutes, EmptyRectanglesWriteNothing)
 {
-    standin::PixelTable table;
+    host::PixelTable table;
     RandomTable(table);
     uint8_t src[4] = {1, 2, 3, 4};
     uint32_t dst[4] = {7, 7, 7, 7};
-    standin::ConvertPixels(src, 4, dst, 4, 0, 1, table);
-    standin::ConvertPixels(src, 4, dst, 4, 4, 0, table);
-    standin::ConvertPixels(src, 4, dst, 4, -3, 1, table);
+    host::ConvertPixels(src, 4, dst, 4, 0, 1, table);
+    host::ConvertPixels(src, 4, dst, 4, 4, 0, table);
+    host::ConvertPixels(src, 4, dst, 4, -3, 1, table);
     for (uint32_t px : dst)
         EXPECT_EQ(px, 7u);
 }
@@ -98,20 +96,20 @@ TEST_P(PixelRoutes, EmptyRectanglesWriteNothing)
 // same way.
 TEST_P(PixelRoutes, TablesBuiltEitherWayConvertAlike)
 {
-    const int nOther = GetParam() == standin::kPixelsPairs ? standin::kPixelsVbmi : standin::kPixelsPairs;
-    standin::PixelTable table;
-    if (standin::SetPixelRoute(nOther) < 0)
+    const int nOther = GetParam() == host::kPixelsPairs ? host::kPixelsVbmi : host::kPixelsPairs;
+    host::PixelTable table;
+    if (host::SetPixelRoute(nOther) < 0)
         GTEST_SKIP() << "only one way on this machine";
     RandomTable(table);
-    standin::SetPixelRoute(GetParam());
+    host::SetPixelRoute(GetParam());
     ASSERT_NO_FATAL_FAILURE(Check(table, 200, 5, false));
-    const standin::PixelTable black;
+    const host::PixelTable black;
     ASSERT_NO_FATAL_FAILURE(Check(black, 70, 2, true));
 }
 
-INSTANTIATE_TEST_SUITE_P(Routes, PixelRoutes, testing::Values(standin::kPixelsPairs, standin::kPixelsVbmi),
+INSTANTIATE_TEST_SUITE_P(Routes, PixelRoutes, testing::Values(host::kPixelsPairs, host::kPixelsVbmi),
                          [](const testing::TestParamInfo<int>& info) {
-                             return info.param == standin::kPixelsPairs ? std::string("Pairs") : std::string("Vbmi");
+                             return info.param == host::kPixelsPairs ? std::string("Pairs") : std::string("Vbmi");
                          });
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The ways ConvertPixels can go, for the tests that hold each way the machine has against the
-// plain one. The stand-in never chooses: the fastest way the processor offers is taken once.
+// plain one. The program never chooses: the fastest way the processor offers is taken once.
 #pragma once
 
-namespace standin {
+namespace host {
 
 enum PixelRoute {
     kPixelsPairs = 0,  // portable: two pixels a lookup in a 65536-entry table of pairs
@@ -15,4 +15,4 @@ bool PixelRouteAvailable(int nRoute);
 // right either way; only a table built while the pair route is taken carries its pairs.
 int SetPixelRoute(int nRoute);
 
-}  // namespace standin
+}  // namespace host

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The whole production, three ways, each figure measured here and now: the benchmark mode's table,
+# the video recorder's speed against the production's length, and the time from the launch to
+# the first presented frame on the SDL host (a virtual X server, no window manager), in steps.
+#   bench/production.sh BUILD_DIR   (the program and its assets built there: vadurer, assets/)
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$1" && pwd)
+source "$root/scripts/xvfb.sh"
+cd "$build/assets" || { echo "no assets in $build"; exit 1; }
+echo "== the machine's load: $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 minutes) on $(nproc) cores"
+
+echo "== vadurer --benchmark"
+"$build/vadurer" --benchmark
+
+echo "== vadurer --record (the video at 60 frames a second)"
+video=$(mktemp --suffix=.mp4)
+start=$(date +%s.%N)
+"$build/vadurer" --record "$video" 2>/dev/null || echo "the render failed"
+end=$(date +%s.%N)
+length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$video" 2>/dev/null || echo 0)
+rm -f "$video"
+awk -v s="$start" -v e="$end" -v l="$length" \
+  'BEGIN { printf "%.2f s of video in %.2f s: %.1fx real time\n", l, e - s, (e > s ? l / (e - s) : 0) }'
+
+echo "== launch to the first presented frame (SDL host, Xvfb 1024 x 768), five runs"
+for _ in 1 2 3 4 5; do
+  on_xvfb 1024x768 bash -c 'VADURER_REPORT_FIRST_FRAME=1 VADURER_LAUNCHED_AT=$(date +%s%N) SDL_AUDIODRIVER=dummy \
+    timeout 5 "$0"' "$build/vadurer" 2>&1 | grep 'first frame'
+done

@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# make dist-check: each release in dist/ (scripts/dist.sh) checked the way its platform checks it.
+#   sums     SHA256SUMS lists the four and they match
+#   deb      lintian: no error and no warning; desktop-file-validate, appstreamcli validate and
+#            man -l on what the package holds; installed with dpkg into a throwaway root, its
+#            dependencies installed here, `vadurer --help` from the PATH, the installed production
+#            on Xvfb (its first seconds, then exit code 27 after a real Escape: the "escape" kind
+#            of tests/e2e/production.sh), and removed again without a trace
+#   windows  the zip unpacks into its folder; objdump lists the icon, version and manifest
+#            resources and windres reads their contents back; the whole production under Wine
+#            from that folder ("wine" kind). Where this machine cannot run 32-bit programs, the
+#            x86_64 build runs in the same folder instead, and the check says so.
+#   web      the zip unpacked and served, the page test (tests/platform/host/web/page_test.mjs)
+#   video    ffprobe: H.264 and AAC, 640 x 480, the production's length
+# One line per check, a closing count; the exit code says whether all passed.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+dist=$root/dist
+work=$root/build/dist-check
+# The server the page is checked on. The page needs cross-origin isolation for its threads, so
+# for now this is scripts/serve.mjs with its isolation headers; a plain static server goes here
+# once the page runs without them.
+page_server=scripts/serve.mjs
+
+# shellcheck source=/dev/null
+. build/release/release.env 2>/dev/null || { echo "dist-check: no build/release/release.env; run make dist first"; exit 1; }
+version=$VADURER_VERSION
+deb=$dist/vadurer_${version}_$(dpkg --print-architecture).deb
+winzip=$dist/vadurer-$version-windows-i686.zip
+webzip=$dist/vadurer-$version-web.zip
+video=$dist/vadurer-$version.mp4
+for f in "$deb" "$winzip" "$webzip" "$video" "$dist/SHA256SUMS"; do
+  [ -f "$f" ] || { echo "dist-check: $f is missing; run make dist first"; exit 1; }
+done
+rm -rf "$work" && mkdir -p "$work"
+source scripts/xvfb.sh
+
+passed=0 failed=0 bad=()
+# check NAME COMMAND...: a check that passes by its exit code, its output kept and shown.
+check() {
+  local name=$1; shift
+  echo "== $name"
+  if "$@" 2>&1 | tee "$work/$name.log"; [ "${PIPESTATUS[0]}" -eq 0 ]; then
+    passed=$((passed + 1)); echo "ok: $name"
+  else
+    failed=$((failed + 1)); bad+=("$name"); echo "FAILED: $name"
+  fi
+}
+say() { echo "  $*"; }
+# Each check runs in a subshell of its own (check's pipe): a failed step ends it.
+no() { echo "  $*"; exit 1; }
+
+sums() {
+  [ "$(awk '{ print $2 }' "$dist/SHA256SUMS" | sort | tr '\n' ' ')" = \
+    "$(cd "$dist" && ls vadurer* | sort | tr '\n' ' ')" ] || no "SHA256SUMS does not list exactly the four releases"
+  (cd "$dist" && sha256sum --check --strict SHA256SUMS)
+}
+
+# ------------------------------------------------------------------------------- the package
+pkgroot=$work/deb-root
+
+deb_lintian() {
+  # Every tag down to the pedantic and experimental ones is shown; errors and warnings fail.
+  lintian --fail-on error,warning --display-info --pedantic --display-experimental "$deb" 2>&1 |
+    grep -v 'running with root privileges'
+  [ "${PIPESTATUS[0]}" -eq 0 ] || no "lintian found errors or warnings"
+}
+
+deb_files() {
+  local unpacked=$work/deb-contents
+  dpkg-deb -x "$deb" "$unpacked" || return 1
+  desktop-file-validate "$unpacked"/usr/share/applications/*.desktop || no "desktop-file-validate failed"
+  appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml || no "appstreamcli validate failed"
+  local page
+  page=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$unpacked/usr/share/man/man6/vadurer.6.gz" 2>"$work/man-warnings.txt") ||
+    no "man -l cannot render the manual page"
+  [ ! -s "$work/man-warnings.txt" ] || { cat "$work/man-warnings.txt"; no "man warns about the page"; }
+  for want in 'VADURER(6)' '--window' '--record' '--help' 'Escape' 'Alt+F4'; do
+    grep -qF -- "$want" <<<"$page" || no "the rendered manual page does not mention $want"
+  done
+  for size in 16 22 24 32 48 64 128 256; do
+    identify -format '%w %h\n' "$unpacked/usr/share/icons/hicolor/${size}x$size/apps/vadurer.png" 2>/dev/null |
+      grep -qx "$size $size" || no "no $size x $size icon"
+  done
+  say "desktop entry, AppStream metadata, manual page and icons are valid"
+}
+
+deb_install() {
+  mkdir -p "$pkgroot"/var/lib/dpkg/{info,updates,triggers} && touch "$pkgroot/var/lib/dpkg/status"
+  # The throwaway root knows none of the machine's packages, so its dependencies are checked
+  # against the machine's own database instead.
+  dpkg --root="$pkgroot" --force-depends -i "$deb" 2>&1 | grep -v -e 'is not installed' -e 'depends on' -e 'dependency problems'
+  [ "${PIPESTATUS[0]}" -eq 0 ] || no "dpkg -i failed"
+  dpkg-checkbuilddeps -d "$(dpkg-deb -f "$deb" Depends)" /dev/null || no "the package's dependencies are not installed here"
+  local help
+  help=$(cd / && PATH="$pkgroot/usr/games:$PATH" vadurer --help) || no "vadurer --help from the PATH failed"
+  grep -q -- --record <<<"$help" || no "vadurer --help does not list the options"
+  say "installed under $pkgroot; vadurer --help runs from the PATH"
+}
+
+deb_play() {
+  # From another folder, through the launcher on the PATH, as a person would start it.
+  (cd / && PATH="$pkgroot/usr/games:$PATH" on_xvfb 1024x768 "$root/tests/e2e/production.sh" escape "$work/deb-play" \
+    "$pkgroot/usr/share/games/vadurer" env SDL_AUDIODRIVER=dummy vadurer)
+}
+
+deb_remove() {
+  dpkg --root="$pkgroot" -r vadurer >/dev/null 2>&1 || no "dpkg -r failed"
+  local left
+  left=$(find "$pkgroot/usr" -type f 2>/dev/null | head -5)
+  [ -z "$left" ] || no "files left after removal: $left"
+  say "removed, nothing left"
+}
+
+# ------------------------------------------------------------------------- the Windows zip
+windir=$work/windows/vadurer-$version-windows-i686
+
+windows_unpack() {
+  mkdir -p "$work/windows" && (cd "$work/windows" && unzip -q "$winzip") || no "unzip failed"
+  [ "$(cd "$work/windows" && ls)" = "vadurer-$version-windows-i686" ] || no "the zip does not unpack into one folder"
+  for f in vadurer.exe README.txt $("$root/build/release/tools/assetmaker" --list | cut -d' ' -f2); do
+    [ -s "$windir/$f" ] || no "the folder has no $f"
+  done
+  file "$windir/README.txt" | grep -q CRLF || no "README.txt does not have Windows line ends"
+  say "$(ls "$windir" | wc -l) files in $(basename "$windir")"
+}
+
+windows_resources() {
+  local exe=$windir/vadurer.exe dump rc
+  i686-w64-mingw32-objdump -f "$exe" | grep -q 'file format pei-i386' || no "vadurer.exe is not a 32-bit Windows program"
+  dump=$(i686-w64-mingw32-objdump -p "$exe")
+  # The resource types at the top level of the .rsrc directory: 3 icon, 14 icon group,
+  # 16 version, 24 manifest.
+  for t in '000003 icon' '00000e icon group' '000010 version' '000018 manifest'; do
+    grep -qE "^[0-9a-f]+   Entry: ID: 0x${t%% *}," <<<"$dump" || no "objdump shows no ${t#* } resource"
+  done
+  rc=$(i686-w64-mingw32-windres -J coff -O rc -i "$exe") || no "windres cannot read the resources back"
+  for want in 'Name: 32512' '"\040\040\000\000", 1, 32' '"\000\000\000\000", 1, 32' \
+              "VALUE \"ProductName\", \"Stop The Vadurer\"" "VALUE \"ProductVersion\", \"$version\"" \
+              "VALUE \"FileDescription\", \"Stop The Vadurer, a real-time demo\"" 'dpiAware' 'supportedOS'; do
+    grep -qF -- "$want" <<<"$rc" || no "the resources lack $want"
+  done
+  # Windows refuses to start a program whose manifest is not well-formed XML.
+  python3 -c '
+import re, sys, xml.dom.minidom
+rc = sys.stdin.read()
+body = re.search(r"^1 24 /\* RT_MANIFEST \*/\nBEGIN\n(.*?)^END", rc, re.S | re.M).group(1)
+text = "".join(re.findall(r"^\s*\"(.*)\"$", body, re.M)).replace("\"\"", "\"").replace("\\n", "\n")
+xml.dom.minidom.parseString(text.encode())
+' <<<"$rc" || no "the manifest is not well-formed XML"
+  say "objdump: icon, icon group 32512 (16 to 256), version $version, manifest (DPI aware, Windows versions)"
+}
+
+windows_play() {
+  local route exe=vadurer.exe
+  route=$(scripts/windows-route.sh build) || return 1
+  if [ "$route" = x86_64 ]; then
+    # This machine cannot run 32-bit programs: the x86_64 build of the same source runs in the
+    # unpacked folder instead.
+    [ -f build/win64/vadurer.exe ] || {
+      cmake -S . -B build/win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+        -DVADURER_ASSETMAKER="$root/build/release/tools/assetmaker" >/dev/null &&
+        cmake --build build/win64 -j"${JOBS:-2}" --target vadurer >/dev/null; } || no "building build/win64 failed"
+    exe=vadurer-x86_64.exe
+    cp build/win64/vadurer.exe "$windir/$exe"
+    say "on the x86_64 route the x86_64 build runs in the unpacked folder, as $exe, in place of the i686 vadurer.exe"
+  fi
+  local wine
+  wine=$(scripts/wine-run.sh --arch "$route" --loader)
+  scripts/wine-run.sh --arch "$route" --shell tests/e2e/production.sh wine "$work/windows-play" "$windir" \
+    "$wine" "$windir/$exe"
+}
+
+# ------------------------------------------------------------------------ the page and video
+web_page() {
+  mkdir -p "$work/web" && (cd "$work/web" && unzip -q "$webzip") || no "unzip failed"
+  local page=$work/web/vadurer-$version-web
+  [ -f "$page/index.html" ] || no "the zip does not unpack into the page's folder"
+  [ -f "$page/screenshot.png" ] || no "the page's folder lacks the screenshot the AppStream metadata names"
+  say "served by $page_server"
+  VADURER_PAGE_SERVER=$page_server node --experimental-websocket tests/platform/host/web/page_test.mjs "$page" "$windir" "$work/web-test"
+}
+
+video_file() {
+  local info
+  info=$(ffprobe -v error -show_entries stream=codec_name,width,height:format=duration -of default=nw=1 "$video") ||
+    no "ffprobe cannot read the video"
+  echo "$info" | tr '\n' ' '; echo
+  grep -qx 'codec_name=h264' <<<"$info" && grep -qx 'codec_name=aac' <<<"$info" || no "not H.264 with AAC"
+  grep -qx 'width=640' <<<"$info" && grep -qx 'height=480' <<<"$info" || no "not 640 x 480"
+  awk -F= '/^duration=/ { exit !($2 > 65 && $2 < 75) }' <<<"$info" || no "not the production's length"
+}
+
+check sums sums
+check deb-lintian deb_lintian
+check deb-files deb_files
+check deb-install deb_install
+check deb-play deb_play
+check deb-remove deb_remove
+check windows-unpack windows_unpack
+check windows-resources windows_resources
+check windows-play windows_play
+check web-page web_page
+check video video_file
+[ ${#bad[@]} -eq 0 ] || echo "failed: ${bad[*]}"
+echo "dist: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# make dist: the production's four releases and their checksums in dist/, each named with the
+# project's version (project() in CMakeLists.txt):
+#   vadurer-VERSION-windows-i686.zip  one folder: vadurer.exe (with its icon, version and
+#                                     manifest), its fourteen files and README.txt
+#   vadurer_VERSION_amd64.deb         the Debian package, games layout (scripts/deb.sh)
+#   vadurer-VERSION-web.zip           the page's folder, ready for a static host
+#   vadurer-VERSION.mp4               the video
+#   SHA256SUMS
+# Each tree is built where it already is, incrementally: build/release (native, Debian's build
+# flags, the /usr prefix, no tests), build/win (i686) and build/web.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${JOBS:-2}
+release=build/release
+stage=$root/build/dist-stage
+out=$root/dist
+log=build/dist-logs
+mkdir -p "$log"
+
+fail() { echo "make dist: $*" >&2; exit 1; }
+# quiet NAME COMMAND...: COMMAND's output goes to build/dist-logs/NAME.log, shown if it fails.
+quiet() {
+  local name=$1; shift
+  "$@" >"$log/$name.log" 2>&1 || { tail -30 "$log/$name.log"; fail "$name failed (see $log/$name.log)"; }
+}
+
+# The archives' time stamps are the last commit's, not the build's: the same source gives the same
+# package, Windows zip and video (not yet the same page: emscripten's packager and ffmpeg's Ogg
+# muxer each stamp a run with a random number).
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+export SOURCE_DATE_EPOCH TZ=UTC
+
+native_tree() {
+  echo "== the native program ($release, with Debian's build flags)"
+  local flags
+  flags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)
+  (
+    eval "$flags"
+    # CMake reads no CPPFLAGS: the fortification goes in with the compiler's flags.
+    export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
+    quiet release-configure cmake -S . -B "$release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TESTS=OFF \
+      -DCMAKE_INSTALL_PREFIX=/usr
+  )
+  quiet release-build cmake --build "$release" -j"$jobs"
+}
+
+windows_tree() {
+  echo "== the Windows program (build/win, i686)"
+  quiet win-configure cmake -S . -B build/win -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DVADURER_ASSETMAKER="$root/$release/tools/assetmaker"
+  quiet win-build cmake --build build/win -j"$jobs" --target vadurer
+}
+
+web_tree() {
+  echo "== the page (build/web)"
+  quiet web env JOBS="$jobs" scripts/web.sh "$release" build/web
+}
+
+video() {
+  echo "== the video"
+  quiet video scripts/video.sh "$release/vadurer" "$release/assets" "$stage/$base.mp4"
+  # The AppStream metadata's screenshot: the cube inside the emblem as it zooms away.
+  quiet screenshot ffmpeg -v error -y -ss 10.7 -i "$stage/$base.mp4" -frames:v 1 "$stage/screenshot.png"
+  cp "$stage/$base.mp4" "$out/"
+}
+
+# zip_folder NAME: the folder $stage/NAME as $out/NAME.zip, in a fixed order with fixed times.
+zip_folder() {
+  find "$stage/$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+  (cd "$stage" && find "$1" -print | LC_ALL=C sort | zip -q -X -9 -@ "$out/$1.zip")
+}
+
+windows_zip() {
+  local name=$base-windows-i686
+  rm -rf "${stage:?}/$name" && mkdir -p "$stage/$name"
+  # Without its debugging sections; the resources stay.
+  i686-w64-mingw32-strip -o "$stage/$name/vadurer.exe" build/win/vadurer.exe
+  cp "$release"/assets/* build/win/resources/README.txt "$stage/$name/"
+  zip_folder "$name"
+}
+
+web_zip() {
+  local name=$base-web
+  rm -rf "${stage:?}/$name" && mkdir -p "$stage/$name"
+  cp -r build/web/. "$stage/$name/"
+  cp "$stage/screenshot.png" "$stage/$name/"
+  zip_folder "$name"
+}
+
+native_tree
+# shellcheck source=/dev/null
+. "$release/release.env"
+base=vadurer-$VADURER_VERSION
+windows_tree
+web_tree
+rm -rf "$out" && mkdir -p "$out" "$stage"
+video
+echo "== packing"
+quiet deb scripts/deb.sh "$release" "$out"
+windows_zip
+web_zip
+(cd "$out" && sha256sum vadurer* >SHA256SUMS)
+echo "$out (version $VADURER_VERSION):"
+(cd "$out" && for f in *; do printf '  %-34s %10d bytes\n' "$f" "$(stat -c %s "$f")"; done)
