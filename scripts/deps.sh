@@ -11,7 +11,8 @@
 #   scripts/deps.sh web       the page: emscripten, Chromium for its test, ffmpeg for the music
 set -eu
 
-demo_pkgs="cmake make g++ pkg-config libsdl2-dev libx11-dev libsamplerate0-dev libfreetype-dev fonts-dejavu-core"
+demo_pkgs="cmake make g++ pkg-config libsdl2-dev libx11-dev libpng-dev libsamplerate0-dev libfreetype-dev
+  fonts-dejavu-core"
 native_pkgs="$demo_pkgs ccache googletest libbenchmark-dev xvfb xauth xdotool x11-apps imagemagick sox ffmpeg
   clang libclang-rt-14-dev pulseaudio python3"
 windows_pkgs="g++-mingw-w64-i686 ccache"

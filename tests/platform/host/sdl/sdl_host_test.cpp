@@ -166,3 +166,209 @@ TEST(SdlDisplay, FlipsSixtyTimesASecondWithNoLongGaps)
 }
 
 }  // namespace
+
+#include <png.h>
+#include <sys/stat.h>
+
+#include <map>
+
+#include "platform/host/sdl/controls.h"
+#include "platform/host/sdl/screenshot.h"
+
+namespace {
+
+host::Event Key(int vk, bool bDown)
+{
+    host::Event e;
+    e.type = host::EventType::Key;
+    e.vk = vk;
+    e.down = bDown;
+    return e;
+}
+
+TEST(SdlViewerKeys, QEnterAltEndsTheRunInEveryOrderAndAltEnterTogglesOnlyWithoutQ)
+{
+    const int kAlt = host::key::kAlt, kEnter = host::key::kReturn;
+    std::vector<int> order = {'Q', kEnter, kAlt};
+    std::sort(order.begin(), order.end());
+    int nOrders = 0;
+    do {
+        host::ViewerKeys keys;
+        std::string name;
+        for (size_t i = 0; i < order.size(); ++i) {
+            host::Observed o = keys.Observe(Key(order[i], true), false);
+            name += (order[i] == 'Q' ? "Q " : order[i] == kEnter ? "Enter " : "Alt ");
+            const bool bLast = i + 1 == order.size();
+            EXPECT_EQ(o.bEndsRun, bLast) << name;
+            // Alt then Enter with Q still up is the host's toggle; the keys still reach the production.
+            const bool bAltEnterFirst = order[0] == kAlt && order[1] == kEnter && i == 1;
+            EXPECT_EQ(o.action, bAltEnterFirst ? host::ViewerAction::ToggleFullscreen : host::ViewerAction::None)
+                << name;
+        }
+        ++nOrders;
+    } while (std::next_permutation(order.begin(), order.end()));
+    EXPECT_EQ(nOrders, 6);
+}
+
+TEST(SdlViewerKeys, TheViewersKeysAndTheKeysThatEndTheRun)
+{
+    const int kF4 = host::key::kF1 + 3, kF11 = host::key::kF1 + 10;
+    struct Case {
+        std::vector<host::Event> before;
+        host::Event event;
+        bool bRepeat;
+        host::ViewerAction action;
+        bool bEndsRun;
+        const char* pszWhat;
+    };
+    host::Event close;
+    close.type = host::EventType::Close;
+    host::Event left, right;
+    left.type = right.type = host::EventType::MouseButton;
+    left.down = right.down = true;
+    right.button = host::Button::Right;
+    using A = host::ViewerAction;
+    const std::vector<Case> cases = {
+        {{}, Key(kF11, true), false, A::ToggleFullscreen, false, "F11"},
+        {{}, Key(host::key::kF12, true), false, A::Screenshot, false, "F12"},
+        {{}, Key('P', true), false, A::TogglePause, false, "P"},
+        {{}, Key(host::key::kPause, true), false, A::TogglePause, false, "Pause"},
+        {{}, Key('P', true), true, A::None, false, "P held down, repeating"},
+        {{}, Key('P', false), false, A::None, false, "P let go"},
+        {{Key(host::key::kAlt, true)}, Key('P', true), false, A::None, false, "Alt+P, the production's"},
+        {{Key(host::key::kAlt, true)}, Key(host::key::kF12, true), false, A::None, false, "Alt+F12"},
+        {{Key(host::key::kAlt, true), Key(host::key::kAlt, false)},
+         Key(kF11, true),
+         false,
+         A::ToggleFullscreen,
+         false,
+         "F11 after Alt let go"},
+        {{}, Key(host::key::kEscape, true), false, A::None, true, "Escape"},
+        {{Key(host::key::kAlt, true)}, Key(kF4, true), false, A::None, true, "Alt+F4"},
+        {{}, Key(kF4, true), false, A::None, false, "F4 alone"},
+        {{}, close, false, A::None, true, "closing the window"},
+        {{}, left, false, A::None, true, "a left click"},
+        {{}, right, false, A::None, false, "a right click"},
+        {{Key('Q', true), Key(host::key::kReturn, true)},
+         Key(host::key::kF1 + 9, true),
+         false,
+         A::None,
+         true,
+         "F10 with Q and Enter down"},
+        {{Key('Q', true), Key(host::key::kReturn, true), Key('Q', false)},
+         Key(host::key::kAlt, true),
+         false,
+         A::None,
+         false,
+         "Alt with only Enter down"},
+    };
+    for (const Case& c : cases) {
+        host::ViewerKeys keys;
+        for (const host::Event& e : c.before)
+            keys.Observe(e, false);
+        host::Observed o = keys.Observe(c.event, c.bRepeat);
+        EXPECT_EQ(o.action, c.action) << c.pszWhat;
+        EXPECT_EQ(o.bEndsRun, c.bEndsRun) << c.pszWhat;
+    }
+}
+
+TEST(SdlPausableClock, StandsStillWhilePausedAndGoesOnFromWhereItStopped)
+{
+    long nWall = 1000;
+    host::PausableClock clock([&] { return nWall; });
+    EXPECT_EQ(clock.Now(), 1000);
+    nWall = 1500;
+    clock.Pause();
+    clock.Pause();  // a second press of the same kind changes nothing
+    nWall = 3500;
+    EXPECT_TRUE(clock.Paused());
+    EXPECT_EQ(clock.Now(), 1500);
+    clock.Resume();
+    EXPECT_FALSE(clock.Paused());
+    EXPECT_EQ(clock.Now(), 1500);
+    nWall = 3600;
+    EXPECT_EQ(clock.Now(), 1600);
+    clock.Pause();
+    nWall = 4600;
+    clock.Resume();
+    nWall = 4700;
+    EXPECT_EQ(clock.Now(), 1700);  // both pauses taken off
+}
+
+// A folder of its own under the test's working folder, made empty.
+std::string FreshFolder(const std::string& name)
+{
+    std::string path = "sdl_host_test_" + name;
+    std::system(("rm -rf '" + path + "'").c_str());
+    mkdir(path.c_str(), 0755);
+    char szCwd[4096];
+    return std::string(getcwd(szCwd, sizeof szCwd)) + "/" + path;
+}
+
+TEST(SdlScreenshot, GoesToTheXdgPicturesFolderElseTheCurrentOne)
+{
+    const std::string home = FreshFolder("home");
+    mkdir((home + "/.config").c_str(), 0755);
+    mkdir((home + "/Bilder").c_str(), 0755);
+    std::map<std::string, std::string> env = {{"HOME", home}};
+    auto getenv = [&](const char* pszName) -> const char* {
+        auto it = env.find(pszName);
+        return it == env.end() ? nullptr : it->second.c_str();
+    };
+    auto userDirs = [&](const std::string& text) { std::ofstream(home + "/.config/user-dirs.dirs") << text; };
+    EXPECT_EQ(host::PicturesFolder(getenv), ".") << "no user-dirs file";
+    userDirs(
+        "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+    EXPECT_EQ(host::PicturesFolder(getenv), home + "/Bilder");
+    userDirs("XDG_PICTURES_DIR=\"$HOME/Missing\"\n");
+    EXPECT_EQ(host::PicturesFolder(getenv), ".") << "a folder that does not exist";
+    userDirs("XDG_PICTURES_DIR=\"$HOME/\"\n");
+    EXPECT_EQ(host::PicturesFolder(getenv), ".") << "the home folder itself: switched off";
+    userDirs("XDG_PICTURES_DIR=\"" + home + "/Bilder/\"\n");
+    EXPECT_EQ(host::PicturesFolder(getenv), home + "/Bilder") << "an absolute path";
+    env["XDG_CONFIG_HOME"] = home + "/elsewhere";
+    EXPECT_EQ(host::PicturesFolder(getenv), ".") << "the file where XDG_CONFIG_HOME says, not in ~/.config";
+    env["XDG_PICTURES_DIR"] = home + "/Bilder";
+    EXPECT_EQ(host::PicturesFolder(getenv), home + "/Bilder") << "the environment's own";
+}
+
+TEST(SdlScreenshot, NamedByTheTimeNeverOverwritingAndItsPixelsAndPaletteAsShown)
+{
+    const std::string folder = FreshFolder("shots");
+    std::tm when = {};
+    when.tm_year = 2024 - 1900, when.tm_mon = 2, when.tm_mday = 7, when.tm_hour = 21, when.tm_min = 5;
+    when.tm_sec = 9, when.tm_isdst = -1;
+    const std::time_t t = std::mktime(&when);
+    std::string error;
+    std::string first = host::NewScreenshotFile(folder, t, error);
+    std::string second = host::NewScreenshotFile(folder, t, error);
+    EXPECT_EQ(first, folder + "/vadurer-2024-03-07-210509.png");
+    EXPECT_EQ(second, folder + "/vadurer-2024-03-07-210509-2.png");
+    EXPECT_EQ(host::NewScreenshotFile(folder + "/missing", t, error), "");
+    EXPECT_NE(error.find("missing"), std::string::npos) << error;
+
+    host::ShownFrame frame;
+    frame.nWidth = 7, frame.nHeight = 3;
+    for (int i = 0; i < 21; ++i)
+        frame.indices.push_back(static_cast<uint8_t>(i * 12));
+    for (int i = 0; i < 256; ++i)
+        frame.palette[i] = static_cast<uint32_t>(i * 0x010203);
+    ASSERT_TRUE(host::WritePng(first, frame, error)) << error;
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, first.c_str()));
+    EXPECT_EQ(image.width, 7u);
+    EXPECT_TRUE(image.format & PNG_FORMAT_FLAG_COLORMAP) << "a paletted picture, as the frame was";
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    for (int i = 0; i < 21; ++i) {
+        uint32_t want = frame.palette[frame.indices[i]];
+        uint32_t got = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+        EXPECT_EQ(got, want) << "pixel " << i;
+    }
+    EXPECT_FALSE(host::WritePng(second, host::ShownFrame(), error)) << "nothing shown yet";
+    EXPECT_EQ(error, "no frame is being shown");
+}
+
+}  // namespace
