@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -676,6 +677,22 @@ private:
         return it == m_bySdlId.end() ? 0 : it->second;
     }
 
+    // A display's mouse positions in its image's pixels, wherever the image sits in the window and
+    // whatever its scale: the production's window is the display's mode, as where it is the screen.
+    void ToImage(Event& event)
+    {
+        Win* w = Find(event.window);
+        if (!w || !w->bDisplay)
+            return;
+        int nWinW = 0, nWinH = 0;
+        SDL_GetWindowSize(w->pWindow, &nWinW, &nWinH);
+        FitRect f = FitImage(w->nModeW, w->nModeH, nWinW, nWinH);
+        if (f.nWidth <= 0 || f.nHeight <= 0)
+            return;
+        event.x = static_cast<int>(std::floor(double(event.x - f.x) * w->nModeW / f.nWidth));
+        event.y = static_cast<int>(std::floor(double(event.y - f.y) * w->nModeH / f.nHeight));
+    }
+
     bool Translate(const SDL_Event& e, Event& out)
     {
         out = Event();
@@ -692,6 +709,7 @@ private:
             out.window = Owner(e.motion.windowID);
             out.x = e.motion.x;
             out.y = e.motion.y;
+            ToImage(out);
             return true;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
@@ -700,6 +718,7 @@ private:
             out.down = e.type == SDL_MOUSEBUTTONDOWN;
             out.x = e.button.x;
             out.y = e.button.y;
+            ToImage(out);
             if (e.button.button == SDL_BUTTON_LEFT)
                 out.button = Button::Left;
             else if (e.button.button == SDL_BUTTON_RIGHT)
