@@ -10,13 +10,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/host/pixels.h"
-#include "platform/host/sdl/controls.h"
+#include "platform/host/viewer.h"
 #include "platform/host/sdl/display.h"
 #include "platform/host/sdl/pause_mark.h"
 #include "platform/host/sdl/screenshot.h"
@@ -312,11 +311,8 @@ public:
     bool PollEvent(Event& event) override
     {
         for (;;) {
-            if (!m_clock.Paused() && !m_held.empty()) {
-                event = m_held.front();
-                m_held.pop_front();
+            if (!m_clock.Paused() && m_held.Next(event))
                 return true;
-            }
             SDL_Event e;
             if (m_clock.Paused()) {
                 if (!SDL_WaitEventTimeout(&e, kPausedRedrawMs)) {
@@ -582,19 +578,10 @@ private:
         case ViewerAction::TogglePause: m_clock.Paused() ? Resume() : Pause(); break;
         case ViewerAction::None: break;
         }
-        if (!m_clock.Paused() && m_held.empty())
+        if (!m_clock.Paused() && m_held.Empty())
             return true;
-        Hold(out);
+        m_held.Hold(out);
         return false;
-    }
-
-    // Mouse moves held back while paused come to the last one alone: only where it ended matters.
-    void Hold(const Event& event)
-    {
-        if (event.type == EventType::MouseMove && !m_held.empty() && m_held.back().type == EventType::MouseMove)
-            m_held.back() = event;
-        else
-            m_held.push_back(event);
     }
 
     // With VADURER_FRAME_LOG set, one line a frame the display ended: the wall clock's and the
@@ -757,7 +744,7 @@ private:
     bool m_bCursorWanted = true;
     PausableClock m_clock{&WallClockMs};
     ViewerKeys m_keys;
-    std::deque<Event> m_held;  // the production's events while paused
+    HeldEvents m_held;  // the production's events while paused
     std::atomic<bool> m_bAudioHeld{false};
     FrameConverter m_converter;
     FILE* m_pFrameLog = nullptr;

@@ -1,9 +1,13 @@
 #include "platform/host/web/web.h"
 
+#include "platform/host/viewer.h"
+
 #include <emscripten.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <string>
 #include <thread>
@@ -40,6 +44,10 @@ EM_ASYNC_JS(int, web_dialog, (const char* pszCaption, const char* pszText, const
 EM_JS(int, web_audio_open, (void* pRing, int nCapacity, int nRate, int nChannels),
       { return VadurerPage.openAudio(HEAPU8.buffer, pRing, nCapacity, nRate, nChannels) ? 1 : 0; });
 EM_JS(void, web_audio_close, (), { VadurerPage.closeAudio(); });
+// The viewer's controls (platform/host/viewer.h): the host decides, the page shows.
+EM_JS(void, web_paused, (int bPaused), { VadurerPage.paused(!!bPaused); });
+EM_JS(void, web_screenshot, (), { VadurerPage.screenshot(); });
+EM_JS(void, web_fullscreen, (), { VadurerPage.fullscreen(); });
 
 namespace host {
 
@@ -84,6 +92,10 @@ public:
         m_thread.join();
     }
 
+    // While held the worklet gets silence and the pull is not called, so that the mixer's play
+    // cursors, and the music's refill thread that follows them, see no time pass.
+    void Hold(bool bHeld) { m_bHeld.store(bHeld, std::memory_order_release); }
+
 private:
     void Run()
     {
@@ -94,7 +106,10 @@ private:
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 continue;
             }
-            m_pull(m_chunk, kChunk);
+            if (m_bHeld.load(std::memory_order_acquire))
+                std::fill(std::begin(m_chunk), std::end(m_chunk), int16_t(0));
+            else
+                m_pull(m_chunk, kChunk);
             uint32_t nPeak = g_ring.nPeak.load(std::memory_order_relaxed);
             for (int i = 0; i < kChunk; ++i) {
                 uint32_t p = (nWrite + uint32_t(i)) & (AudioRing::kCapacity - 1);
@@ -110,6 +125,7 @@ private:
 
     AudioPull m_pull;
     std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bHeld{false};
     std::thread m_thread;
     int16_t m_chunk[kChunk * 2] = {};
 };
@@ -210,18 +226,25 @@ public:
         }
     }
 
+    // While paused the production waits in here, inside its look at the input, the page running
+    // at each refresh: its clock stands still, the sound is not pulled, and what the viewer does
+    // meanwhile is held back, to reach it in order once the pause ends (a key that ends the run
+    // ends the pause first).
     bool PollEvent(Event& event) override
     {
-        int fields[6];
-        if (web_poll(fields)) {
-            event = Event();
-            event.type = static_cast<EventType>(fields[0]);
-            event.vk = fields[1];
-            event.down = fields[2] != 0;
-            event.x = fields[3];
-            event.y = fields[4];
-            event.button = static_cast<Button>(fields[5]);
-            return true;
+        for (;;) {
+            if (!m_clock.Paused() && m_held.Next(event))
+                return true;
+            Event e;
+            bool bRepeat = false;
+            if (!PollPage(e, bRepeat)) {
+                if (!m_clock.Paused())
+                    break;
+                WaitForFrame();
+                continue;
+            }
+            if (Take(e, bRepeat, event))
+                return true;
         }
         // The end of a look at the input: an image replaced since the last frame shows now, and
         // a loop that only looks at its input (a picture held on the screen) still lets the page
@@ -299,7 +322,7 @@ public:
         ForgetAudioAtExit(*this);
     }
 
-    long NowMs() override { return WallClockMs(); }
+    long NowMs() override { return m_clock.Now(); }
 
 private:
     struct Win {
@@ -311,6 +334,58 @@ private:
         bool bShown = false;
         bool bDisplay = false;
     };
+
+    // One event from the page's queue. A key's last field tells a held key's repeat.
+    static bool PollPage(Event& event, bool& bRepeat)
+    {
+        int fields[6];
+        if (!web_poll(fields))
+            return false;
+        event = Event();
+        event.type = static_cast<EventType>(fields[0]);
+        event.vk = fields[1];
+        event.down = fields[2] != 0;
+        event.x = fields[3];
+        event.y = fields[4];
+        bRepeat = event.type == EventType::Key && fields[5] != 0;
+        if (event.type != EventType::Key)
+            event.button = static_cast<Button>(fields[5]);
+        return true;
+    }
+
+    // What the viewer's event asks of the host; true where it goes on to the production now.
+    bool Take(const Event& e, bool bRepeat, Event& out)
+    {
+        Observed o = m_keys.Observe(e, bRepeat);
+        if (o.bEndsRun && m_clock.Paused())
+            Resume();
+        switch (o.action) {
+        case ViewerAction::ToggleFullscreen: web_fullscreen(); break;
+        case ViewerAction::Screenshot: web_screenshot(); break;
+        case ViewerAction::TogglePause: m_clock.Paused() ? Resume() : Pause(); break;
+        case ViewerAction::None: break;
+        }
+        if (!m_clock.Paused() && m_held.Empty()) {
+            out = e;
+            return true;
+        }
+        m_held.Hold(e);
+        return false;
+    }
+
+    void Pause()
+    {
+        m_clock.Pause();
+        m_feeder.Hold(true);
+        web_paused(1);
+    }
+
+    void Resume()
+    {
+        m_clock.Resume();
+        m_feeder.Hold(false);
+        web_paused(0);
+    }
 
     Win* Find(uint32_t id)
     {
@@ -339,6 +414,9 @@ private:
     }
 
     std::map<uint32_t, Win> m_windows;
+    PausableClock m_clock{&WallClockMs};
+    ViewerKeys m_keys;
+    HeldEvents m_held;  // the production's events while paused
     AudioFeeder m_feeder;
     bool m_bAudio = false;
     int m_nFrames = 0;

@@ -17,6 +17,7 @@
     // code running (the stack unwound), and from the page's answer to the module running again
     // (the stack rewound).
     waits: 0, unwindMs: 0, rewindMs: 0, lastAnswerAt: 0,
+    paused: false, screenshots: [],
   };
   let image = null;
   let display = { on: false, w: kScreenW, h: kScreenH };
@@ -34,6 +35,11 @@
     canvas.style.height = ch + 'px';
     canvas.style.left = Math.floor((W - cw) / 2) + 'px';
     canvas.style.top = Math.floor((H - ch) / 2) + 'px';
+    // The pause's mark over the frame's top left corner, at twice the frame's scale.
+    const mark = $('paused');
+    mark.style.left = Math.floor((W - cw) / 2 + 8 * cw / w) + 'px';
+    mark.style.top = Math.floor((H - ch) / 2 + 8 * cw / w) + 'px';
+    mark.style.fontSize = Math.max(8, Math.round(14 * cw / w)) + 'px';
   }
   window.addEventListener('resize', fit);
   fit();
@@ -59,7 +65,8 @@
     const vk = virtualKey(e.code);
     if (!vk) return;
     e.preventDefault();
-    queue.push([kKey, vk, e.type === 'keydown' ? 1 : 0, 0, 0, 0]);
+    // The last field: a held key's repeat, which the host's controls (F11, F12, P) let pass.
+    queue.push([kKey, vk, e.type === 'keydown' ? 1 : 0, 0, 0, e.repeat ? 1 : 0]);
   }
   window.addEventListener('keydown', onKey);
   window.addEventListener('keyup', onKey);
@@ -88,8 +95,36 @@
 
   $('fullscreen').addEventListener('click', () => document.documentElement.requestFullscreen().catch(() => {}));
 
+  // The viewer's controls: the host (platform/host/viewer.h) tells a pause, a screenshot (F12: the
+  // canvas, which holds the frame shown at 640 × 480 in its own colours) and fullscreen (F11).
+  const viewer = {
+    paused(on) {
+      stats.paused = on;
+      $('paused').hidden = !on;
+    },
+    screenshot() {
+      const t = new Date(), two = (n) => String(n).padStart(2, '0');
+      const name = `vadurer-${t.getFullYear()}-${two(t.getMonth() + 1)}-${two(t.getDate())}-` +
+        `${two(t.getHours())}${two(t.getMinutes())}${two(t.getSeconds())}.png`;
+      canvas.toBlob((blob) => {
+        if (!blob) return;
+        stats.screenshots.push({ name, bytes: blob.size });
+        const a = document.createElement('a');
+        a.href = URL.createObjectURL(blob);
+        a.download = name;
+        a.click();
+        setTimeout(() => URL.revokeObjectURL(a.href), 10000);
+      }, 'image/png');
+    },
+    fullscreen() {
+      if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+      else document.documentElement.requestFullscreen().catch(() => {});
+    },
+  };
+
   // The host's side.
   window.VadurerPage = {
+    ...viewer,
     present(heap, ptr, w, h) {
       if (canvas.width !== w || canvas.height !== h) {
         canvas.width = w; canvas.height = h; image = null; fit();
@@ -174,6 +209,7 @@
     audioState: audio ? audio.state : 'none', audioRate: audio ? audio.sampleRate : 0,
     audioWritten: ring ? Atomics.load(ring, 0) : 0, audioRead: ring ? Atomics.load(ring, 1) : 0,
     audioPeak: ring ? Atomics.load(ring, 2) : 0, audioStarved: ring ? Atomics.load(ring, 3) : 0,
+    paused: stats.paused, screenshots: stats.screenshots,
   });
 
   // The music travels compressed (music.json says how) and is restored here into the very WAVE

@@ -1,6 +1,7 @@
 // Plays the built page (build/web) in headless Chromium through the DevTools protocol: serves it
 // with the isolation headers, clicks start, looks at the production at 9 s and 12 s, listens for
-// its audio, presses Escape and checks the end screen. Prints one "web: N passed, M failed" line.
+// its audio, pauses (P, Pause) with a screenshot (F12) between, presses Escape while paused and
+// checks the end screen. Prints one "web: N passed, M failed" line.
 //   node --experimental-websocket tests/platform/host/web/page_test.mjs WEB_DIR ASSET_DIR OUT_DIR
 // (ASSET_DIR: the asset maker's pictures, for the background and its palette)
 import { spawn } from 'node:child_process';
@@ -267,6 +268,33 @@ async function main() {
   check(mid.audioRead > 44100 * 5 && mid.audioPeak > 1000, 'the mixer has produced audio that was played',
     `${mid.audioWritten} frames mixed, ${mid.audioRead} played, peak ${mid.audioPeak}, ${mid.audioStarved} short quanta`);
 
+  // The viewer's keys, after scene 1 (whose frame rate is measured below): P pauses (no frame, the
+  // mark shows), F12 saves the canvas, P goes on; then paused again, Escape still ends the run.
+  const press = async (key, code, vk) => {
+    await s.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', key, code, windowsVirtualKeyCode: vk });
+    await s.send('Input.dispatchKeyEvent', { type: 'keyUp', key, code, windowsVirtualKeyCode: vk });
+  };
+  await sleep(Math.max(0, clickAt + 13700 - Date.now()));
+  await press('p', 'KeyP', 80);
+  await sleep(300);
+  const pausedAt = await s.eval('vadurerStats()');
+  await press('F12', 'F12', 123);
+  await sleep(700);
+  const stillPaused = await s.eval('vadurerStats()');
+  check(pausedAt.paused && stillPaused.frames === pausedAt.frames &&
+    await s.eval(`!document.getElementById('paused').hidden`),
+    'P pauses: no frame while paused, the mark shows', `${pausedAt.frames} then ${stillPaused.frames} frames`);
+  const shots = stillPaused.screenshots;
+  check(shots.length === 1 && /^vadurer-\d{4}-\d\d-\d\d-\d{6}\.png$/.test(shots[0].name) && shots[0].bytes > 1000,
+    'F12 saves the frame as a PNG named by the time', JSON.stringify(shots));
+  await press('p', 'KeyP', 80);
+  await sleep(300);
+  const resumed = await s.eval('vadurerStats()');
+  check(!resumed.paused && resumed.frames > stillPaused.frames, 'P again goes on', `${resumed.frames} frames`);
+  await press('Pause', 'Pause', 19);
+  await sleep(200);
+  check(await s.eval('vadurerStats().paused'), 'Pause pauses too');
+
   await s.send('Input.dispatchKeyEvent', { type: 'rawKeyDown', key: 'Escape', code: 'Escape', windowsVirtualKeyCode: 27 });
   await s.send('Input.dispatchKeyEvent', { type: 'keyUp', key: 'Escape', code: 'Escape', windowsVirtualKeyCode: 27 });
   let end = null;
@@ -275,7 +303,7 @@ async function main() {
       const v = await s.eval('vadurerStats()');
       return v.state !== 'running' ? v : null;
     }, 10000);
-  } catch (e) { check(false, 'Escape ends the run', e.message); }
+  } catch (e) { check(false, 'Escape ends the run, also while paused', e.message); }
   if (end) {
     check(end.state === 'ended' && end.exitCode === 27, 'Escape ends the run with its key code', `${end.state}, ${end.exitCode}`);
     check(await s.eval(`!document.getElementById('end').hidden && !!document.getElementById('again')`), 'the end screen offers to play again');

@@ -1,5 +1,5 @@
-// The viewer's controls, which sit in the host and not in the production: fullscreen or a window,
-// a screenshot, a pause. Kept free of SDL so that they can be checked by themselves.
+// The viewer's controls, which sit in a host and not in the production: fullscreen or a window, a
+// screenshot, a pause. Shared by the hosts that show the production to someone (SDL, the page).
 //
 // The host only looks at the keys: every key still reaches the production as it did, so its own
 // keys (Escape, Alt+F4, a left click, Q+Enter+Alt) mean what they always meant. With Alt held a key
@@ -8,6 +8,7 @@
 // every order of pressing.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <mutex>
 
@@ -49,6 +50,19 @@ private:
     mutable std::mutex m_mutex;
     long m_nPausedAt = -1;  // the reading while paused; -1 while running
     long m_nPausedFor = 0;  // all the pauses so far, taken off every reading
+};
+
+// The production's events while paused: held back, to reach it in order once the pause ends. Mouse
+// moves in a row come to the last of them: only where the pointer ended matters.
+class HeldEvents {
+public:
+    void Hold(const Event& event);
+    bool Empty() const { return m_events.empty(); }
+    // The oldest held event, taken away; false when none is held.
+    bool Next(Event& event);
+
+private:
+    std::deque<Event> m_events;
 };
 
 }  // namespace host

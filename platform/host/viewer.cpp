@@ -1,4 +1,4 @@
-#include "platform/host/sdl/controls.h"
+#include "platform/host/viewer.h"
 
 namespace host {
 
@@ -86,6 +86,23 @@ void PausableClock::Resume()
         return;
     m_nPausedFor = m_wall() - m_nPausedAt;
     m_nPausedAt = -1;
+}
+
+void HeldEvents::Hold(const Event& event)
+{
+    if (event.type == EventType::MouseMove && !m_events.empty() && m_events.back().type == EventType::MouseMove)
+        m_events.back() = event;
+    else
+        m_events.push_back(event);
+}
+
+bool HeldEvents::Next(Event& event)
+{
+    if (m_events.empty())
+        return false;
+    event = m_events.front();
+    m_events.pop_front();
+    return true;
 }
 
 }  // namespace host
