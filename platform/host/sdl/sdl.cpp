@@ -433,21 +433,20 @@ private:
     };
 
     // The window's texture takes the image; it shows at the next frame end or look at the input.
-    void Upload(Win& win, const uint32_t* pXrgb, int nWidth, int nHeight)
+    static void Upload(Win& w, const uint32_t* pXrgb, int nWidth, int nHeight)
     {
-        Win* w = &win;
-        if (!w->pTexture || w->nTexW != nWidth || w->nTexH != nHeight) {
-            if (w->pTexture)
-                SDL_DestroyTexture(w->pTexture);
-            w->pTexture =
-                SDL_CreateTexture(w->pRenderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, nWidth, nHeight);
-            w->nTexW = nWidth;
-            w->nTexH = nHeight;
+        if (!w.pTexture || w.nTexW != nWidth || w.nTexH != nHeight) {
+            if (w.pTexture)
+                SDL_DestroyTexture(w.pTexture);
+            w.pTexture =
+                SDL_CreateTexture(w.pRenderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, nWidth, nHeight);
+            w.nTexW = nWidth;
+            w.nTexH = nHeight;
         }
-        if (!w->pTexture)
+        if (!w.pTexture)
             return;
-        SDL_UpdateTexture(w->pTexture, nullptr, pXrgb, nWidth * 4);
-        w->bDirty = true;
+        SDL_UpdateTexture(w.pTexture, nullptr, pXrgb, nWidth * 4);
+        w.bDirty = true;
     }
 
     void Show(Win& w)
