@@ -52,7 +52,19 @@ void PrintUsage(FILE* pOut, const char* pszProgram)
                  "  --benchmark    play nothing; run the whole production as fast as this machine\n"
                  "                 can, every frame of a real run (1/60 s each), and print what each\n"
                  "                 scene's frames cost to draw and to convert for a display\n"
-                 "  --help         show this text and exit\n",
+                 "  --help         show this text and exit\n"
+                 "\n"
+                 "While it plays:\n"
+                 "  Escape, a left click, Alt+F4  end the run (also while paused)\n"
+                 "  Q + Enter + Alt               held together in any order: end the program at once\n"
+                 "  F11                           the whole screen or a window, and back\n"
+                 "  Alt+Enter                     the same while Q is up (with Q held it is the exit\n"
+                 "                                above; the keys still reach the production either way)\n"
+                 "  F12                           a screenshot of the frame shown: a 640 x 480 PNG in\n"
+                 "                                the production's own colours, written to the XDG\n"
+                 "                                pictures folder (else the current folder)\n"
+                 "  P or Pause                    pause the picture and the sound; again to go on\n"
+                 "The window can be resized: the frame stays at the largest whole scale that fits.\n",
                  pszProgram);
 }
 

@@ -2,15 +2,23 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/host/pixels.h"
+#include "platform/host/viewer.h"
 #include "platform/host/sdl/display.h"
+#include "platform/host/sdl/pause_mark.h"
+#include "platform/host/sdl/screenshot.h"
 #include "platform/host/sdl/window_manager.h"
 
 namespace host {
@@ -142,12 +150,18 @@ public:
         for (auto& w : m_windows)
             Release(w.second);
         SDL_Quit();
+        if (m_pFrameLog)
+            std::fclose(m_pFrameLog);
     }
 
-    explicit SdlHost(const SdlOptions& options) : m_options(options)
+    explicit SdlHost(const SdlOptions& options) : m_bInWindow(options.bDisplayInWindow)
     {
         // Whole-factor scaling keeps pixels square and sharp; nothing is filtered.
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+        if (const char* pszLog = std::getenv("VADURER_FRAME_LOG"))
+            m_pFrameLog = std::fopen(pszLog, "w");
+        if (m_pFrameLog)
+            std::setvbuf(m_pFrameLog, nullptr, _IOLBF, 0);
     }
 
     bool OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight) override
@@ -179,21 +193,15 @@ public:
         Win* w = Find(id);
         if (!w || nWidth <= 0 || nHeight <= 0)
             return false;
-        int nDisplay = std::max(0, SDL_GetWindowDisplayIndex(w->pWindow));
-        SDL_Rect bounds;
-        if (SDL_GetDisplayBounds(nDisplay, &bounds) != 0)
-            bounds = SDL_Rect{0, 0, nWidth, nHeight};
         w->bDisplay = true;
         w->nModeW = nWidth;
         w->nModeH = nHeight;
         SDL_RenderSetLogicalSize(w->pRenderer, 0, 0);  // the display places its image itself
-        if (m_options.bDisplayInWindow)
-            PlaceInDesktopWindow(*w, nDisplay, nWidth, nHeight);
-        else
-            CoverDisplay(*w, bounds);
+        const int nDisplay = PlaceDisplay(*w);
         SDL_ShowWindow(w->pWindow);
         SDL_RaiseWindow(w->pWindow);
         w->pacer.Start(w->pRenderer, nDisplay);
+        UpdateCursor();
         g_launch.Mark(LaunchReport::kDisplay);
         return true;
     }
@@ -212,6 +220,7 @@ public:
         SDL_RenderSetLogicalSize(w->pRenderer, w->nClientW, w->nClientH);
         if (!w->bShown)
             SDL_HideWindow(w->pWindow);
+        UpdateCursor();
     }
 
     void ShowWindow(uint32_t id) override
@@ -252,18 +261,31 @@ public:
         Win* w = Find(id);
         if (!w)
             return;
-        if (!w->pTexture || w->nTexW != nWidth || w->nTexH != nHeight) {
-            if (w->pTexture)
-                SDL_DestroyTexture(w->pTexture);
-            w->pTexture =
-                SDL_CreateTexture(w->pRenderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, nWidth, nHeight);
-            w->nTexW = nWidth;
-            w->nTexH = nHeight;
-        }
-        if (!w->pTexture)
+        // Kept as it came, for a screenshot of it.
+        w->latest.nWidth = nWidth;
+        w->latest.nHeight = nHeight;
+        w->latest.indices.clear();
+        w->latest.xrgb.assign(pXrgb, pXrgb + static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight));
+        Upload(*w, pXrgb, nWidth, nHeight);
+    }
+
+    void SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette, int nWidth,
+                          int nHeight) override
+    {
+        Win* w = Find(id);
+        if (!w || nWidth <= 0 || nHeight <= 0)
             return;
-        SDL_UpdateTexture(w->pTexture, nullptr, pXrgb, nWidth * 4);
-        w->bDirty = true;
+        // The production's own pixels and colours, for a screenshot of exactly what it drew.
+        ShownFrame& f = w->latest;
+        f.nWidth = nWidth;
+        f.nHeight = nHeight;
+        f.xrgb.clear();
+        f.indices.resize(static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight));
+        for (int y = 0; y < nHeight; ++y)
+            std::memcpy(&f.indices[static_cast<size_t>(y) * static_cast<size_t>(nWidth)], pIndices + y * nPitch,
+                        static_cast<size_t>(nWidth));
+        std::memcpy(f.palette, pPalette, sizeof f.palette);
+        Upload(*w, m_converter.Convert(pIndices, nPitch, pPalette, nWidth, nHeight), nWidth, nHeight);
     }
 
     void EndFrame(uint32_t id) override
@@ -278,15 +300,29 @@ public:
             w->pacer.WaitForFlip();
             Show(*w);
             w->pacer.Flipped();
+            LogFrame(*w);
         }
         g_launch.Mark(LaunchReport::kFirstFramePresented);
     }
 
+    // While paused the production waits in here, inside its look at the input: its clock stands
+    // still, the sound is not pulled, and what the viewer does meanwhile is held back, to reach
+    // it in order once the pause ends (a key that ends the run ends the pause first).
     bool PollEvent(Event& event) override
     {
-        SDL_Event e;
-        while (SDL_PollEvent(&e)) {
-            if (Translate(e, event))
+        for (;;) {
+            if (!m_clock.Paused() && m_held.Next(event))
+                return true;
+            SDL_Event e;
+            if (m_clock.Paused()) {
+                if (!SDL_WaitEventTimeout(&e, kPausedRedrawMs)) {
+                    ShowDisplay();  // some displays forget what was shown
+                    continue;
+                }
+            } else if (!SDL_PollEvent(&e)) {
+                break;
+            }
+            if (Take(e, event))
                 return true;
         }
         // The end of a look at the input: an image replaced since the last frame shows now.
@@ -296,11 +332,15 @@ public:
         return false;
     }
 
-    long NowMs() override { return WallClockMs(); }
+    long NowMs() override { return m_clock.Now(); }
 
     void WaitEvent(int nTimeoutMs) override { SDL_WaitEventTimeout(nullptr, nTimeoutMs); }
 
-    void SetCursorVisible(bool bVisible) override { SDL_ShowCursor(bVisible ? SDL_ENABLE : SDL_DISABLE); }
+    void SetCursorVisible(bool bVisible) override
+    {
+        m_bCursorWanted = bVisible;
+        UpdateCursor();
+    }
 
     void SetMouseCapture(uint32_t, bool bCapture) override { SDL_CaptureMouse(bCapture ? SDL_TRUE : SDL_FALSE); }
 
@@ -389,10 +429,30 @@ private:
         bool bDisplay = false;  // the exclusive display
         int nModeW = 0, nModeH = 0;
         DisplayPacer pacer;
+        ShownFrame latest, shown;  // the image as last handed over, and as last shown
     };
 
-    static void Show(Win& w)
+    // The window's texture takes the image; it shows at the next frame end or look at the input.
+    static void Upload(Win& w, const uint32_t* pXrgb, int nWidth, int nHeight)
     {
+        if (!w.pTexture || w.nTexW != nWidth || w.nTexH != nHeight) {
+            if (w.pTexture)
+                SDL_DestroyTexture(w.pTexture);
+            w.pTexture =
+                SDL_CreateTexture(w.pRenderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, nWidth, nHeight);
+            w.nTexW = nWidth;
+            w.nTexH = nHeight;
+        }
+        if (!w.pTexture)
+            return;
+        SDL_UpdateTexture(w.pTexture, nullptr, pXrgb, nWidth * 4);
+        w.bDirty = true;
+    }
+
+    void Show(Win& w)
+    {
+        if (w.bDirty)
+            std::swap(w.latest, w.shown);  // the latest is written whole before it shows again
         w.bDirty = false;
         if (!w.pTexture)
             return;
@@ -404,10 +464,136 @@ private:
             FitRect f = FitImage(w.nTexW, w.nTexH, nOutW, nOutH);
             SDL_Rect dst = {f.x, f.y, f.nWidth, f.nHeight};
             SDL_RenderCopy(w.pRenderer, w.pTexture, nullptr, &dst);
+            if (m_clock.Paused())
+                DrawPauseMark(w.pRenderer, dst.x, dst.y, dst.w, w.nTexW);
         } else {
             SDL_RenderCopy(w.pRenderer, w.pTexture, nullptr, nullptr);
         }
         SDL_RenderPresent(w.pRenderer);
+    }
+
+    Win* DisplayWindow()
+    {
+        for (auto& entry : m_windows)
+            if (entry.second.bDisplay)
+                return &entry.second;
+        return nullptr;
+    }
+
+    // The display shows its frame again (the pause's mark comes or goes, its place changed); the
+    // production's own frame ends are not touched.
+    void ShowDisplay()
+    {
+        if (Win* w = DisplayWindow())
+            Show(*w);
+    }
+
+    // The display over the whole screen or in a desktop window, as the viewer last chose; the
+    // index of the screen it is on.
+    int PlaceDisplay(Win& w)
+    {
+        int nDisplay = std::max(0, SDL_GetWindowDisplayIndex(w.pWindow));
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(nDisplay, &bounds) != 0)
+            bounds = SDL_Rect{0, 0, w.nModeW, w.nModeH};
+        if (m_bInWindow)
+            PlaceInDesktopWindow(w, nDisplay, w.nModeW, w.nModeH);
+        else
+            CoverDisplay(w, bounds);
+        return nDisplay;
+    }
+
+    // The pointer hides over the display while it covers the screen; in a desktop window it is
+    // the viewer's, to move and size the window with; elsewhere the production says.
+    void UpdateCursor()
+    {
+        Win* w = DisplayWindow();
+        bool bVisible = w ? m_bInWindow : m_bCursorWanted;
+        SDL_ShowCursor(bVisible ? SDL_ENABLE : SDL_DISABLE);
+    }
+
+    void ToggleFullscreen()
+    {
+        Win* w = DisplayWindow();
+        if (!w)
+            return;
+        m_bInWindow = !m_bInWindow;
+        PlaceDisplay(*w);
+        SDL_RaiseWindow(w->pWindow);
+        UpdateCursor();
+        if (m_clock.Paused())
+            Show(*w);
+    }
+
+    void Pause()
+    {
+        m_clock.Pause();
+        m_bAudioHeld.store(true, std::memory_order_release);
+        ShowDisplay();
+    }
+
+    void Resume()
+    {
+        m_clock.Resume();
+        m_bAudioHeld.store(false, std::memory_order_release);
+        // Without the mark again, also where the production presents nothing for a while.
+        ShowDisplay();
+    }
+
+    // The frame being shown (the display's, else any window's) as a PNG in the pictures folder.
+    void TakeScreenshot()
+    {
+        Win* w = DisplayWindow();
+        for (auto it = m_windows.begin(); !w && it != m_windows.end(); ++it)
+            if (!it->second.shown.Empty())
+                w = &it->second;
+        std::string error;
+        std::string path = NewScreenshotFile(PicturesFolder(std::getenv), std::time(nullptr), error);
+        if (!path.empty() && !WritePng(path, w ? w->shown : ShownFrame(), error)) {
+            std::remove(path.c_str());
+            path.clear();
+        }
+        if (path.empty())
+            std::fprintf(stderr, "vadurer: no screenshot: %s\n", error.c_str());
+        else
+            std::fprintf(stderr, "vadurer: screenshot written to %s\n", path.c_str());
+    }
+
+    // One SDL event: false where it is the host's alone or held back; else the production's event.
+    bool Take(const SDL_Event& e, Event& out)
+    {
+        if (e.type == SDL_WINDOWEVENT && m_clock.Paused() &&
+            (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
+            ShowDisplay();
+        if (!Translate(e, out))
+            return false;
+        const bool bRepeat = e.type == SDL_KEYDOWN && e.key.repeat != 0;
+        Observed o = m_keys.Observe(out, bRepeat);
+        if (o.bEndsRun && m_clock.Paused())
+            Resume();
+        switch (o.action) {
+        case ViewerAction::ToggleFullscreen: ToggleFullscreen(); break;
+        case ViewerAction::Screenshot: TakeScreenshot(); break;
+        case ViewerAction::TogglePause: m_clock.Paused() ? Resume() : Pause(); break;
+        case ViewerAction::None: break;
+        }
+        if (!m_clock.Paused() && m_held.Empty())
+            return true;
+        m_held.Hold(out);
+        return false;
+    }
+
+    // With VADURER_FRAME_LOG set, one line a frame the display ended: the wall clock's and the
+    // production's milliseconds, and the one palette index the whole frame shows (-1 for more).
+    void LogFrame(const Win& w)
+    {
+        if (!m_pFrameLog)
+            return;
+        const std::vector<uint8_t>& p = w.shown.indices;
+        int nUniform = -1;
+        if (!p.empty() && std::all_of(p.begin(), p.end(), [&](uint8_t b) { return b == p[0]; }))
+            nUniform = p[0];
+        std::fprintf(m_pFrameLog, "%ld %ld %d\n", WallClockMs(), m_clock.Now(), nUniform);
     }
 
     // Over the whole display, also where no window manager honours a fullscreen request: the
@@ -443,12 +629,15 @@ private:
                               SDL_WINDOWPOS_CENTERED_DISPLAY(nDisplay));
     }
 
+    // While paused the device gets silence and the pull is not called at all, so that the mixer's
+    // play cursors, and the music's refill thread that follows them, see no time pass.
     static void AudioCallback(void* pUser, Uint8* pStream, int nBytes)
     {
         auto* self = static_cast<SdlHost*>(pUser);
         int nFrames = nBytes / (2 * self->m_nChannels);
         SDL_memset(pStream, 0, static_cast<size_t>(nBytes));
-        self->m_pull(reinterpret_cast<int16_t*>(pStream), nFrames);
+        if (!self->m_bAudioHeld.load(std::memory_order_acquire))
+            self->m_pull(reinterpret_cast<int16_t*>(pStream), nFrames);
     }
 
     static void Release(Win& w)
@@ -474,6 +663,22 @@ private:
         return it == m_bySdlId.end() ? 0 : it->second;
     }
 
+    // A display's mouse positions in its image's pixels, wherever the image sits in the window and
+    // whatever its scale: the production's window is the display's mode, as where it is the screen.
+    void ToImage(Event& event)
+    {
+        Win* w = Find(event.window);
+        if (!w || !w->bDisplay)
+            return;
+        int nWinW = 0, nWinH = 0;
+        SDL_GetWindowSize(w->pWindow, &nWinW, &nWinH);
+        FitRect f = FitImage(w->nModeW, w->nModeH, nWinW, nWinH);
+        if (f.nWidth <= 0 || f.nHeight <= 0)
+            return;
+        event.x = static_cast<int>(std::floor(double(event.x - f.x) * w->nModeW / f.nWidth));
+        event.y = static_cast<int>(std::floor(double(event.y - f.y) * w->nModeH / f.nHeight));
+    }
+
     bool Translate(const SDL_Event& e, Event& out)
     {
         out = Event();
@@ -490,6 +695,7 @@ private:
             out.window = Owner(e.motion.windowID);
             out.x = e.motion.x;
             out.y = e.motion.y;
+            ToImage(out);
             return true;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
@@ -498,6 +704,7 @@ private:
             out.down = e.type == SDL_MOUSEBUTTONDOWN;
             out.x = e.button.x;
             out.y = e.button.y;
+            ToImage(out);
             if (e.button.button == SDL_BUTTON_LEFT)
                 out.button = Button::Left;
             else if (e.button.button == SDL_BUTTON_RIGHT)
@@ -530,7 +737,16 @@ private:
         }
     }
 
-    SdlOptions m_options;
+    static constexpr int kPausedRedrawMs = 100;
+
+    bool m_bInWindow;  // the display in a desktop window rather than over the whole screen
+    bool m_bCursorWanted = true;
+    PausableClock m_clock{&WallClockMs};
+    ViewerKeys m_keys;
+    HeldEvents m_held;  // the production's events while paused
+    std::atomic<bool> m_bAudioHeld{false};
+    FrameConverter m_converter;
+    FILE* m_pFrameLog = nullptr;
     std::map<uint32_t, Win> m_windows;
     std::map<Uint32, uint32_t> m_bySdlId;
     SDL_AudioDeviceID m_nDevice = 0;

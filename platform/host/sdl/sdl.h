@@ -1,5 +1,12 @@
 // The host for the demo on Linux: real SDL2 windows, the exclusive display (over the whole screen
-// or in a desktop window) paced at 60 flips a second, the audio device and message boxes.
+// or in a desktop window) paced at 60 flips a second, the audio device and message boxes, and the
+// viewer's controls (platform/host/viewer.h): F11 or Alt+Enter between the whole screen and a
+// window, F12 a screenshot, P or Pause a pause.
+//
+// For measuring and testing, from the environment: VADURER_REPORT_FIRST_FRAME reports the launch's
+// steps to the first frame on standard error; VADURER_FRAME_LOG=FILE writes a line for each frame
+// the display ends (the wall clock's and the production's milliseconds, and the palette index the
+// whole frame shows, -1 for more than one).
 #pragma once
 
 #include <memory>
@@ -10,7 +17,7 @@
 namespace host {
 
 struct SdlOptions {
-    // The exclusive display in a desktop window rather than over the whole screen.
+    // The exclusive display in a desktop window rather than over the whole screen, to begin with.
     bool bDisplayInWindow = false;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 
 namespace host::web {
 
@@ -21,7 +22,7 @@ constexpr uint32_t kSkipStep = 2048;
 
 void AudioRing::Reset()
 {
-    for (auto* p : {&nWrite, &nPeak, &nSkipped, &nFlushTo, &nFlush, &nRead, &nMissed, &nStarved})
+    for (auto* p : {&nWrite, &nPeak, &nSkipped, &nFlushTo, &nFlush, &nRead, &nMissed, &nStarved, &nHeld})
         p->store(0);
 }
 
@@ -50,10 +51,20 @@ void AudioFeeder::Stop()
 void AudioFeeder::Run()
 {
     while (!m_bStop.load()) {
-        m_nOwed += NewlyOwed();
-        if (m_nOwed > 0) {
-            Skip();
-            continue;
+        bool bHeld = m_bHeld.load(std::memory_order_acquire);
+        if (bHeld) {
+            // What the worklet misses while held is not owed, and the output's lag is taken
+            // afresh once the hold ends.
+            uint32_t nMissed = m_pRing->nMissed.load(std::memory_order_acquire);
+            m_pRing->nHeld.fetch_add(nMissed - m_nMissedSeen, std::memory_order_relaxed);
+            m_nMissedSeen = nMissed;
+            m_bHeard = false;
+        } else {
+            m_nOwed += NewlyOwed();
+            if (m_nOwed > 0) {
+                Skip();
+                continue;
+            }
         }
         uint32_t nQueued =
             m_pRing->nWrite.load(std::memory_order_relaxed) - m_pRing->nRead.load(std::memory_order_acquire);
@@ -61,7 +72,7 @@ void AudioFeeder::Run()
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;
         }
-        Queue();
+        Queue(bHeld);
     }
 }
 
@@ -110,11 +121,16 @@ void AudioFeeder::Skip()
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-void AudioFeeder::Queue()
+void AudioFeeder::Queue(bool bSilence)
 {
     AudioRing& r = *m_pRing;
     uint32_t nWrite = r.nWrite.load(std::memory_order_relaxed);
-    m_pull(m_chunk, kChunk);
+    if (bSilence) {
+        std::fill(std::begin(m_chunk), std::end(m_chunk), int16_t(0));
+        r.nHeld.fetch_add(kChunk, std::memory_order_relaxed);
+    } else {
+        m_pull(m_chunk, kChunk);
+    }
     uint32_t nPeak = r.nPeak.load(std::memory_order_relaxed);
     for (int i = 0; i < kChunk; ++i) {
         uint32_t p = (nWrite + uint32_t(i)) & (AudioRing::kCapacity - 1);

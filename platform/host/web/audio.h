@@ -29,8 +29,10 @@ struct AudioRing {
     std::atomic<uint32_t> nFlush{0};    // set by the feeder, cleared by the worklet once dropped
     // Written by the worklet.
     std::atomic<uint32_t> nRead{0};
-    std::atomic<uint32_t> nMissed{0};     // frames played as silence for want of sound
-    std::atomic<uint32_t> nStarved{0};    // render quanta that came short
+    std::atomic<uint32_t> nMissed{0};   // frames played as silence for want of sound
+    std::atomic<uint32_t> nStarved{0};  // render quanta that came short
+    // Written by the feeder again.
+    std::atomic<uint32_t> nHeld{0};       // frames of silence that stood for the viewer's pause
     int16_t samples[kCapacity * 2] = {};  // interleaved stereo
 
     void Reset();
@@ -46,18 +48,25 @@ public:
     void Start(AudioRing& ring, int nRate, AudioPull pull);
     void Stop();  // returns once the pull has returned for the last time
 
+    // While held (the viewer's pause) the worklet gets silence and the pull is not called, so that
+    // the mixer's play cursors, and the music's refill thread that follows them, see no time pass:
+    // the sound takes up again at the sample where it stopped. The output's clock is measured
+    // afresh after a hold, the pause's silence being no stall.
+    void Hold(bool bHeld) { m_bHeld.store(bHeld, std::memory_order_release); }
+
 private:
     static constexpr int kChunk = 256;
 
     void Run();
     uint32_t NewlyOwed();
     void Skip();
-    void Queue();
+    void Queue(bool bSilence);
 
     AudioRing* m_pRing = nullptr;
     int m_nRate = 0;
     AudioPull m_pull;
     std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bHeld{false};
     std::thread m_thread;
     int16_t m_chunk[kChunk * 2] = {};
     // The output's clock against the wall clock: how far it lags (frames), at least.

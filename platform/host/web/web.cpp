@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/viewer.h"
 #include "platform/host/web/audio.h"
 
 // The page's side of each call (page/page.js keeps the canvas, the input queue, the dialog and
@@ -44,6 +45,10 @@ EM_JS(int, web_audio_open, (void* pWords, void* pSamples, int nCapacity, int nRa
     return VadurerPage.openAudio(HEAPU8.buffer, pWords, pSamples, nCapacity, nRate, nChannels, dClockMs) ? 1 : 0;
 });
 EM_JS(void, web_audio_close, (), { VadurerPage.closeAudio(); });
+// The viewer's controls (platform/host/viewer.h): the host decides, the page shows.
+EM_JS(void, web_paused, (int bPaused), { VadurerPage.paused(!!bPaused); });
+EM_JS(void, web_screenshot, (), { VadurerPage.screenshot(); });
+EM_JS(void, web_fullscreen, (), { VadurerPage.fullscreen(); });
 
 namespace host {
 
@@ -150,18 +155,25 @@ public:
         }
     }
 
+    // While paused the production waits in here, inside its look at the input, the page running
+    // at each refresh: its clock stands still, the sound is not pulled, and what the viewer does
+    // meanwhile is held back, to reach it in order once the pause ends (a key that ends the run
+    // ends the pause first).
     bool PollEvent(Event& event) override
     {
-        int fields[6];
-        if (web_poll(fields)) {
-            event = Event();
-            event.type = static_cast<EventType>(fields[0]);
-            event.vk = fields[1];
-            event.down = fields[2] != 0;
-            event.x = fields[3];
-            event.y = fields[4];
-            event.button = static_cast<Button>(fields[5]);
-            return true;
+        for (;;) {
+            if (!m_clock.Paused() && m_held.Next(event))
+                return true;
+            Event e;
+            bool bRepeat = false;
+            if (!PollPage(e, bRepeat)) {
+                if (!m_clock.Paused())
+                    break;
+                WaitForFrame(false);
+                continue;
+            }
+            if (Take(e, bRepeat, event))
+                return true;
         }
         // The end of a look at the input: an image replaced since the last frame shows now, and
         // a loop that only looks at its input (a picture held on the screen) still lets the page
@@ -235,7 +247,7 @@ public:
         ForgetAudioAtExit(*this);
     }
 
-    long NowMs() override { return WallClockMs(); }
+    long NowMs() override { return m_clock.Now(); }
 
 private:
     struct Win {
@@ -247,6 +259,58 @@ private:
         bool bShown = false;
         bool bDisplay = false;
     };
+
+    // One event from the page's queue. A key's last field tells a held key's repeat.
+    static bool PollPage(Event& event, bool& bRepeat)
+    {
+        int fields[6];
+        if (!web_poll(fields))
+            return false;
+        event = Event();
+        event.type = static_cast<EventType>(fields[0]);
+        event.vk = fields[1];
+        event.down = fields[2] != 0;
+        event.x = fields[3];
+        event.y = fields[4];
+        bRepeat = event.type == EventType::Key && fields[5] != 0;
+        if (event.type != EventType::Key)
+            event.button = static_cast<Button>(fields[5]);
+        return true;
+    }
+
+    // What the viewer's event asks of the host; true where it goes on to the production now.
+    bool Take(const Event& e, bool bRepeat, Event& out)
+    {
+        Observed o = m_keys.Observe(e, bRepeat);
+        if (o.bEndsRun && m_clock.Paused())
+            Resume();
+        switch (o.action) {
+        case ViewerAction::ToggleFullscreen: web_fullscreen(); break;
+        case ViewerAction::Screenshot: web_screenshot(); break;
+        case ViewerAction::TogglePause: m_clock.Paused() ? Resume() : Pause(); break;
+        case ViewerAction::None: break;
+        }
+        if (!m_clock.Paused() && m_held.Empty()) {
+            out = e;
+            return true;
+        }
+        m_held.Hold(e);
+        return false;
+    }
+
+    void Pause()
+    {
+        m_clock.Pause();
+        m_feeder.Hold(true);
+        web_paused(1);
+    }
+
+    void Resume()
+    {
+        m_clock.Resume();
+        m_feeder.Hold(false);
+        web_paused(0);
+    }
 
     Win* Find(uint32_t id)
     {
@@ -270,6 +334,9 @@ private:
     }
 
     std::map<uint32_t, Win> m_windows;
+    PausableClock m_clock{&WallClockMs};
+    ViewerKeys m_keys;
+    HeldEvents m_held;  // the production's events while paused
     web::AudioFeeder m_feeder;
     bool m_bAudio = false;
     int m_nFrames = 0;

@@ -18,6 +18,7 @@
     // code running (the stack unwound), and from the page's answer to the module running again
     // (the stack rewound).
     waits: 0, unwindMs: 0, rewindMs: 0, lastAnswerAt: 0,
+    paused: false, screenshots: [],
   };
   let image = null;
   let display = { on: false, w: kScreenW, h: kScreenH };
@@ -36,6 +37,11 @@
     canvas.style.height = ch + 'px';
     canvas.style.left = Math.floor((W - cw) / 2) + 'px';
     canvas.style.top = Math.floor((H - ch) / 2) + 'px';
+    // The pause's mark over the frame's top left corner, at twice the frame's scale.
+    const mark = $('paused');
+    mark.style.left = Math.floor((W - cw) / 2 + 8 * cw / w) + 'px';
+    mark.style.top = Math.floor((H - ch) / 2 + 8 * cw / w) + 'px';
+    mark.style.fontSize = Math.max(8, Math.round(14 * cw / w)) + 'px';
   }
   window.addEventListener('resize', fit);
   fit();
@@ -74,7 +80,8 @@
     const vk = virtualKey(e.code);
     if (!vk) return;
     e.preventDefault();
-    queue.push([kKey, vk, e.type === 'keydown' ? 1 : 0, 0, 0, 0]);
+    // The last field: a held key's repeat, which the host's controls (F11, F12, P) let pass.
+    queue.push([kKey, vk, e.type === 'keydown' ? 1 : 0, 0, 0, e.repeat ? 1 : 0]);
   }
   window.addEventListener('keydown', onKey);
   window.addEventListener('keyup', onKey);
@@ -208,8 +215,33 @@
     if (on) requestAnimationFrame(onRefresh);
   }
 
+  // The viewer's controls: the host (platform/host/viewer.h) tells a pause, a screenshot (F12: the
+  // canvas, which holds the frame shown at 640 × 480 in its own colours) and fullscreen (F11).
+  const viewer = {
+    paused(on) {
+      stats.paused = on;
+      $('paused').hidden = !on;
+    },
+    screenshot() {
+      const t = new Date(), two = (n) => String(n).padStart(2, '0');
+      const name = `vadurer-${t.getFullYear()}-${two(t.getMonth() + 1)}-${two(t.getDate())}-` +
+        `${two(t.getHours())}${two(t.getMinutes())}${two(t.getSeconds())}.png`;
+      canvas.toBlob((blob) => {
+        if (!blob) return;
+        stats.screenshots.push({ name, bytes: blob.size });
+        const a = document.createElement('a');
+        a.href = URL.createObjectURL(blob);
+        a.download = name;
+        a.click();
+        setTimeout(() => URL.revokeObjectURL(a.href), 10000);
+      }, 'image/png');
+    },
+    fullscreen: toggleFullscreen,
+  };
+
   // The host's side.
   window.VadurerPage = {
+    ...viewer,
     // The image the next refresh shows (copied now: the module's buffer changes on).
     present(heap, ptr, w, h, clockMs) {
       if (canvas.width !== w || canvas.height !== h) {
@@ -285,16 +317,16 @@
 
   // The sound as the feeder's words tell it, and how far the picture shown and the sound heard lie
   // apart: the production's clock when the frame on the screen was made, and the frames the output
-  // has played (as sound, as silence owed or skipped past) less what still lies between it and the
-  // speakers, both counted from the sound's start.
+  // has played (as sound, as silence owed or skipped past, but not the silence of a pause) less
+  // what still lies between it and the speakers, both counted from the sound's start.
   function soundStats() {
     if (!ring) return { audioWritten: 0, audioRead: 0, audioPeak: 0, audioStarved: 0 };
     const w = (i) => Atomics.load(ring, i);
-    const played = (w(5) + w(6) + w(2)) >>> 0, latency = audio.baseLatency + (audio.outputLatency || 0);
+    const played = (w(5) + w(6) + w(2) - w(8)) >>> 0, latency = audio.baseLatency + (audio.outputLatency || 0);
     const soundMs = played * 1000 / audio.sampleRate - 1000 * latency, pictureMs = pacing.shownClock - audioClock;
     return {
       audioWritten: w(0), audioRead: w(5), audioPeak: w(1), audioStarved: w(7), audioMissed: w(6),
-      audioSkipped: w(2), soundMs, pictureMs, pictureLeadsMs: pictureMs - soundMs,
+      audioSkipped: w(2), audioHeld: w(8), soundMs, pictureMs, pictureLeadsMs: pictureMs - soundMs,
     };
   }
 
@@ -306,6 +338,7 @@
     waits: stats.waits, unwindMs: stats.unwindMs, rewindMs: stats.rewindMs,
     audioState: audio ? audio.state : 'none', audioRate: audio ? audio.sampleRate : 0,
     ...soundStats(),
+    paused: stats.paused, screenshots: stats.screenshots,
   });
 
   // The music travels compressed (music.json says how) and is restored here into the very WAVE

@@ -166,3 +166,90 @@ TEST(SdlDisplay, FlipsSixtyTimesASecondWithNoLongGaps)
 }
 
 }  // namespace
+
+#include <png.h>
+#include <sys/stat.h>
+
+#include <map>
+
+#include "platform/host/sdl/screenshot.h"
+
+namespace {
+
+// A folder of its own under the test's working folder, made empty.
+std::string FreshFolder(const std::string& name)
+{
+    std::string path = "sdl_host_test_" + name;
+    std::system(("rm -rf '" + path + "'").c_str());
+    mkdir(path.c_str(), 0755);
+    char szCwd[4096];
+    return std::string(getcwd(szCwd, sizeof szCwd)) + "/" + path;
+}
+
+TEST(SdlScreenshot, GoesToTheXdgPicturesFolderElseTheCurrentOne)
+{
+    const std::string home = FreshFolder("home");
+    mkdir((home + "/.config").c_str(), 0755);
+    mkdir((home + "/Bilder").c_str(), 0755);
+    std::map<std::string, std::string> env = {{"HOME", home}};
+    auto getenv = [&](const char* pszName) -> const char* {
+        auto it = env.find(pszName);
+        return it == env.end() ? nullptr : it->second.c_str();
+    };
+    auto userDirs = [&](const std::string& text) { std::ofstream(home + "/.config/user-dirs.dirs") << text; };
+    EXPECT_EQ(host::PicturesFolder(getenv), ".") << "no user-dirs file";
+    userDirs(
+        "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+    EXPECT_EQ(host::PicturesFolder(getenv), home + "/Bilder");
+    userDirs("XDG_PICTURES_DIR=\"$HOME/Missing\"\n");
+    EXPECT_EQ(host::PicturesFolder(getenv), ".") << "a folder that does not exist";
+    userDirs("XDG_PICTURES_DIR=\"$HOME/\"\n");
+    EXPECT_EQ(host::PicturesFolder(getenv), ".") << "the home folder itself: switched off";
+    userDirs("XDG_PICTURES_DIR=\"" + home + "/Bilder/\"\n");
+    EXPECT_EQ(host::PicturesFolder(getenv), home + "/Bilder") << "an absolute path";
+    env["XDG_CONFIG_HOME"] = home + "/elsewhere";
+    EXPECT_EQ(host::PicturesFolder(getenv), ".") << "the file where XDG_CONFIG_HOME says, not in ~/.config";
+    env["XDG_PICTURES_DIR"] = home + "/Bilder";
+    EXPECT_EQ(host::PicturesFolder(getenv), home + "/Bilder") << "the environment's own";
+}
+
+TEST(SdlScreenshot, NamedByTheTimeNeverOverwritingAndItsPixelsAndPaletteAsShown)
+{
+    const std::string folder = FreshFolder("shots");
+    std::tm when = {};
+    when.tm_year = 2024 - 1900, when.tm_mon = 2, when.tm_mday = 7, when.tm_hour = 21, when.tm_min = 5;
+    when.tm_sec = 9, when.tm_isdst = -1;
+    const std::time_t t = std::mktime(&when);
+    std::string error;
+    std::string first = host::NewScreenshotFile(folder, t, error);
+    std::string second = host::NewScreenshotFile(folder, t, error);
+    EXPECT_EQ(first, folder + "/vadurer-2024-03-07-210509.png");
+    EXPECT_EQ(second, folder + "/vadurer-2024-03-07-210509-2.png");
+    EXPECT_EQ(host::NewScreenshotFile(folder + "/missing", t, error), "");
+    EXPECT_NE(error.find("missing"), std::string::npos) << error;
+
+    host::ShownFrame frame;
+    frame.nWidth = 7, frame.nHeight = 3;
+    for (int i = 0; i < 21; ++i)
+        frame.indices.push_back(static_cast<uint8_t>(i * 12));
+    for (int i = 0; i < 256; ++i)
+        frame.palette[i] = static_cast<uint32_t>(i * 0x010203);
+    ASSERT_TRUE(host::WritePng(first, frame, error)) << error;
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, first.c_str()));
+    EXPECT_EQ(image.width, 7u);
+    EXPECT_TRUE(image.format & PNG_FORMAT_FLAG_COLORMAP) << "a paletted picture, as the frame was";
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    for (int i = 0; i < 21; ++i) {
+        uint32_t want = frame.palette[frame.indices[i]];
+        uint32_t got = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+        EXPECT_EQ(got, want) << "pixel " << i;
+    }
+    EXPECT_FALSE(host::WritePng(second, host::ShownFrame(), error)) << "nothing shown yet";
+    EXPECT_EQ(error, "no frame is being shown");
+}
+
+}  // namespace

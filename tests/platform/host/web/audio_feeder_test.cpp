@@ -147,5 +147,28 @@ TEST_F(WebAudioFeeder, AnOutputThatStoodStillDropsTheStaleRingAndJumpsToTheClock
         << " after";
 }
 
+TEST_F(WebAudioFeeder, AHoldPlaysSilenceAndTakesUpAtTheFrameWhereItStopped)
+{
+    PlayFor(std::chrono::milliseconds(200));
+    m_feeder.Hold(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a pull under way returns
+    uint32_t nStopped = m_nMixed.load();
+    // The output goes on through the pause.
+    PlayFor(std::chrono::milliseconds(600));
+    EXPECT_EQ(m_nMixed.load(), nStopped) << "nothing is mixed while held";
+    EXPECT_GT(m_ring.nHeld.load(), uint32_t(kRate / 2)) << "the pause's silence is counted as such";
+    m_feeder.Hold(false);
+    // What was queued before the hold has played; the pause's silence, then the mix from where
+    // it stopped.
+    int nNext = 0;
+    for (int i = 0; i < 2 * int(AudioRing::kCapacity) && nNext == 0; ++i) {
+        ASSERT_TRUE(WaitFor([&] { return m_ring.nWrite.load() != m_ring.nRead.load(); }));
+        nNext = PlayQuantum(1);
+    }
+    EXPECT_EQ(uint32_t(nNext), nStopped) << "no jump and no repeat";
+    PlayFor(std::chrono::milliseconds(400));
+    EXPECT_EQ(m_ring.nSkipped.load(), 0u) << "the pause was no stall";
+}
+
 }  // namespace
 #endif

@@ -2,8 +2,9 @@
 // of two ways: by scripts/serve.mjs with the isolation headers (make serve), or, with --plain, by a
 // plain static server that sends none (as most hosting does), where the page's own service worker
 // isolates it. Each way it clicks start, looks at the production at 9 s and 12 s, listens for its
-// audio, hides and shows the tab (once with the browser stopping the hidden tab's sound), takes the
-// page fullscreen and ends the run with Escape there. With the headers it then spoils a picture
+// audio, hides and shows the tab (once with the browser stopping the hidden tab's sound), pauses
+// (P, Pause) with a screenshot (F12) between, takes the page fullscreen while paused and ends the
+// run with Escape there. With the headers it then spoils a picture
 // and plays again; plain, it opens the page from the disk, loads it where the worker cannot help,
 // and closes the tab mid-run. Prints one "web: N passed, M failed" line (web-plain: plain).
 //   node --experimental-websocket tests/platform/host/web/page_test.mjs WEB_DIR ASSET_DIR OUT_DIR [--plain]
@@ -252,6 +253,27 @@ async function play(p) {
     'the sound the browser stopped for 2 s goes on where the clock is, what it held dropped as stale',
     `${after.audioState}, ${(skipped / 44.1).toFixed(0)} ms skipped`);
 
+  // The viewer's keys: P pauses (no frame, the mark shows), F12 saves the canvas, P goes on with
+  // picture and sound still in step; then Pause pauses again, and Escape still ends the run.
+  await p.key('KeyP', 'p', 80);
+  await sleep(300);
+  const pausedAt = await p.stats();
+  await p.key('F12', 'F12', 123);
+  await sleep(700);
+  const stillPaused = await p.stats();
+  check(pausedAt.paused && stillPaused.frames === pausedAt.frames && await p.eval(`!document.getElementById('paused').hidden`),
+    'P pauses: no frame while paused, the mark shows', `${pausedAt.frames} then ${stillPaused.frames} frames`);
+  const shots = stillPaused.screenshots;
+  check(shots.length === 1 && /^vadurer-\d{4}-\d\d-\d\d-\d{6}\.png$/.test(shots[0].name) && shots[0].bytes > 1000,
+    'F12 saves the frame as a PNG named by the time', JSON.stringify(shots));
+  await p.key('KeyP', 'p', 80);
+  await sleep(500);
+  const resumed = await inStep(p, 'after a pause');
+  check(!resumed.paused && resumed.frames > stillPaused.frames, 'P again goes on', `${resumed.frames} frames`);
+  await p.key('Pause', 'Pause', 19);
+  await sleep(200);
+  check((await p.stats()).paused, 'Pause pauses too');
+
   await p.key('KeyF', 'f', 70);
   const fit = await until('fullscreen', () => p.eval(`document.fullscreenElement && (() => {
     const r = document.getElementById('screen').getBoundingClientRect();
@@ -266,7 +288,7 @@ async function play(p) {
 
   await p.key('Escape', 'Escape', 27);
   const end = await untilEnded(p, 'the end screen', 10000);
-  check(end.state === 'ended' && end.exitCode === 27, 'Escape in fullscreen ends the run with its key code', `${end.state}, ${end.exitCode}`);
+  check(end.state === 'ended' && end.exitCode === 27, 'Escape in fullscreen, while paused, ends the run with its key code', `${end.state}, ${end.exitCode}`);
   if (end.state !== 'ended') return;
   check(await p.eval(`!document.getElementById('end').hidden && !!document.getElementById('again')`), 'the end screen offers to play again');
   await p.shot('end.png');
