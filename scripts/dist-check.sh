@@ -72,7 +72,7 @@ deb_files() {
   page=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$unpacked/usr/share/man/man6/vadurer.6.gz" 2>"$work/man-warnings.txt") ||
     no "man -l cannot render the manual page"
   [ ! -s "$work/man-warnings.txt" ] || { cat "$work/man-warnings.txt"; no "man warns about the page"; }
-  for want in 'VADURER(6)' '--window' '--record' '--help' 'Escape' 'Alt+F4'; do
+  for want in 'VADURER(6)' '--window' '--record' '--benchmark' '--help' 'Escape' 'Alt+F4' 'F11' 'F12' 'Pause'; do
     grep -qF -- "$want" <<<"$page" || no "the rendered manual page does not mention $want"
   done
   for size in 16 22 24 32 48 64 128 256; do

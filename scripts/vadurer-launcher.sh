@@ -18,5 +18,8 @@ for arg in "$@"; do
   [ "$arg" = --record ] && record=yes
   set -- "$@" "$arg"
 done
+# Screenshots without a pictures folder go to the caller's folder too.
+VADURER_STARTED_IN=$PWD
+export VADURER_STARTED_IN
 cd "$prefix/$data_dir" || { echo "vadurer: its files are not where they were installed ($prefix/$data_dir)" >&2; exit 1; }
 exec "$prefix/$program_dir/vadurer" "$@"

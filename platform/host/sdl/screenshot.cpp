@@ -57,9 +57,12 @@ std::string PicturesFolder(const std::function<const char*(const char*)>& getenv
     while (pictures.size() > 1 && pictures.back() == '/')
         pictures.pop_back();
     // The user-dirs convention: a folder set to the home folder itself is switched off.
-    if (pictures.empty() || pictures[0] != '/' || pictures == home || !IsFolder(pictures))
-        return ".";
-    return pictures;
+    if (!pictures.empty() && pictures[0] == '/' && pictures != home && IsFolder(pictures))
+        return pictures;
+    const char* pszStarted = getenv("VADURER_STARTED_IN");
+    if (pszStarted && pszStarted[0] == '/' && IsFolder(pszStarted))
+        return pszStarted;
+    return ".";
 }
 
 std::string NewScreenshotFile(const std::string& folder, std::time_t t, std::string& error)

@@ -20,7 +20,9 @@ struct ShownFrame {
 };
 
 // The user's pictures folder (XDG_PICTURES_DIR of the XDG user-dirs file, $HOME expanded) where it
-// names a folder that exists; else "." (the current folder). getenv reads the environment.
+// names a folder that exists; else the folder the program was started from: VADURER_STARTED_IN
+// where the installed launcher, which runs the program in the folder of its files, names it, or
+// "." (the current folder). getenv reads the environment.
 std::string PicturesFolder(const std::function<const char*(const char*)>& getenv);
 
 // folder/vadurer-YYYY-MM-DD-HHMMSS.png for the local time t, with -2, -3, ... before the

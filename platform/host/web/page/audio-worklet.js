@@ -2,6 +2,7 @@
 // words come in this order; the interleaved 16-bit stereo frames lie where the module says.
 // Indices count frames and wrap at 2^32.
 const kWrite = 0, kPeak = 1, kSkipped = 2, kFlushTo = 3, kFlush = 4, kRead = 5, kMissed = 6, kStarved = 7;
+// (Word 8, the silence of a pause, is for the page's account of picture and sound only.)
 
 class VadurerRing extends AudioWorkletProcessor {
   constructor() {

@@ -305,7 +305,7 @@
       node = new AudioWorkletNode(audio, 'vadurer-ring', { numberOfInputs: 0, outputChannelCount: [2] });
       node.port.postMessage({ buffer, words, samples, capacity });
       node.connect(audio.destination);
-      ring = new Uint32Array(buffer, words, 8);
+      ring = new Uint32Array(buffer, words, 9);
       audioClock = clockMs;
       return true;
     },

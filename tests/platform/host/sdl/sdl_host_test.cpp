@@ -186,7 +186,7 @@ std::string FreshFolder(const std::string& name)
     return std::string(getcwd(szCwd, sizeof szCwd)) + "/" + path;
 }
 
-TEST(SdlScreenshot, GoesToTheXdgPicturesFolderElseTheCurrentOne)
+TEST(SdlScreenshot, GoesToTheXdgPicturesFolderElseWhereItWasStarted)
 {
     const std::string home = FreshFolder("home");
     mkdir((home + "/.config").c_str(), 0755);
@@ -211,6 +211,12 @@ TEST(SdlScreenshot, GoesToTheXdgPicturesFolderElseTheCurrentOne)
     EXPECT_EQ(host::PicturesFolder(getenv), ".") << "the file where XDG_CONFIG_HOME says, not in ~/.config";
     env["XDG_PICTURES_DIR"] = home + "/Bilder";
     EXPECT_EQ(host::PicturesFolder(getenv), home + "/Bilder") << "the environment's own";
+    // Without a pictures folder, the installed launcher's word for where the program was started.
+    env.erase("XDG_PICTURES_DIR");
+    env["VADURER_STARTED_IN"] = home;
+    EXPECT_EQ(host::PicturesFolder(getenv), home) << "the folder the launcher was started in";
+    env["VADURER_STARTED_IN"] = home + "/Missing";
+    EXPECT_EQ(host::PicturesFolder(getenv), ".") << "a started-in folder that does not exist";
 }
 
 TEST(SdlScreenshot, NamedByTheTimeNeverOverwritingAndItsPixelsAndPaletteAsShown)
