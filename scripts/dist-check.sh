@@ -7,10 +7,13 @@
 #            on Xvfb (its first seconds, then exit code 27 after a real Escape: the "escape" kind
 #            of tests/e2e/production.sh), and removed again without a trace
 #   windows  the zip unpacks into its folder; objdump lists the icon, version and manifest
-#            resources and windres reads their contents back; the whole production under Wine
-#            from that folder ("wine" kind). Where this machine cannot run 32-bit programs, the
+#            resources and windres reads their contents back; the production under Wine from that
+#            folder, its first seconds, then exit code 27 after a real Escape ("wine-escape" kind;
+#            make test plays the whole run under Wine). Where this machine cannot run 32-bit programs, the
 #            x86_64 build runs in the same folder instead, and the check says so.
-#   web      the zip unpacked and served, the page test (tests/platform/host/web/page_test.mjs)
+#   web      the zip unpacked and served by a plain static server, the page test
+#            (tests/platform/host/web/page_test.mjs); or, with VADURER_PAGE_PLAYED=DIR, its files
+#            compared with DIR, a folder the page test has played
 #   video    ffprobe: H.264 and AAC, 640 x 480, the production's length
 # One line per check, a closing count; the exit code says whether all passed.
 set -u
@@ -164,7 +167,7 @@ windows_play() {
   fi
   local wine
   wine=$(scripts/wine-run.sh --arch "$route" --loader)
-  scripts/wine-run.sh --arch "$route" --shell tests/e2e/production.sh wine "$work/windows-play" "$windir" \
+  scripts/wine-run.sh --arch "$route" --shell tests/e2e/production.sh wine-escape "$work/windows-play" "$windir" \
     "$wine" "$windir/$exe"
 }
 
@@ -174,6 +177,13 @@ web_page() {
   local page=$work/web/vadurer-$version-web
   [ -f "$page/index.html" ] || no "the zip does not unpack into the page's folder"
   [ -f "$page/screenshot.png" ] || no "the page's folder lacks the screenshot the AppStream metadata names"
+  # The very folder the page tests have just played (make test says which): the same bytes.
+  if [ -n "${VADURER_PAGE_PLAYED:-}" ]; then
+    # (the zip adds the screenshot the AppStream metadata names)
+    diff -r -x screenshot.png "$VADURER_PAGE_PLAYED" "$page" || no "the zip's page differs from the one the page tests played"
+    say "the same files as $VADURER_PAGE_PLAYED, which the page tests played"
+    return
+  fi
   # Served as an upload to a static host would be: a plain server without the isolation headers.
   say "served by a plain static server"
   node --experimental-websocket tests/platform/host/web/page_test.mjs "$page" "$windir" "$work/web-test" --plain

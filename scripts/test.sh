@@ -68,7 +68,28 @@ suite() {
   echo "== $name"
   local t0=$SECONDS
   "$@" 2>&1 | tee "$log/$name.log"
-  local rc=${PIPESTATUS[0]} line n m
+  counted "$name" "${PIPESTATUS[0]}" "$t0"
+}
+# suite_beside NAME COMMAND...: the same, started in the background, its output kept until
+# suite_joined NAME prints it and counts it.
+suite_beside() {
+  local name=$1; shift
+  echo "== $name (beside what follows)"
+  local t0=$SECONDS
+  ( "$@" >"$log/$name.log" 2>&1; echo "$? $t0" >"$log/$name.rc" ) &
+  eval "beside_$name=\$!"
+}
+suite_joined() {
+  local name=$1 pid rc t0
+  pid=$(eval "echo \$beside_$name")
+  wait "$pid"
+  echo "== $name"
+  cat "$log/$name.log"
+  read -r rc t0 <"$log/$name.rc" || rc=1 t0=$SECONDS
+  counted "$name" "$rc" "$t0"
+}
+counted() {
+  local name=$1 rc=$2 t0=$3 line n m
   echo "-- $name took $((SECONDS - t0)) s"
   line=$(grep -E '^[a-z-]+: [0-9]+ passed, [0-9]+ failed' "$log/$name.log" | tail -1)
   if [ -z "$line" ]; then
@@ -118,12 +139,14 @@ suite native env TESTS_LABEL=native build/linux/tests/vadurer_tests
 suite sanitizers env TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1 \
   LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" UBSAN_OPTIONS=print_stacktrace=1 \
   build/asan/tests/vadurer_tests
-# The suites that declare that their code runs on more than one thread.
-suite threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vadurer_tests --threaded
 suite windows "${wine_run[@]}" "$wintree/tests/vadurer_tests.exe"
 
+# The suites that declare that their code runs on more than one thread, under ThreadSanitizer: a
+# core's work for two minutes, beside the Wine runs, which mostly wait on the production's clock.
+suite_beside threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vadurer_tests --threaded
 under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production build/linux/assets "$wintree/vadurer.exe"
 under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
+suite_joined threads
 
 echo "== end-to-end (ctest)"
 t0=$SECONDS
@@ -158,7 +181,9 @@ fi
 
 # The releases, made from the trees above (and a native one with Debian's build flags), each
 # checked with its platform's own tools.
-check dist make --no-print-directory dist-check JOBS="$jobs"
+# The page's folder in the zip is compared with the one the page tests above played, rather than
+# played once more.
+check dist env VADURER_PAGE_PLAYED="$root/build/web" make --no-print-directory dist-check JOBS="$jobs"
 
 echo "Windows route: $route; $(( ($(date +%s) - started) / 60 )) min $(( ($(date +%s) - started) % 60 )) s in all"
 [ ${#bad[@]} -eq 0 ] || echo "failed: ${bad[*]}"

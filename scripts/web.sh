@@ -22,7 +22,9 @@ find "$stage/assets" -maxdepth 1 -type f ! -name "$music" -exec cp {} "$stage/pr
 # The music alone is twelve of the sixteen megabytes and no general compressor shrinks it: it
 # travels as Opus and the page decodes it back into the same WAVE layout (its header and any
 # bytes after the samples travel as they are).
-ffmpeg -v error -y -i "$stage/assets/$music" -c:a libopus -b:a 160k "$out/music.opus"
+# (bitexact: the Ogg stream's serial number fixed, not random, so that the same music gives the
+# same file)
+ffmpeg -v error -y -i "$stage/assets/$music" -c:a libopus -b:a 160k -fflags +bitexact -flags:a +bitexact "$out/music.opus"
 python3 - "$stage/assets/$music" "$out/music.json" <<'PY'
 import base64, json, os, sys, wave
 src, dst = sys.argv[1], sys.argv[2]
@@ -46,6 +48,12 @@ cmake --build "$tree" -j"$jobs" --target vadurer
 for f in vadurer.js vadurer.wasm vadurer.worker.js vadurer.data; do
   cp "$tree/$f" "$out/"
 done
+# The packager names its package with a random id, which only its cache in the browser's storage
+# reads (not used here): named after what the package holds instead, the same build gives the same
+# bytes.
+uuid=$(sha256sum "$out/vadurer.data" | sed -E 's/^(.{8})(.{4})(.{4})(.{4})(.{12}).*/\1-\2-\3-\4-\5/')
+sed -i -E "s/\"package_uuid\":\"[0-9a-f-]+\"/\"package_uuid\":\"$uuid\"/" "$out/vadurer.js"
+grep -q "\"package_uuid\":\"$uuid\"" "$out/vadurer.js" || { echo "web: the packager's id was not found in vadurer.js" >&2; exit 1; }
 cp "$root"/platform/host/web/page/* "$out/"
 echo "$out:"
 ( cd "$out" && for f in *; do printf '  %-20s %9d bytes, %9d gzipped\n' "$f" "$(stat -c %s "$f")" "$(gzip -9c "$f" | wc -c)"; done )
