@@ -7,9 +7,9 @@
 #            on Xvfb (its first seconds, then exit code 27 after a real Escape: the "escape" kind
 #            of tests/e2e/production.sh), and removed again without a trace
 #   windows  the zip unpacks into its folder; objdump lists the icon, version and manifest
-#            resources and windres reads their contents back; the production under Wine from that
-#            folder, its first seconds, then exit code 27 after a real Escape ("wine-escape" kind;
-#            make test plays the whole run under Wine). Where this machine cannot run 32-bit programs, the
+#            resources and windres reads their contents back; the whole production under Wine from
+#            that folder ("wine" kind), or, with VADURER_WINE_PLAYED=EXE naming the same program
+#            played to its end already, its first seconds and exit code 27 after a real Escape. Where this machine cannot run 32-bit programs, the
 #            x86_64 build runs in the same folder instead, and the check says so.
 #   web      the zip unpacked and served by a plain static server, the page test
 #            (tests/platform/host/web/page_test.mjs); or, with VADURER_PAGE_PLAYED=DIR, its files
@@ -165,9 +165,15 @@ windows_play() {
     cp build/win64/vadurer.exe "$windir/$exe"
     say "on the x86_64 route the x86_64 build runs in the unpacked folder, as $exe, in place of the i686 vadurer.exe"
   fi
-  local wine
+  # The whole run, unless make test has just played this very program to its end under Wine: then
+  # its first seconds from this folder, ended by Escape.
+  local wine kind=wine
+  if [ -n "${VADURER_WINE_PLAYED:-}" ] && cmp -s "$VADURER_WINE_PLAYED" "$windir/$exe"; then
+    kind=wine-escape
+    say "the same program as $VADURER_WINE_PLAYED, which played to its end under Wine: its first seconds here"
+  fi
   wine=$(scripts/wine-run.sh --arch "$route" --loader)
-  scripts/wine-run.sh --arch "$route" --shell tests/e2e/production.sh wine-escape "$work/windows-play" "$windir" \
+  scripts/wine-run.sh --arch "$route" --shell tests/e2e/production.sh "$kind" "$work/windows-play" "$windir" \
     "$wine" "$windir/$exe"
 }
 

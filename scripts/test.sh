@@ -135,10 +135,11 @@ under_wine() {
 # The C++ as .clang-format says, every file.
 check format scripts/format.sh --check
 suite native env TESTS_LABEL=native build/linux/tests/vadurer_tests
-# Leaks fail the run, but for what is meant to live until the process ends (tests/lsan.supp).
-suite sanitizers env TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1 \
-  LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" UBSAN_OPTIONS=print_stacktrace=1 \
-  build/asan/tests/vadurer_tests
+# Leaks fail the sanitizers' run (below), but for what is meant to live until the process ends
+# (tests/lsan.supp).
+sanitizers=(env TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1
+  LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" UBSAN_OPTIONS=print_stacktrace=1
+  build/asan/tests/vadurer_tests)
 suite windows "${wine_run[@]}" "$wintree/tests/vadurer_tests.exe"
 
 # The suites that declare that their code runs on more than one thread, under ThreadSanitizer: a
@@ -148,22 +149,32 @@ under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production
 under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
 suite_joined threads
 
-echo "== end-to-end (ctest)"
-t0=$SECONDS
-ctest --test-dir build/linux -E '^unit$' --output-on-failure 2>&1 | tee "$log/ctest.log"
-ctest_rc=${PIPESTATUS[0]}
-echo "-- ctest took $((SECONDS - t0)) s"
-line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log/ctest.log" | tail -1)
-if [ -n "$line" ]; then
-  total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
-  nbad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed.*/\1/')
-  passed=$((passed + total - nbad)); failed=$((failed + nbad))
-  [ "$nbad" -eq 0 ] || bad+=(ctest)
-fi
-if [ -z "$line" ] || { [ "$ctest_rc" -ne 0 ] && [ "${nbad:-0}" -eq 0 ]; }; then
-  echo "make test: ctest printed no count or failed without one (exit code $ctest_rc)"
-  failed=$((failed + 1)); bad+=(ctest)
-fi
+# ctests NAME CTEST-ARGS...: end-to-end tests of build/linux through ctest, counted one by one.
+ctests() {
+  local name=$1; shift
+  echo "== $name (ctest)"
+  local t0=$SECONDS line total nbad
+  ctest --test-dir build/linux --output-on-failure "$@" 2>&1 | tee "$log/$name.log"
+  local rc=${PIPESTATUS[0]}
+  echo "-- $name took $((SECONDS - t0)) s"
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log/$name.log" | tail -1)
+  if [ -n "$line" ]; then
+    total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+    nbad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed.*/\1/')
+    passed=$((passed + total - nbad)); failed=$((failed + nbad))
+    [ "$nbad" -eq 0 ] || bad+=("$name")
+  fi
+  if [ -z "$line" ] || { [ "$rc" -ne 0 ] && [ "${nbad:-0}" -eq 0 ]; }; then
+    echo "make test: $name printed no count or failed without one (exit code $rc)"
+    failed=$((failed + 1)); bad+=("$name")
+  fi
+}
+# The whole production on the SDL host in real time, which mostly waits on its clock: the
+# sanitizers' run beside it.
+suite_beside sanitizers "${sanitizers[@]}"
+ctests production -R '^sdl_production$'
+suite_joined sanitizers
+ctests end-to-end -E '^(unit|sdl_production)$'
 
 echo "== the page in headless Chromium (emscripten build): served with the isolation headers, and plain"
 t0=$SECONDS
@@ -182,8 +193,10 @@ fi
 # The releases, made from the trees above (and a native one with Debian's build flags), each
 # checked with its platform's own tools.
 # The page's folder in the zip is compared with the one the page tests above played, rather than
-# played once more.
-check dist env VADURER_PAGE_PLAYED="$root/build/web" make --no-print-directory dist-check JOBS="$jobs"
+# played once more, and the Windows program, which played to its end under Wine above, plays its
+# first seconds from the zip's folder.
+check dist env VADURER_PAGE_PLAYED="$root/build/web" VADURER_WINE_PLAYED="$root/$wintree/vadurer.exe" \
+  make --no-print-directory dist-check JOBS="$jobs"
 
 echo "Windows route: $route; $(( ($(date +%s) - started) / 60 )) min $(( ($(date +%s) - started) % 60 )) s in all"
 [ ${#bad[@]} -eq 0 ] || echo "failed: ${bad[*]}"
