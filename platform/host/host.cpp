@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/host/pixels.h"
-
 namespace host {
 
 namespace {
@@ -22,6 +20,7 @@ public:
     bool TakeDisplay(uint32_t, int, int) override { return false; }
     void ReleaseDisplay(uint32_t) override {}
     void SetImage(uint32_t, const uint32_t*, int, int) override {}
+    void SetPalettedImage(uint32_t, const uint8_t*, ptrdiff_t, const uint32_t*, int, int) override {}
     void EndFrame(uint32_t) override {}
     bool PollEvent(Event&) override { return false; }
     void WaitEvent(int) override {}
@@ -70,14 +69,6 @@ long WallClockMs()
     static const auto start = std::chrono::steady_clock::now();
     auto elapsed = std::chrono::steady_clock::now() - start;
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
-}
-
-void Host::SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette,
-                            int nWidth, int nHeight)
-{
-    // Frames come on the main thread only, one at a time.
-    static FrameConverter* s_pConverter = new FrameConverter;
-    SetImage(id, s_pConverter->Convert(pIndices, nPitch, pPalette, nWidth, nHeight), nWidth, nHeight);
 }
 
 Host& Current()

@@ -80,11 +80,10 @@ public:
     virtual void SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) = 0;
     // The same for an 8-bit display (the exclusive display's mode): nWidth × nHeight palette
     // indices, rows top to bottom nPitch bytes apart, and the 256 colours 0x00RRGGBB they stand
-    // for, as the display's palette holds them; both copied at once. A host that has no use for
-    // the indices themselves takes this one, which converts them (platform/host/pixels.h) and
-    // calls SetImage.
+    // for, as the display's palette holds them; both copied at once. A host that wants pixels
+    // converts them with a FrameConverter of its own (platform/host/pixels.h).
     virtual void SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette,
-                                  int nWidth, int nHeight);
+                                  int nWidth, int nHeight) = 0;
     virtual void EndFrame(uint32_t id) = 0;
 
     // Input. PollEvent hands out one event a call; the stand-in calls it until it returns false

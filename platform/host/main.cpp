@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "platform/host/host.h"
@@ -40,6 +41,38 @@ struct Options {
     bool bDisplayInWindow = false;
     std::string record;
 };
+
+#ifndef __EMSCRIPTEN__
+double RealTimeMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+
+// The start of this program's own code: the launch, where whoever started it did not say.
+const double g_dStaticsMs = RealTimeMs();
+
+// The SDL host's options: the viewer's choice, and the switches for measuring and testing, which
+// come from the environment and are read here alone.
+host::SdlOptions SdlOptionsFor(const Options& options)
+{
+    host::SdlOptions sdl;
+    sdl.bDisplayInWindow = options.bDisplayInWindow;
+    // VADURER_REPORT_FIRST_FRAME: the launch's steps to the first frame on standard error, from
+    // VADURER_LAUNCHED_AT (nanoseconds of the real-time clock, as `date +%s%N` gives them, taken
+    // by whoever started the program, so that loading it and its libraries counts too) where that
+    // is set, else from the start of the program's own static objects.
+    sdl.bReportFirstFrame = std::getenv("VADURER_REPORT_FIRST_FRAME") != nullptr;
+    const char* pszLaunched = std::getenv("VADURER_LAUNCHED_AT");
+    sdl.bLaunchGiven = pszLaunched != nullptr;
+    sdl.dLaunchedAtMs = pszLaunched ? std::strtod(pszLaunched, nullptr) / 1e6 : g_dStaticsMs;
+    // VADURER_FRAME_LOG=FILE: a line for each frame the display ends.
+    if (const char* pszLog = std::getenv("VADURER_FRAME_LOG"))
+        sdl.frameLog = pszLog;
+    return sdl;
+}
+#endif
 
 void PrintUsage(FILE* pOut, const char* pszProgram)
 {
@@ -121,10 +154,8 @@ int Run(const Options& options, const char* pszProgram)
     case HostChoice::Web: host::Install(host::MakeWebHost()); return RunWinMain();
 #else
     case HostChoice::Sdl: {
-        host::SdlOptions sdl;
-        sdl.bDisplayInWindow = options.bDisplayInWindow;
         std::string error;
-        auto pHost = host::MakeSdlHost(error, sdl);
+        auto pHost = host::MakeSdlHost(error, SdlOptionsFor(options));
         if (!pHost) {
             std::fprintf(stderr, "%s: %s\n", pszProgram, error.c_str());
             return 1;

@@ -105,4 +105,35 @@ bool HeldEvents::Next(Event& event)
     return true;
 }
 
+bool ViewerDispatch::NextHeld(Event& event)
+{
+    return !m_clock.Paused() && m_held.Next(event);
+}
+
+bool ViewerDispatch::Dispatch(const Event& event, bool bRepeat)
+{
+    Observed o = m_keys.Observe(event, bRepeat);
+    if (o.bEndsRun && m_clock.Paused())
+        SetPaused(false);
+    switch (o.action) {
+    case ViewerAction::ToggleFullscreen: m_controls.ToggleFullscreen(); break;
+    case ViewerAction::Screenshot: m_controls.TakeScreenshot(); break;
+    case ViewerAction::TogglePause: SetPaused(!m_clock.Paused()); break;
+    case ViewerAction::None: break;
+    }
+    if (!m_clock.Paused() && m_held.Empty())
+        return true;
+    m_held.Hold(event);
+    return false;
+}
+
+void ViewerDispatch::SetPaused(bool bPaused)
+{
+    if (bPaused)
+        m_clock.Pause();
+    else
+        m_clock.Resume();
+    m_controls.PauseChanged(bPaused);
+}
+
 }  // namespace host

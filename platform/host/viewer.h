@@ -1,5 +1,7 @@
 // The viewer's controls, which sit in a host and not in the production: fullscreen or a window, a
-// screenshot, a pause. Shared by the hosts that show the production to someone (SDL, the page).
+// screenshot, a pause. Shared by the hosts that show the production to someone (SDL, the page):
+// each hands its viewer's events to a ViewerDispatch, which does what they ask through the host's
+// ViewerControls and says which reach the production now.
 //
 // The host only looks at the keys: every key still reaches the production as it did, so its own
 // keys (Escape, Alt+F4, a left click, Q+Enter+Alt) mean what they always meant. With Alt held a key
@@ -11,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <utility>
 
 #include "platform/host/host.h"
 
@@ -63,6 +66,48 @@ public:
 
 private:
     std::deque<Event> m_events;
+};
+
+// What a host does at its viewer's request.
+class ViewerControls {
+public:
+    virtual void ToggleFullscreen() = 0;
+    virtual void TakeScreenshot() = 0;
+    // The pause began (true) or ended, the production's clock stopped or going on again: the host
+    // holds or lets go the sound's pull and shows it.
+    virtual void PauseChanged(bool bPaused) = 0;
+
+protected:
+    ~ViewerControls() = default;
+};
+
+// The viewer's dispatch: the keys the host keeps, the production's clock that a pause stops, and
+// the production's events held back while it is paused. Main thread, but for Now.
+class ViewerDispatch {
+public:
+    ViewerDispatch(ViewerControls& controls, std::function<long()> wall)
+        : m_controls(controls), m_clock(std::move(wall))
+    {
+    }
+
+    // The production's clock; any thread.
+    long Now() const { return m_clock.Now(); }
+    bool Paused() const { return m_clock.Paused(); }
+    // Once the pause is over, the oldest event held back during it, taken away; false when none
+    // is held or the pause goes on.
+    bool NextHeld(Event& event);
+    // One of the viewer's events (bRepeat: a held key's repeat): does what it asks of the host, a
+    // pause giving way to an event that ends the run. True where it goes on to the production now;
+    // false where it is held back until the pause ends.
+    bool Dispatch(const Event& event, bool bRepeat);
+
+private:
+    void SetPaused(bool bPaused);
+
+    ViewerControls& m_controls;
+    ViewerKeys m_keys;
+    PausableClock m_clock;
+    HeldEvents m_held;
 };
 
 }  // namespace host

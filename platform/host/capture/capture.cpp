@@ -14,12 +14,9 @@ CaptureHost::~CaptureHost()
     CloseAudio();
 }
 
-bool CaptureHost::OpenWindow(uint32_t id, const std::string&, int nWidth, int nHeight)
+bool CaptureHost::OpenWindow(uint32_t id, const std::string&, int, int)
 {
-    Image& image = m_images[id];
-    image = Image();
-    image.nWidth = nWidth;
-    image.nHeight = nHeight;
+    m_images[id] = FrameSlot();
     return true;
 }
 
@@ -52,47 +49,26 @@ BoxAnswer CaptureHost::MessageBox(const std::string& caption, const std::string&
 
 void CaptureHost::SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight)
 {
-    Image& image = m_images[id];
-    image.nWidth = nWidth;
-    image.nHeight = nHeight;
-    image.latest.bPaletted = false;
-    image.latest.xrgb.assign(pXrgb, pXrgb + size_t(nWidth) * size_t(nHeight));
-    image.bDirty = true;
+    m_images[id].SetImage(pXrgb, nWidth, nHeight);
 }
 
 void CaptureHost::SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette,
                                    int nWidth, int nHeight)
 {
-    Image& image = m_images[id];
-    image.nWidth = nWidth;
-    image.nHeight = nHeight;
-    Picture& picture = image.latest;
-    picture.bPaletted = true;
-    picture.indices.resize(size_t(nWidth) * size_t(nHeight));
-    for (int y = 0; y < nHeight; ++y)
-        std::memcpy(&picture.indices[size_t(y) * size_t(nWidth)], pIndices + nPitch * y, size_t(nWidth));
-    std::memcpy(picture.palette, pPalette, sizeof picture.palette);
-    image.bDirty = true;
+    m_images[id].SetPalettedImage(pIndices, nPitch, pPalette, nWidth, nHeight);
 }
 
 void CaptureHost::ShowDirty()
 {
     for (auto& entry : m_images)
-        if (entry.second.bDirty) {
-            // Both ways of setting an image rewrite the whole of latest, so the old picture can go
-            // there unseen.
-            std::swap(entry.second.shown, entry.second.latest);
-            entry.second.bDirty = false;
-        }
+        entry.second.Show();
 }
 
 void CaptureHost::EndFrame(uint32_t id)
 {
     auto it = m_images.find(id);
-    if (it != m_images.end() && it->second.bDirty) {
-        std::swap(it->second.shown, it->second.latest);
-        it->second.bDirty = false;
-    }
+    if (it != m_images.end())
+        it->second.Show();
     if (m_images.find(m_nDisplay) == m_images.end())
         m_nDisplay = id;
     m_bFrameSincePump = true;
@@ -123,16 +99,15 @@ CapturePicture CaptureHost::Compose()
 {
     CapturePicture picture;
     auto it = m_images.find(m_nDisplay);
-    if (it == m_images.end() || it->second.shown.Empty()) {
+    if (it == m_images.end() || it->second.Shown().Empty()) {
         std::fill(m_picture.begin(), m_picture.end(), 0);
         picture.pXrgb = m_picture.data();
         return picture;
     }
-    const Image& image = it->second;
-    const Picture& shown = image.shown;
-    if (image.nWidth == kWidth && image.nHeight == kHeight) {
+    const Picture& shown = it->second.Shown();
+    if (shown.nWidth == kWidth && shown.nHeight == kHeight) {
         // As it is: a copy a frame less.
-        if (shown.bPaletted) {
+        if (shown.Paletted()) {
             picture.pIndices = shown.indices.data();
             picture.pPalette = shown.palette;
         } else {
@@ -141,13 +116,13 @@ CapturePicture CaptureHost::Compose()
         return picture;
     }
     // Another size sits at the top left, cut to the video's, on black.
-    const uint32_t* pSource = shown.bPaletted ? m_converter.Convert(shown.indices.data(), image.nWidth, shown.palette,
-                                                                    image.nWidth, image.nHeight)
-                                              : shown.xrgb.data();
+    const uint32_t* pSource = shown.Paletted() ? m_converter.Convert(shown.indices.data(), shown.nWidth, shown.palette,
+                                                                     shown.nWidth, shown.nHeight)
+                                               : shown.xrgb.data();
     std::fill(m_picture.begin(), m_picture.end(), 0);
-    int w = std::min(image.nWidth, kWidth), h = std::min(image.nHeight, kHeight);
+    int w = std::min(shown.nWidth, kWidth), h = std::min(shown.nHeight, kHeight);
     for (int y = 0; y < h; ++y)
-        std::memcpy(&m_picture[size_t(y) * kWidth], &pSource[size_t(y) * size_t(image.nWidth)],
+        std::memcpy(&m_picture[size_t(y) * kWidth], &pSource[size_t(y) * size_t(shown.nWidth)],
                     size_t(w) * sizeof(uint32_t));
     picture.pXrgb = m_picture.data();
     return picture;

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/host/frame_slot.h"
 #include "platform/host/host.h"
 #include "platform/host/pixels.h"
 
@@ -85,19 +86,6 @@ public:
     long NowMs() override;
 
 private:
-    // What a window shows: pixels, or indices and the colours they stand for.
-    struct Picture {
-        bool bPaletted = false;
-        std::vector<uint32_t> xrgb;
-        std::vector<uint8_t> indices;
-        uint32_t palette[256] = {};
-        bool Empty() const { return bPaletted ? indices.empty() : xrgb.empty(); }
-    };
-    struct Image {
-        int nWidth = 0, nHeight = 0;
-        Picture latest, shown;
-        bool bDirty = false;
-    };
     void ShowDirty();
     // Records the picture shown and the sound of the next frame interval, then moves the clock.
     void Tick(bool bFrameEnd);
@@ -107,8 +95,8 @@ private:
     void Progress(bool bFinal);
 
     CaptureSink& m_sink;
-    std::map<uint32_t, Image> m_images;
-    uint32_t m_nDisplay = 0;  // the window recorded: the display, else the last to end a frame
+    std::map<uint32_t, FrameSlot> m_images;  // what each window shows: pixels, or indices and their colours
+    uint32_t m_nDisplay = 0;                 // the window recorded: the display, else the last to end a frame
     bool m_bFrameSincePump = false;
     bool m_bStopped = false, m_bQuitSent = false;
     std::atomic<size_t> m_nTicks{0};

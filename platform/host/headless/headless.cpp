@@ -71,7 +71,7 @@ std::vector<uint32_t> HeadlessHost::Shown(uint32_t id) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_images.find(id);
-    return it == m_images.end() ? std::vector<uint32_t>() : it->second.shown;
+    return it == m_images.end() ? std::vector<uint32_t>() : it->second.Shown().xrgb;
 }
 
 std::vector<HeadlessHost::Box> HeadlessHost::Boxes() const
@@ -172,17 +172,13 @@ void HeadlessHost::SetTitle(uint32_t id, const std::string& title)
 void HeadlessHost::SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    Image& image = m_images[id];
-    image.nWidth = nWidth;
-    image.nHeight = nHeight;
-    image.pixels.assign(pXrgb, pXrgb + static_cast<size_t>(nWidth) * static_cast<size_t>(nHeight));
-    image.bDirty = true;
+    m_images[id].SetImage(pXrgb, nWidth, nHeight);
 }
 
-void HeadlessHost::ShowLocked(Image& image)
+void HeadlessHost::SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette,
+                                    int nWidth, int nHeight)
 {
-    image.shown = image.pixels;
-    image.bDirty = false;
+    SetImage(id, m_converter.Convert(pIndices, nPitch, pPalette, nWidth, nHeight), nWidth, nHeight);
 }
 
 void HeadlessHost::SetFrameHook(std::function<void(size_t nFrame)> hook)
@@ -216,18 +212,18 @@ void HeadlessHost::RecordFrameLocked(uint32_t id)
     m_nNow += m_nFrameStep;
     ++m_nFrames;
     m_bFrameSincePump = true;
-    Image& image = m_images[id];
-    ShowLocked(image);
+    FrameSlot& image = m_images[id];
+    image.Show();
     if (m_nKeptFrames == 0)
         return;
     if (m_frames.size() >= m_nKeptFrames)
         m_frames.erase(m_frames.begin());
     Frame f;
     f.window = id;
-    f.nWidth = image.nWidth;
-    f.nHeight = image.nHeight;
+    f.nWidth = image.Shown().nWidth;
+    f.nHeight = image.Shown().nHeight;
     f.nTime = m_nNow;
-    f.pixels = image.shown;
+    f.pixels = image.Shown().xrgb;
     m_frames.push_back(std::move(f));
 }
 
@@ -252,8 +248,7 @@ bool HeadlessHost::PollEvent(Event& event)
             m_nNow += m_nIdlePumpStep;
         m_bFrameSincePump = false;
         for (auto& entry : m_images)
-            if (entry.second.bDirty)
-                ShowLocked(entry.second);
+            entry.second.Show();
         hook = m_pumpHook;
     }
     if (!hook)

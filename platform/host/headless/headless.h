@@ -10,7 +10,9 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/host/frame_slot.h"
 #include "platform/host/host.h"
+#include "platform/host/pixels.h"
 
 namespace host {
 
@@ -94,6 +96,9 @@ public:
     bool TakeDisplay(uint32_t id, int nWidth, int nHeight) override;
     void ReleaseDisplay(uint32_t id) override;
     void SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) override;
+    // The tests look at colours: the indices are converted and kept as SetImage keeps its pixels.
+    void SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette, int nWidth,
+                          int nHeight) override;
     void EndFrame(uint32_t id) override;
     bool PollEvent(Event& event) override;
     void WaitEvent(int nTimeoutMs) override;
@@ -106,13 +111,6 @@ public:
     long NowMs() override { return m_nNow; }
 
 private:
-    struct Image {
-        int nWidth = 0, nHeight = 0;
-        std::vector<uint32_t> pixels;  // the latest image
-        std::vector<uint32_t> shown;   // what the window shows
-        bool bDirty = false;
-    };
-    void ShowLocked(Image& image);
     void RecordFrameLocked(uint32_t id);
 
     mutable std::mutex m_mutex;  // everything below that is not atomic
@@ -126,7 +124,8 @@ private:
     std::function<void()> m_pumpHook;
     std::deque<Event> m_events;
     std::map<uint32_t, Window> m_windows;
-    std::map<uint32_t, Image> m_images;
+    std::map<uint32_t, FrameSlot> m_images;  // pixels only: the paletted ones come converted
+    FrameConverter m_converter;              // the main thread's alone
     std::vector<Frame> m_frames;
     std::atomic<size_t> m_nKeptFrames{8};
     std::atomic<size_t> m_nFrames{0};

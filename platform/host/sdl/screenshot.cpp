@@ -87,7 +87,7 @@ std::string NewScreenshotFile(const std::string& folder, std::time_t t, std::str
     return "";
 }
 
-bool WritePng(const std::string& path, const ShownFrame& frame, std::string& error)
+bool WritePng(const std::string& path, const Picture& frame, std::string& error)
 {
     if (frame.Empty() || (frame.indices.empty() && frame.xrgb.empty())) {
         error = "no frame is being shown";

@@ -2,22 +2,13 @@
 // 8-bit paletted PNG), or a frame given as 0x00RRGGBB pixels (an RGB PNG), never the scaled window.
 #pragma once
 
-#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
-#include <vector>
+
+#include "platform/host/frame_slot.h"
 
 namespace host {
-
-// One frame as the host was handed it.
-struct ShownFrame {
-    int nWidth = 0, nHeight = 0;
-    std::vector<uint8_t> indices;  // nWidth × nHeight palette indices, rows top to bottom; or empty
-    uint32_t palette[256] = {};    // 0x00RRGGBB, for the indices
-    std::vector<uint32_t> xrgb;    // where the frame came as colours instead
-    bool Empty() const { return nWidth <= 0 || nHeight <= 0; }
-};
 
 // The user's pictures folder (XDG_PICTURES_DIR of the XDG user-dirs file, $HOME expanded) where it
 // names a folder that exists; else the folder the program was started from: VADURER_STARTED_IN
@@ -31,6 +22,6 @@ std::string PicturesFolder(const std::function<const char*(const char*)>& getenv
 std::string NewScreenshotFile(const std::string& folder, std::time_t t, std::string& error);
 
 // Writes the frame to path as a PNG; false with the reason in error.
-bool WritePng(const std::string& path, const ShownFrame& frame, std::string& error);
+bool WritePng(const std::string& path, const Picture& frame, std::string& error);
 
 }  // namespace host

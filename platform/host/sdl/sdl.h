@@ -2,11 +2,6 @@
 // or in a desktop window) paced at 60 flips a second, the audio device and message boxes, and the
 // viewer's controls (platform/host/viewer.h): F11 or Alt+Enter between the whole screen and a
 // window, F12 a screenshot, P or Pause a pause.
-//
-// For measuring and testing, from the environment: VADURER_REPORT_FIRST_FRAME reports the launch's
-// steps to the first frame on standard error; VADURER_FRAME_LOG=FILE writes a line for each frame
-// the display ends (the wall clock's and the production's milliseconds, and the palette index the
-// whole frame shows, -1 for more than one).
 #pragma once
 
 #include <memory>
@@ -19,6 +14,17 @@ namespace host {
 struct SdlOptions {
     // The exclusive display in a desktop window rather than over the whole screen, to begin with.
     bool bDisplayInWindow = false;
+
+    // For measuring and testing (the process entry reads them from the environment):
+    // The time from the launch to the first frame, step by step, on standard error.
+    bool bReportFirstFrame = false;
+    // The launch, in milliseconds of the real-time clock: where whoever started the program took
+    // it (bLaunchGiven), or the start of the program's own static objects.
+    double dLaunchedAtMs = 0;
+    bool bLaunchGiven = false;
+    // Where not empty, a line for each frame the display ends: the wall clock's and the
+    // production's milliseconds, and the palette index the whole frame shows (-1 for more).
+    std::string frameLog;
 };
 
 // Null with the reason in error when there is no display to open.

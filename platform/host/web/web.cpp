@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/pixels.h"
 #include "platform/host/viewer.h"
 #include "platform/host/web/audio.h"
 
@@ -66,7 +67,7 @@ uint32_t ToRgba(uint32_t xrgb)
     return 0xFF000000u | ((xrgb & 0xFFu) << 16) | (xrgb & 0xFF00u) | ((xrgb >> 16) & 0xFFu);
 }
 
-class WebHost : public Host {
+class WebHost : public Host, private ViewerControls {
 public:
     ~WebHost() override { CloseAudio(); }
 
@@ -142,6 +143,13 @@ public:
         w->bDirty = true;
     }
 
+    // The canvas takes colours: the indices become the colours they stand for.
+    void SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette, int nWidth,
+                          int nHeight) override
+    {
+        SetImage(id, m_converter.Convert(pIndices, nPitch, pPalette, nWidth, nHeight), nWidth, nHeight);
+    }
+
     void EndFrame(uint32_t id) override
     {
         Win* w = Find(id);
@@ -162,17 +170,16 @@ public:
     bool PollEvent(Event& event) override
     {
         for (;;) {
-            if (!m_clock.Paused() && m_held.Next(event))
+            if (m_viewer.NextHeld(event))
                 return true;
-            Event e;
             bool bRepeat = false;
-            if (!PollPage(e, bRepeat)) {
-                if (!m_clock.Paused())
+            if (!PollPage(event, bRepeat)) {
+                if (!m_viewer.Paused())
                     break;
                 WaitForFrame(false);
                 continue;
             }
-            if (Take(e, bRepeat, event))
+            if (m_viewer.Dispatch(event, bRepeat))
                 return true;
         }
         // The end of a look at the input: an image replaced since the last frame shows now, and
@@ -247,7 +254,7 @@ public:
         ForgetAudioAtExit(*this);
     }
 
-    long NowMs() override { return m_clock.Now(); }
+    long NowMs() override { return m_viewer.Now(); }
 
 private:
     struct Win {
@@ -278,38 +285,13 @@ private:
         return true;
     }
 
-    // What the viewer's event asks of the host; true where it goes on to the production now.
-    bool Take(const Event& e, bool bRepeat, Event& out)
+    // What the viewer's keys ask of the host: the host decides, the page shows.
+    void ToggleFullscreen() override { web_fullscreen(); }
+    void TakeScreenshot() override { web_screenshot(); }
+    void PauseChanged(bool bPaused) override
     {
-        Observed o = m_keys.Observe(e, bRepeat);
-        if (o.bEndsRun && m_clock.Paused())
-            Resume();
-        switch (o.action) {
-        case ViewerAction::ToggleFullscreen: web_fullscreen(); break;
-        case ViewerAction::Screenshot: web_screenshot(); break;
-        case ViewerAction::TogglePause: m_clock.Paused() ? Resume() : Pause(); break;
-        case ViewerAction::None: break;
-        }
-        if (!m_clock.Paused() && m_held.Empty()) {
-            out = e;
-            return true;
-        }
-        m_held.Hold(e);
-        return false;
-    }
-
-    void Pause()
-    {
-        m_clock.Pause();
-        m_feeder.Hold(true);
-        web_paused(1);
-    }
-
-    void Resume()
-    {
-        m_clock.Resume();
-        m_feeder.Hold(false);
-        web_paused(0);
+        m_feeder.Hold(bPaused);
+        web_paused(bPaused ? 1 : 0);
     }
 
     Win* Find(uint32_t id)
@@ -334,9 +316,8 @@ private:
     }
 
     std::map<uint32_t, Win> m_windows;
-    PausableClock m_clock{&WallClockMs};
-    ViewerKeys m_keys;
-    HeldEvents m_held;  // the production's events while paused
+    ViewerDispatch m_viewer{*this, &WallClockMs};
+    FrameConverter m_converter;
     web::AudioFeeder m_feeder;
     bool m_bAudio = false;
     int m_nFrames = 0;

@@ -149,5 +149,46 @@ TEST(HeldEvents, InOrderWithMouseMovesInARowAsTheLastOne)
     EXPECT_TRUE(held.Empty());
 }
 
+// What a host did at its viewer's request, in order.
+class RecordedControls : public host::ViewerControls {
+public:
+    void ToggleFullscreen() override { calls.push_back("fullscreen"); }
+    void TakeScreenshot() override { calls.push_back("screenshot"); }
+    void PauseChanged(bool bPaused) override { calls.push_back(bPaused ? "paused" : "going on"); }
+    std::vector<std::string> calls;
+};
+
+TEST(ViewerDispatch, APauseStopsTheClockHoldsTheProductionsEventsAndGivesWayToAKeyThatEndsTheRun)
+{
+    RecordedControls controls;
+    long nWall = 100;
+    host::ViewerDispatch viewer(controls, [&] { return nWall; });
+    EXPECT_TRUE(viewer.Dispatch(Key(host::key::kF1 + 10, true), false)) << "F11 still reaches the production";
+    EXPECT_TRUE(viewer.Dispatch(Key(host::key::kF1 + 10, true), true));
+    EXPECT_EQ(controls.calls.size(), 1u) << "a held key's repeat toggles nothing";
+    EXPECT_TRUE(viewer.Dispatch(Key(host::key::kF12, true), false));
+    EXPECT_EQ(controls.calls, (std::vector<std::string>{"fullscreen", "screenshot"}));
+
+    EXPECT_FALSE(viewer.Dispatch(Key('P', true), false)) << "held back: the pause began with it";
+    EXPECT_TRUE(viewer.Paused());
+    nWall = 2100;
+    EXPECT_EQ(viewer.Now(), 100);
+    EXPECT_FALSE(viewer.Dispatch(Key('P', false), false));
+    EXPECT_FALSE(viewer.Dispatch(Key('A', true), false));
+    host::Event e;
+    EXPECT_FALSE(viewer.NextHeld(e)) << "nothing reaches the production while paused";
+
+    // Escape ends the pause and the run; it comes after what was held, in order.
+    EXPECT_FALSE(viewer.Dispatch(Key(host::key::kEscape, true), false));
+    EXPECT_FALSE(viewer.Paused());
+    EXPECT_EQ(viewer.Now(), 100);
+    std::vector<int> got;
+    while (viewer.NextHeld(e))
+        got.push_back(e.vk);
+    EXPECT_EQ(got, (std::vector<int>{'P', 'P', 'A', host::key::kEscape}));
+    EXPECT_EQ(controls.calls, (std::vector<std::string>{"fullscreen", "screenshot", "paused", "going on"}));
+    EXPECT_TRUE(viewer.Dispatch(Key('B', true), false)) << "nothing held: straight on";
+}
+
 }  // namespace
 #endif

@@ -234,7 +234,7 @@ TEST(SdlScreenshot, NamedByTheTimeNeverOverwritingAndItsPixelsAndPaletteAsShown)
     EXPECT_EQ(host::NewScreenshotFile(folder + "/missing", t, error), "");
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
 
-    host::ShownFrame frame;
+    host::Picture frame;
     frame.nWidth = 7, frame.nHeight = 3;
     for (int i = 0; i < 21; ++i)
         frame.indices.push_back(static_cast<uint8_t>(i * 12));
@@ -254,7 +254,7 @@ TEST(SdlScreenshot, NamedByTheTimeNeverOverwritingAndItsPixelsAndPaletteAsShown)
         uint32_t got = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
         EXPECT_EQ(got, want) << "pixel " << i;
     }
-    EXPECT_FALSE(host::WritePng(second, host::ShownFrame(), error)) << "nothing shown yet";
+    EXPECT_FALSE(host::WritePng(second, host::Picture(), error)) << "nothing shown yet";
     EXPECT_EQ(error, "no frame is being shown");
 }
 
