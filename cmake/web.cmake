@@ -20,7 +20,9 @@ set(VADURER_WEB_LINK
     -sEXPORTED_RUNTIME_METHODS=[callMain,FS,addRunDependency,removeRunDependency]
     --preload-file ${VADURER_WEB_ASSETS}@/)
 if(VADURER_WEB_ASYNCIFY)
-  list(APPEND VADURER_WEB_LINK -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536)
+  # The host's calls that wait for the page (platform/host/web/web.cpp).
+  list(APPEND VADURER_WEB_LINK -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
+       -sASYNCIFY_IMPORTS=[web_next_frame,web_pause,web_dialog])
 endif()
 target_link_options(vadurer PRIVATE ${VADURER_WEB_LINK})
 set_property(TARGET vadurer APPEND PROPERTY LINK_DEPENDS ${VADURER_WEB_ASSETS})

@@ -55,5 +55,9 @@ uuid=$(sha256sum "$out/vadurer.data" | sed -E 's/^(.{8})(.{4})(.{4})(.{4})(.{12}
 sed -i -E "s/\"package_uuid\":\"[0-9a-f-]+\"/\"package_uuid\":\"$uuid\"/" "$out/vadurer.js"
 grep -q "\"package_uuid\":\"$uuid\"" "$out/vadurer.js" || { echo "web: the packager's id was not found in vadurer.js" >&2; exit 1; }
 cp "$root"/platform/host/web/page/* "$out/"
+# The browser's tab shows the production's emblem, as the asset maker draws it for the programs.
+mkdir -p "$stage/icons"
+"$native/tools/assetmaker" --icons "$stage/icons"
+cp "$stage/icons/vadurer.ico" "$out/favicon.ico"
 echo "$out:"
 ( cd "$out" && for f in *; do printf '  %-20s %9d bytes, %9d gzipped\n' "$f" "$(stat -c %s "$f")" "$(gzip -9c "$f" | wc -c)"; done )

@@ -14,6 +14,8 @@ namespace {
 // output stays behind.
 constexpr int kStallMs = 80;
 constexpr long kStallHeldMs = 250;
+// An output that starts this much after the sound opened has let the production's clock go on.
+constexpr int kLateStartMs = 10;
 // Mixed and thrown away at most this much between two sleeps, so that the music's refill thread
 // answers each block the skip crosses before the next.
 constexpr uint32_t kSkipStep = 2048;
@@ -33,6 +35,7 @@ void AudioFeeder::Start(AudioRing& ring, int nRate, AudioPull pull)
     m_pull = std::move(pull);
     m_bStop = false;
     m_bHeard = false;
+    m_bStarted = false;
     m_nMissedSeen = 0;
     m_nOwed = 0;
     m_nStartMs = WallClockMs();
@@ -96,6 +99,22 @@ uint32_t AudioFeeder::NewlyOwed()
     if (!m_bHeard) {
         m_bHeard = nHeard != 0;  // the output has started
         m_nLagBase = nLag;
+        // Started late (a browser whose output takes a moment, or a second or two, to start):
+        // the production's clock has gone on meanwhile, and what the ring holds up to the clock is
+        // overdue. Dropped, and mixed past where the clock is further on, so that the sound
+        // starts in step; the lag is taken afresh once the output plays what follows. (After the
+        // viewer's pause the lag is only taken afresh: the production's clock stood still too.)
+        if (m_bHeard && !m_bStarted && nLag > kLateStartMs * m_nRate / 1000) {
+            uint32_t nQueued = r.nWrite.load(std::memory_order_relaxed) - nRead;
+            uint32_t nDrop = std::min(nQueued, uint32_t(nLag));
+            uint32_t nSkip = uint32_t(nLag) - nDrop;
+            r.nFlushTo.store(nRead + nDrop, std::memory_order_relaxed);
+            r.nFlush.store(1, std::memory_order_release);
+            r.nSkipped.fetch_add(nSkip, std::memory_order_relaxed);
+            nOwed += nSkip;
+            m_bHeard = false;
+        }
+        m_bStarted = m_bStarted || m_bHeard;
     } else if (nLag < m_nLagBase) {
         m_nLagBase = nLag;  // the output's clock runs a little fast, or started late
     } else if (bBehind && nNowMs - m_nBehindSinceMs >= kStallHeldMs) {

@@ -19,11 +19,16 @@ EM_JS(void, web_present, (const uint8_t* pRgba, int nWidth, int nHeight, double 
       { VadurerPage.present(HEAPU8, pRgba, nWidth, nHeight, dClockMs); });
 EM_JS(void, web_frame_ended, (int nFrames, double dWorkMs, double dResumedAt),
       { VadurerPage.frameEnded(nFrames, dWorkMs, dResumedAt); });
+// The calls that wait for the page unwind the module's stack (ASYNCIFY: they are listed in
+// cmake/web.cmake) and hand the page the function that rewinds it; the page calls it when it is
+// done, and catches there the end of the run, which comes out of it when the production exits.
+//
 // Returns once the page has handed the frame just ended (bFrame) to the browser at the refresh it
 // is due at, or, for a look at the input, at the next refresh. dCalledAt: when the module asked,
 // so that the page can tell what the stack's unwinding cost.
-EM_ASYNC_JS(void, web_next_frame, (int bFrame, double dCalledAt), { await VadurerPage.nextFrame(bFrame, dCalledAt); });
-EM_ASYNC_JS(void, web_pause, (int nMs), { await VadurerPage.pause(nMs); });
+EM_JS(void, web_next_frame, (int bFrame, double dCalledAt),
+      { Asyncify.handleSleep((wakeUp) => VadurerPage.nextFrame(bFrame, dCalledAt, wakeUp)); });
+EM_JS(void, web_pause, (int nMs), { Asyncify.handleSleep((wakeUp) => VadurerPage.pause(nMs, wakeUp)); });
 EM_JS(int, web_poll, (int* pFields), {
     const e = VadurerPage.poll();
     if (!e)
@@ -37,9 +42,9 @@ EM_JS(void, web_title, (const char* pszTitle), { document.title = UTF8ToString(p
 EM_JS(void, web_cursor, (int bVisible), { VadurerPage.cursor(!!bVisible); });
 EM_JS(int, web_screen_width, (), { return screen.width | 0; });
 EM_JS(int, web_screen_height, (), { return screen.height | 0; });
-EM_ASYNC_JS(int, web_dialog, (const char* pszCaption, const char* pszText, const char* pszButtons, int bError), {
-    return await VadurerPage.dialog(UTF8ToString(pszCaption), UTF8ToString(pszText), UTF8ToString(pszButtons),
-                                    !!bError);
+EM_JS(int, web_dialog, (const char* pszCaption, const char* pszText, const char* pszButtons, int bError), {
+    const caption = UTF8ToString(pszCaption), text = UTF8ToString(pszText), buttons = UTF8ToString(pszButtons);
+    return Asyncify.handleSleep((wakeUp) => VadurerPage.dialog(caption, text, buttons, !!bError, wakeUp));
 });
 // dClockMs: the production's clock as the sound starts, for the page's account of picture and sound.
 EM_JS(int, web_audio_open, (void* pWords, void* pSamples, int nCapacity, int nRate, int nChannels, double dClockMs), {
@@ -207,23 +212,25 @@ public:
 
     BoxAnswer MessageBox(const std::string& caption, const std::string& text, BoxButtons kind, bool bError) override
     {
-        // Each button as "label:answer", the answer's number coming back from the dialog.
+        // Each button as "label:answer", the answer's number coming back from the dialog; the first
+        // is the default, which Return chooses, and the one marked "cancel" is Escape's: the button
+        // that stops.
         std::string buttons;
-        auto add = [&buttons](const char* pszLabel, BoxAnswer answer) {
-            buttons +=
-                (buttons.empty() ? "" : "|") + std::string(pszLabel) + ":" + std::to_string(static_cast<int>(answer));
+        auto add = [&buttons](const char* pszLabel, BoxAnswer answer, const char* pszMarks = "") {
+            buttons += (buttons.empty() ? "" : "|") + std::string(pszLabel) + ":" +
+                       std::to_string(static_cast<int>(answer)) + (buttons.empty() ? ":default" : "") + pszMarks;
         };
         switch (kind) {
-        case BoxButtons::OkCancel: add("OK", BoxAnswer::Ok), add("Cancel", BoxAnswer::Cancel); break;
+        case BoxButtons::OkCancel: add("OK", BoxAnswer::Ok), add("Cancel", BoxAnswer::Cancel, ":cancel"); break;
         case BoxButtons::AbortRetryIgnore:
-            add("Abort", BoxAnswer::Abort), add("Retry", BoxAnswer::Retry), add("Ignore", BoxAnswer::Ignore);
+            add("Abort", BoxAnswer::Abort, ":cancel"), add("Retry", BoxAnswer::Retry), add("Ignore", BoxAnswer::Ignore);
             break;
         case BoxButtons::YesNoCancel:
-            add("Yes", BoxAnswer::Yes), add("No", BoxAnswer::No), add("Cancel", BoxAnswer::Cancel);
+            add("Yes", BoxAnswer::Yes), add("No", BoxAnswer::No), add("Cancel", BoxAnswer::Cancel, ":cancel");
             break;
-        case BoxButtons::YesNo: add("Yes", BoxAnswer::Yes), add("No", BoxAnswer::No); break;
-        case BoxButtons::RetryCancel: add("Retry", BoxAnswer::Retry), add("Cancel", BoxAnswer::Cancel); break;
-        default: add("OK", BoxAnswer::Ok); break;
+        case BoxButtons::YesNo: add("Yes", BoxAnswer::Yes), add("No", BoxAnswer::No, ":cancel"); break;
+        case BoxButtons::RetryCancel: add("Retry", BoxAnswer::Retry), add("Cancel", BoxAnswer::Cancel, ":cancel"); break;
+        default: add("OK", BoxAnswer::Ok, ":cancel"); break;
         }
         int nChosen = web_dialog(caption.c_str(), text.c_str(), buttons.c_str(), bError);
         m_dResumed = emscripten_get_now();

@@ -1,52 +1,126 @@
-// The page around the production: the start and end screens, the canvas and its scaling, the
-// input queue the host polls, the in-page message box, the audio node and the music's unpacking.
-// The module (vadurer.js) calls window.VadurerPage from the host (platform/host/web/web.cpp).
+// The page around the production: the start and end screens, the picture and its scaling, the
+// page's own controls, the input queue the host polls, the in-page message box, the audio node and
+// the music's unpacking. The module (vadurer.js) calls window.VadurerPage from the host
+// (platform/host/web/web.cpp).
 'use strict';
 
 (() => {
   const $ = (id) => document.getElementById(id);
+  // The production's frames land in #screen, 640 × 480, in their own colours (what F12 saves). Where
+  // the picture shows at a whole number of screen pixels per pixel, #screen itself is shown,
+  // scaled by the browser without smoothing; elsewhere #view shows it, #screen drawn into it at the
+  // largest whole factor below the size and smoothed by the browser from there, so that each pixel
+  // stays a crisp block with at most a soft edge.
   const canvas = $('screen');
   const gc = canvas.getContext('2d', { alpha: false });
+  const view = $('view');
+  const vc = view.getContext('2d', { alpha: false });
   const kScreenW = 640, kScreenH = 480;
+  const touchScreen = matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0;
 
   // What a test or a curious visitor can read back (window.vadurerStats()).
   const stats = {
     state: 'loading', error: null, exitCode: null,
-    clickAt: 0, firstFrameAt: 0, frames: 0, workMs: 0,
+    sound: 'none', soundMissing: false,  // 'playing' once the output runs, 'missing' where it never started
+    clickAt: 0, firstFrameAt: 0, soundAt: 0, frames: 0, workMs: 0,
     handedAt: [],  // the refresh that took each frame
     // What handing the page its turn costs the module (ASYNCIFY): from the call to the page's
     // code running (the stack unwound), and from the page's answer to the module running again
     // (the stack rewound).
     waits: 0, unwindMs: 0, rewindMs: 0, lastAnswerAt: 0,
-    paused: false, screenshots: [],
+    paused: false, screenshots: [], layout: null,
   };
   let image = null;
   let display = { on: false, w: kScreenW, h: kScreenH };
   const queue = [];
-  let audio = null, node = null;
-  let ring = null, audioClock = 0;  // the feeder's words (audio-worklet.js), the clock as the sound began
 
-  // The largest whole factor that fits, centred; the largest fit of the same shape where even
-  // the image's own size does not.
-  function fit() {
-    const W = window.innerWidth, H = window.innerHeight, w = canvas.width, h = canvas.height;
-    let k = Math.min(Math.floor(W / w), Math.floor(H / h));
-    let cw, ch;
-    if (k >= 1) { cw = w * k; ch = h * k; } else if (W * h <= H * w) { cw = W; ch = Math.floor(W * h / w); } else { ch = H; cw = Math.floor(H * w / h); }
-    canvas.style.width = cw + 'px';
-    canvas.style.height = ch + 'px';
-    canvas.style.left = Math.floor((W - cw) / 2) + 'px';
-    canvas.style.top = Math.floor((H - ch) / 2) + 'px';
-    // The pause's mark over the frame's top left corner, at twice the frame's scale.
-    const mark = $('paused');
-    mark.style.left = Math.floor((W - cw) / 2 + 8 * cw / w) + 'px';
-    mark.style.top = Math.floor((H - ch) / 2 + 8 * cw / w) + 'px';
-    mark.style.fontSize = Math.max(8, Math.round(14 * cw / w)) + 'px';
+  // ---- The picture's place -------------------------------------------------------------------
+
+  // The picture as large as the window allows in its own shape, centred on black; the page's
+  // controls beside it (a wide window) or below it (a tall one), never over it, and none in
+  // fullscreen. Sizes in the screen's own pixels, so that a whole factor is whole on a
+  // high-density screen too.
+  const layoutState = { twoStep: false, k: 1 };
+  function layout() {
+    const dpr = window.devicePixelRatio || 1;
+    const W = document.documentElement.clientWidth, H = document.documentElement.clientHeight;
+    const w = canvas.width, h = canvas.height;
+    const controls = $('controls');
+    const full = !!document.fullscreenElement;
+    controls.hidden = full || stats.state === 'loading' || ![...controls.children].some((b) => !b.hidden);
+    const bar = controls.hidden ? { w: 0, h: 0 } : { w: controls.offsetWidth + 8, h: controls.offsetHeight + 8 };
+    const fitIn = (aw, ah) => {
+      const s = Math.min(aw * dpr / w, ah * dpr / h);  // screen pixels per pixel
+      return { cw: Math.floor(w * s) / dpr, ch: Math.floor(h * s) / dpr };
+    };
+    let { cw, ch } = fitIn(W, H);
+    let side = 'below';
+    if (bar.w && H - ch < bar.h) {
+      if (W - cw >= 2 * bar.w) side = 'right';
+      else ({ cw, ch } = fitIn(W, H - bar.h));
+    }
+    const x = side === 'right' ? Math.floor((W - bar.w - cw) / 2) : Math.floor((W - cw) / 2);
+    const y = side === 'right' ? Math.floor((H - ch) / 2) : Math.floor((H - bar.h - ch) / 2);
+    const k = Math.floor(cw * dpr / w + 1e-6);
+    const whole = k >= 1 && Math.abs(cw * dpr - w * k) < 0.5;
+    layoutState.twoStep = !whole;
+    layoutState.k = Math.max(1, k);
+    const shown = whole ? canvas : view;
+    canvas.hidden = !whole;
+    view.hidden = whole;
+    if (!whole && (view.width !== w * layoutState.k || view.height !== h * layoutState.k)) {
+      view.width = w * layoutState.k;
+      view.height = h * layoutState.k;
+    }
+    for (const c of [canvas, view]) {
+      c.style.width = cw + 'px';
+      c.style.height = ch + 'px';
+      c.style.left = x + 'px';
+      c.style.top = y + 'px';
+    }
+    if (!whole) copyToView();
+    if (!controls.hidden) {
+      controls.classList.toggle('beside', side === 'right');
+      controls.style.left = (side === 'right' ? x + cw + 8 : Math.floor((W - controls.offsetWidth) / 2)) + 'px';
+      controls.style.top = (side === 'right' ? Math.floor((H - controls.offsetHeight) / 2) : y + ch + 8) + 'px';
+    }
+    // The pause's mark and the notices over the frame's top left corner, at the frame's scale.
+    const scale = cw / w;
+    for (const [id, row] of [['paused', 0], ['notice', 1]]) {
+      const e = $(id);
+      e.style.left = Math.floor(x + 8 * scale) + 'px';
+      e.style.top = Math.floor(y + 8 * scale + row * 24 * Math.max(0.6, scale)) + 'px';
+      e.style.fontSize = Math.max(10, Math.round(14 * scale)) + 'px';
+    }
+    stats.layout = { W, H, dpr, x, y, w: cw, h: ch, side, whole, k: layoutState.k, shown: shown.id };
   }
-  window.addEventListener('resize', fit);
-  fit();
+  function copyToView() {
+    vc.imageSmoothingEnabled = false;
+    vc.drawImage(canvas, 0, 0, view.width, view.height);
+  }
+  window.addEventListener('resize', layout);
+  if (window.visualViewport) window.visualViewport.addEventListener('resize', layout);
+  window.addEventListener('orientationchange', layout);
+  // A screen of another density (the window moved to another monitor, the page zoomed).
+  function watchDensity() {
+    const m = matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`);
+    m.addEventListener('change', () => { layout(); watchDensity(); }, { once: true });
+  }
+  watchDensity();
 
-  // Input, as the host's events: [type, vk, down, x, y, button] (host::EventType, host::Button).
+  // One line over the frame for a while: the F12's result, the sound that did not start.
+  let noticeTimer = 0;
+  function notice(text, ms) {
+    const e = $('notice');
+    e.textContent = text;
+    e.hidden = !text;
+    clearTimeout(noticeTimer);
+    if (text && ms) noticeTimer = setTimeout(() => { e.hidden = true; }, ms);
+  }
+
+  // ---- Input -----------------------------------------------------------------------------------
+
+  // As the host's events: [type, vk, down, x, y, button] (host::EventType, host::Button).
   const kKey = 0, kMouseMove = 1, kMouseButton = 2, kFocus = 3, kClose = 4, kDisplay = 5;
   const kCodes = {
     Escape: 27, Enter: 13, NumpadEnter: 13, Space: 32, Backspace: 8, Tab: 9, ArrowLeft: 37,
@@ -54,6 +128,7 @@
     Insert: 45, Delete: 46, Pause: 19, CapsLock: 20, ShiftLeft: 16, ShiftRight: 16,
     ControlLeft: 17, ControlRight: 17, AltLeft: 18, AltRight: 18,
   };
+  const kEscape = 27;
   function virtualKey(code) {
     let m;
     if ((m = /^Key([A-Z])$/.exec(code))) return m[1].charCodeAt(0);
@@ -61,17 +136,23 @@
     if ((m = /^F([0-9]+)$/.exec(code)) && Number(m[1]) <= 12) return 111 + Number(m[1]);
     return kCodes[code] || 0;
   }
-  const running = () => stats.state === 'running' && $('dialog').hidden;
+  const dialogShown = () => !$('dialog').hidden;
+  const running = () => stats.state === 'running' && !dialogShown();
 
   // The keyboard, in one place. The page's own keys (pressed alone, without Alt, Control, Shift or
-  // Meta) act here and never reach the production, in every state but the message box; every other
-  // key goes to the production while it runs, as its virtual key.
+  // Meta) act here and never reach the production, in every state but the message box, which
+  // takes Return and Escape for its buttons; every other key goes to the production while it
+  // runs, as its virtual key.
   const kPageKeys = {
     KeyF: toggleFullscreen,
   };
   function onKey(e) {
+    if (dialogShown()) {
+      dialogKey(e);
+      return;
+    }
     const own = kPageKeys[e.code];
-    if (own && !(e.altKey || e.ctrlKey || e.shiftKey || e.metaKey) && $('dialog').hidden) {
+    if (own && !(e.altKey || e.ctrlKey || e.shiftKey || e.metaKey)) {
       e.preventDefault();
       if (e.type === 'keydown' && !e.repeat) own();
       return;
@@ -86,48 +167,32 @@
   window.addEventListener('keydown', onKey);
   window.addEventListener('keyup', onKey);
 
-  // Fullscreen (the button, or F): the whole page over the whole screen, the canvas at the largest
-  // whole factor with black around it (fit, on the resize). Escape stays the production's key
-  // there: while the production runs in fullscreen the page asks the browser to hand it Escape
-  // (Keyboard Lock), so that one press ends the run as it does on Windows, and the browser's own
-  // way out becomes holding Escape down (or F). A browser without Keyboard Lock keeps its first
-  // Escape for leaving fullscreen; the next one ends the run.
-  function toggleFullscreen() {
-    if (!document.fullscreenEnabled) return;  // a phone's browser, or a frame not allowed it
-    if (document.fullscreenElement) {
-      document.exitFullscreen().catch(() => {});
-      return;
-    }
-    document.documentElement.requestFullscreen({ navigationUI: 'hide' }).then(keepEscape, () => {});
-  }
-  function keepEscape() {
-    const keyboard = navigator.keyboard;
-    if (!keyboard || !keyboard.lock) return;
-    if (document.fullscreenElement && stats.state === 'running') keyboard.lock(['Escape']).catch(() => {});
-    else keyboard.unlock();
-  }
-  document.addEventListener('fullscreenchange', keepEscape);
-  $('fullscreen').hidden = !document.fullscreenEnabled;
-  $('fullscreen').addEventListener('click', (e) => {
-    e.currentTarget.blur();  // or the production's Enter and Space would press it again
-    toggleFullscreen();
-  });
+  // The mouse reaches the production as its mouse, a left click on the picture ending the run as
+  // it does on Windows. A touch is not a mouse: a finger resting on a phone's screen, or tapping it
+  // to see the page's controls, would otherwise end the run by accident; on a touch screen the
+  // stop button ends it instead (the production's Escape).
   function imagePoint(e) {
-    const r = canvas.getBoundingClientRect();
-    return [Math.floor((e.clientX - r.left) * canvas.width / r.width),
-      Math.floor((e.clientY - r.top) * canvas.height / r.height)];
+    const r = e.currentTarget.getBoundingClientRect();
+    return [Math.floor((e.clientX - r.left) * kScreenW / r.width), Math.floor((e.clientY - r.top) * kScreenH / r.height)];
   }
-  canvas.addEventListener('mousemove', (e) => {
-    if (running()) queue.push([kMouseMove, 0, 0, ...imagePoint(e), 0]);
-  });
-  for (const type of ['mousedown', 'mouseup']) {
-    canvas.addEventListener(type, (e) => {
-      if (!running() || e.button > 2) return;
-      const button = [0, 2, 1][e.button];  // the page's middle is 1, the host's is 2
-      queue.push([kMouseButton, 0, type === 'mousedown' ? 1 : 0, ...imagePoint(e), button]);
+  for (const c of [canvas, view]) {
+    c.addEventListener('pointermove', (e) => {
+      if (running() && e.pointerType === 'mouse') queue.push([kMouseMove, 0, 0, ...imagePoint(e), 0]);
     });
+    for (const type of ['pointerdown', 'pointerup']) {
+      c.addEventListener(type, (e) => {
+        if (!running() || e.pointerType !== 'mouse' || e.button > 2) return;
+        const button = [0, 2, 1][e.button];  // the page's middle is 1, the host's is 2
+        queue.push([kMouseButton, 0, type === 'pointerdown' ? 1 : 0, ...imagePoint(e), button]);
+      });
+    }
+    c.addEventListener('contextmenu', (e) => e.preventDefault());
   }
-  canvas.addEventListener('contextmenu', (e) => e.preventDefault());
+  $('stop').hidden = !touchScreen;
+  $('stop').addEventListener('click', (e) => {
+    e.currentTarget.blur();
+    if (running()) queue.push([kKey, kEscape, 1, 0, 0, 0], [kKey, kEscape, 0, 0, 0, 0]);
+  });
   window.addEventListener('focus', () => running() && queue.push([kFocus, 0, 1, 0, 0, 0]));
   window.addEventListener('blur', () => running() && queue.push([kFocus, 0, 0, 0, 0, 0]));
   document.addEventListener('visibilitychange', () => {
@@ -140,16 +205,54 @@
   });
   window.addEventListener('pagehide', () => running() && queue.push([kClose, 0, 0, 0, 0, 0]));
 
-  // The display's refreshes. While the production runs the page watches every one: their
-  // interval, measured, says how many refreshes a frame lasts, and a finished frame is handed to
-  // the browser in the callback of the refresh it is due at, so that frames follow the display's
-  // own clock rather than a timer that drifts against it. A hidden page gets no refreshes: a
-  // timer stands in for them there (and nothing is drawn).
+  // ---- Fullscreen ------------------------------------------------------------------------------
+
+  // Fullscreen (the button, or F): the whole page over the whole screen, the picture as large as
+  // it fits, a phone turned to landscape where the browser lets the page ask. Escape stays the
+  // production's key there: while the production runs in fullscreen the page asks the browser to
+  // hand it Escape (Keyboard Lock), so that one press ends the run as it does on Windows, and the
+  // browser's own way out becomes holding Escape down (or F). A browser without Keyboard Lock
+  // keeps its first Escape for leaving fullscreen; the next one ends the run.
+  function toggleFullscreen() {
+    if (!document.fullscreenEnabled) return;  // an iPhone's browser, or a frame not allowed it
+    if (document.fullscreenElement) {
+      document.exitFullscreen().catch(() => {});
+      return;
+    }
+    document.documentElement.requestFullscreen({ navigationUI: 'hide' }).then(() => {
+      keepEscape();
+      const o = screen.orientation;
+      if (touchScreen && o && o.lock) o.lock('landscape').catch(() => {});
+    }, (e) => console.warn('vadurer: no fullscreen: ' + describe(e)));
+  }
+  function keepEscape() {
+    const keyboard = navigator.keyboard;
+    if (!keyboard || !keyboard.lock) return;
+    if (document.fullscreenElement && stats.state === 'running') keyboard.lock(['Escape']).catch(() => {});
+    else keyboard.unlock();
+  }
+  document.addEventListener('fullscreenchange', () => {
+    keepEscape();
+    layout();
+  });
+  $('fullscreen').hidden = !document.fullscreenEnabled;
+  $('fullscreen').addEventListener('click', (e) => {
+    e.currentTarget.blur();  // or the production's Enter and Space would press it again
+    toggleFullscreen();
+  });
+
+  // ---- The display's refreshes -----------------------------------------------------------------
+
+  // While the production runs the page watches every refresh: their interval, measured, says how
+  // many refreshes a frame lasts, and a finished frame is handed to the browser in the callback of
+  // the refresh it is due at, so that frames follow the display's own clock rather than a timer
+  // that drifts against it. A hidden page gets no refreshes: a timer stands in for them there (and
+  // nothing is drawn).
   const kFrameMs = 1000 / 60;
   const pacing = {
     watching: false, last: 0, intervals: [], interval: kFrameMs,
     due: 0,         // when the next frame is due, on the refreshes' clock (0: at the next one)
-    waiter: null,   // the module's wait for its turn: { resolve, frame, timer }
+    waiter: null,   // the module's wait for its turn: { wake, frame, timer }
     pending: false, // an image the browser has not been handed yet
     pendingClock: 0, shownClock: 0,
   };
@@ -179,6 +282,7 @@
   function draw() {
     if (!pacing.pending || document.hidden) return;
     gc.putImageData(image, 0, 0);
+    if (layoutState.twoStep) copyToView();
     pacing.pending = false;
     pacing.shownClock = pacing.pendingClock;
   }
@@ -192,7 +296,7 @@
       stats.firstFrameAt = performance.now();
       console.log(`vadurer: first frame ${(stats.firstFrameAt - stats.clickAt).toFixed(0)} ms after the click`);
     }
-    w.resolve(t);
+    w.wake();
   }
   function onRefresh(t) {
     if (pacing.watching) {
@@ -215,8 +319,10 @@
     if (on) requestAnimationFrame(onRefresh);
   }
 
-  // The viewer's controls: the host (platform/host/viewer.h) tells a pause, a screenshot (F12: the
-  // canvas, which holds the frame shown at 640 × 480 in its own colours) and fullscreen (F11).
+  // ---- The viewer's controls -------------------------------------------------------------------
+
+  // The host (platform/host/viewer.h) tells a pause, a screenshot (F12: the frame shown at 640 × 480
+  // in its own colours) and fullscreen (F11).
   const viewer = {
     paused(on) {
       stats.paused = on;
@@ -227,25 +333,42 @@
       const name = `vadurer-${t.getFullYear()}-${two(t.getMonth() + 1)}-${two(t.getDate())}-` +
         `${two(t.getHours())}${two(t.getMinutes())}${two(t.getSeconds())}.png`;
       canvas.toBlob((blob) => {
-        if (!blob) return;
+        if (!blob) {
+          notice('no screenshot: the browser could not make the picture', 2000);
+          return;
+        }
         stats.screenshots.push({ name, bytes: blob.size });
         const a = document.createElement('a');
         a.href = URL.createObjectURL(blob);
         a.download = name;
         a.click();
         setTimeout(() => URL.revokeObjectURL(a.href), 10000);
+        notice(`saved to ${name}`, 2000);
       }, 'image/png');
     },
     fullscreen: toggleFullscreen,
   };
 
-  // The host's side.
+  // ---- The host's side -------------------------------------------------------------------------
+
+  // The module waits for the page (a refresh, a timer, the message box) with its stack unwound
+  // (ASYNCIFY), and goes on when woken. The run's end comes out of that as the runtime's ExitStatus,
+  // thrown up through whatever woke it: the normal end, reported through onExit, not a fault.
+  function waker(wakeUp) {
+    return (value) => {
+      try {
+        wakeUp(value);
+      } catch (e) {
+        if (!(e && e.name === 'ExitStatus')) fail(describe(e));
+      }
+    };
+  }
   window.VadurerPage = {
     ...viewer,
     // The image the next refresh shows (copied now: the module's buffer changes on).
     present(heap, ptr, w, h, clockMs) {
       if (canvas.width !== w || canvas.height !== h) {
-        canvas.width = w; canvas.height = h; image = null; fit();
+        canvas.width = w; canvas.height = h; image = null; layout();
       }
       if (!image) image = gc.createImageData(w, h);
       image.data.set(heap.subarray(ptr, ptr + w * h * 4));
@@ -262,66 +385,128 @@
       stats.frames = n;
       stats.workMs += workMs;
     },
-    // Resolves once the frame just ended (frame: 1) has been handed to the browser, with the time
-    // of the refresh that took it; for a look at the input that gives the page its turn (frame:
-    // 0), at the next refresh. Where no refresh comes (a hidden page, a browser that holds them
-    // back), a timer hands it a little after it was due.
-    nextFrame(frame, calledAt) {
+    // Wakes the module once the frame just ended (frame: 1) has been handed to the browser; for a
+    // look at the input that gives the page its turn (frame: 0), at the next refresh. Where no
+    // refresh comes (a hidden page, a browser that holds them back), a timer hands it a little
+    // after it was due.
+    nextFrame(frame, calledAt, wakeUp) {
       stats.unwindMs += performance.now() - calledAt;
-      return new Promise((resolve) => {
-        const late = document.hidden ? kFrameMs : Math.max(0, pacing.due - performance.now()) + 100;
-        pacing.waiter = { resolve, frame, timer: setTimeout(() => pacing.waiter && hand(performance.now()), late) };
-        if (!pacing.watching) requestAnimationFrame(onRefresh);
-      });
+      const late = document.hidden ? kFrameMs : Math.max(0, pacing.due - performance.now()) + 100;
+      pacing.waiter = { wake: waker(wakeUp), frame, timer: setTimeout(() => pacing.waiter && hand(performance.now()), late) };
+      if (!pacing.watching) requestAnimationFrame(onRefresh);
     },
-    pause(ms) { return new Promise((resolve) => setTimeout(resolve, ms)); },
+    pause(ms, wakeUp) { setTimeout(waker(wakeUp), ms); },
     poll() { return queue.shift(); },
     display(on, w, h) {
       display = { on, w, h };
-      canvas.hidden = false;
       watchRefreshes(on);
     },
-    cursor(visible) { canvas.style.cursor = visible ? 'auto' : 'none'; },
-    dialog(caption, text, buttons, isError) {
-      return new Promise((resolve) => {
-        $('dialog-caption').textContent = caption;
-        $('dialog-text').textContent = text;
-        $('dialog-box').classList.toggle('error', isError);
-        const row = $('dialog-buttons');
-        row.textContent = '';
-        for (const spec of buttons.split('|')) {
-          const [label, code] = spec.split(':');
-          const b = document.createElement('button');
-          b.textContent = label;
-          b.addEventListener('click', () => { $('dialog').hidden = true; resolve(Number(code)); });
-          row.appendChild(b);
-        }
-        $('dialog').hidden = false;
-        row.firstChild.focus();
-      });
+    cursor(visible) { for (const c of [canvas, view]) c.style.cursor = visible ? 'auto' : 'none'; },
+    // buttons: "label:answer[:default][:cancel]|…". Return chooses the default button, Escape the
+    // cancel one (the button that stops).
+    dialog(caption, text, buttons, isError, wakeUp) {
+      const wake = waker(wakeUp);
+      $('dialog-caption').textContent = caption;
+      $('dialog-text').textContent = text;
+      $('dialog-box').classList.toggle('error', isError);
+      const row = $('dialog-buttons');
+      row.textContent = '';
+      dialogAnswers = {};
+      for (const spec of buttons.split('|')) {
+        const [label, code, ...marks] = spec.split(':');
+        const b = document.createElement('button');
+        b.textContent = label;
+        b.addEventListener('click', () => {
+          $('dialog').hidden = true;
+          dialogAnswers = null;
+          layout();
+          wake(Number(code));
+        });
+        row.appendChild(b);
+        for (const m of marks) dialogAnswers[m] = b;
+      }
+      $('dialog').hidden = false;
+      (dialogAnswers.default || row.firstChild).focus();
     },
     openAudio(buffer, words, samples, capacity, rate, channels, clockMs) {
       if (!audio || audio.sampleRate !== rate || channels !== 2) return false;
-      node = new AudioWorkletNode(audio, 'vadurer-ring', { numberOfInputs: 0, outputChannelCount: [2] });
-      node.port.postMessage({ buffer, words, samples, capacity });
-      node.connect(audio.destination);
-      ring = new Uint32Array(buffer, words, 9);
+      ring = { buffer, words, samples, capacity, view: new Uint32Array(buffer, words, 9) };
       audioClock = clockMs;
+      connectAudio();
       return true;
     },
     closeAudio() {
       if (node) node.disconnect();
       node = null;
+      if (ring) ring.closed = true;  // its words stay readable for the run's account
     },
   };
+  let dialogAnswers = null;
+  function dialogKey(e) {
+    const answer = { Enter: 'default', NumpadEnter: 'default', Escape: 'cancel' }[e.code];
+    if (!answer || !dialogAnswers || !dialogAnswers[answer]) return;
+    e.preventDefault();
+    if (e.type === 'keydown' && !e.repeat) dialogAnswers[answer].click();
+  }
+
+  // ---- The sound -------------------------------------------------------------------------------
+
+  // The audio context is made, and its worklet loaded, while the page loads, so that the click
+  // only has to start it. Some browsers take a second or two to start their output after that;
+  // the production does not wait for it: the host's feeder mixes up to the production's clock
+  // once the output runs (audio.h), so that the sound joins the picture in step. Where the output
+  // has not started a few seconds after the click (no sound device), the production plays on
+  // without it and says so.
+  let audio = null, node = null, worklet = null;
+  let ring = null, audioClock = 0;  // the feeder's words (audio-worklet.js), the clock as the sound began
+  const kSoundWaitMs = 4000;
+  function prepareAudio() {
+    try {
+      // The mixer's own rate: the production's sounds are copied straight, never converted.
+      audio = new AudioContext({ sampleRate: 44100, latencyHint: 'interactive' });
+      worklet = audio.audioWorklet.addModule('audio-worklet.js').then(() => true, (e) => {
+        console.warn('vadurer: the sound\'s worklet did not load: ' + describe(e));
+        return false;
+      });
+      audio.addEventListener('statechange', soundStarted);
+    } catch (e) {
+      console.warn('vadurer: no sound: ' + describe(e));
+      audio = null;
+    }
+  }
+  function connectAudio() {
+    if (!audio || !worklet) return;
+    worklet.then((ok) => {
+      if (!ok || !ring || ring.closed || node) return;
+      node = new AudioWorkletNode(audio, 'vadurer-ring', { numberOfInputs: 0, outputChannelCount: [2] });
+      node.port.postMessage({ buffer: ring.buffer, words: ring.words, samples: ring.samples, capacity: ring.capacity });
+      node.connect(audio.destination);
+    });
+  }
+  function soundStarted() {
+    if (!audio || audio.state !== 'running' || stats.state !== 'running' || stats.soundAt) return;
+    stats.soundAt = performance.now();
+    stats.sound = 'playing';
+    console.log(`vadurer: the sound started ${(stats.soundAt - stats.clickAt).toFixed(0)} ms after the click`);
+    if (stats.soundMissing) notice('', 0);
+  }
+  function checkSound() {
+    soundStarted();
+    if (stats.soundAt || stats.state !== 'running') return;
+    stats.sound = 'missing';
+    stats.soundMissing = true;
+    const why = !audio ? 'this browser has no Web Audio' : 'the browser\'s sound output did not start (no sound device?)';
+    console.warn(`vadurer: playing without sound: ${why}`);
+    notice(`Playing without sound: ${why}.`, 0);
+  }
 
   // The sound as the feeder's words tell it, and how far the picture shown and the sound heard lie
   // apart: the production's clock when the frame on the screen was made, and the frames the output
   // has played (as sound, as silence owed or skipped past, but not the silence of a pause) less
   // what still lies between it and the speakers, both counted from the sound's start.
   function soundStats() {
-    if (!ring) return { audioWritten: 0, audioRead: 0, audioPeak: 0, audioStarved: 0 };
-    const w = (i) => Atomics.load(ring, i);
+    if (!ring) return { audioWritten: 0, audioRead: 0, audioPeak: 0, audioStarved: 0, audioMissed: 0, audioSkipped: 0 };
+    const w = (i) => Atomics.load(ring.view, i);
     const played = (w(5) + w(6) + w(2) - w(8)) >>> 0, latency = audio.baseLatency + (audio.outputLatency || 0);
     const soundMs = played * 1000 / audio.sampleRate - 1000 * latency, pictureMs = pacing.shownClock - audioClock;
     return {
@@ -331,14 +516,14 @@
   }
 
   window.vadurerStats = () => ({
-    state: stats.state, error: stats.error, exitCode: stats.exitCode,
+    state: stats.state, error: stats.error, exitCode: stats.exitCode, sound: stats.sound,
     crossOriginIsolated: window.crossOriginIsolated,
     frames: stats.frames, firstFrameMs: stats.firstFrameAt ? stats.firstFrameAt - stats.clickAt : null,
     handedAt: stats.handedAt.map((t) => t - stats.clickAt), workMs: stats.workMs,
     waits: stats.waits, unwindMs: stats.unwindMs, rewindMs: stats.rewindMs,
     audioState: audio ? audio.state : 'none', audioRate: audio ? audio.sampleRate : 0,
-    ...soundStats(),
-    paused: stats.paused, screenshots: stats.screenshots,
+    ...soundStats(), soundStartMs: stats.soundAt ? stats.soundAt - stats.clickAt : null,
+    paused: stats.paused, screenshots: stats.screenshots, layout: stats.layout,
   });
 
   // The music travels compressed (music.json says how) and is restored here into the very WAVE
@@ -361,16 +546,39 @@
     return { name: desc.name, bytes };
   }
 
+  // ---- Start and end ---------------------------------------------------------------------------
+
+  const kConsole = 'The browser\'s console has the details (Ctrl+Shift+J; on a Mac \u2325\u2318J, or in Safari ' +
+    '\u2325\u2318C with the Develop menu on).';
+  function describe(e) {
+    if (e && e.message) return e.message;
+    try { return typeof e === 'object' ? JSON.stringify(e) : String(e); } catch (x) { return String(e); }
+  }
+  // Said on the page, never only on the console: what went wrong, what the visitor can do, where
+  // the details are.
   function fail(what) {
+    if (stats.state === 'failed') return;
+    const before = stats.state;
     stats.state = 'failed';
     stats.error = String(what);
     watchRefreshes(false);
     keepEscape();
     console.error('vadurer: ' + what);
     $('cover').hidden = true;
-    $('end-text').textContent = 'The production stopped: ' + what;
+    $('dialog').hidden = true;
+    $('end-text').textContent = `${before === 'running' ? 'The production stopped' : 'The production could not start'}: ` +
+      `${what}. Reload the page to try again. ${kConsole}`;
     $('end').hidden = false;
+    layout();
   }
+  // A script error or a rejected promise before the production runs would otherwise leave the
+  // page on its cover for ever.
+  window.addEventListener('error', (e) => {
+    if (['loading', 'ready', 'starting'].includes(stats.state)) fail(describe(e.error || e.message));
+  });
+  window.addEventListener('unhandledrejection', (e) => {
+    if (['loading', 'ready', 'starting'].includes(stats.state)) fail(describe(e.reason));
+  });
 
   function ended(code) {
     if (stats.state !== 'running') return;
@@ -378,47 +586,47 @@
     stats.exitCode = code;
     watchRefreshes(false);
     keepEscape();
+    notice('', 0);
     console.log(`vadurer: ended with ${code} after ${stats.frames} frames`);
-    if (audio) audio.close();
+    if (audio) audio.close().catch(() => {});
     $('end-text').textContent = 'The end.';
     $('end').hidden = false;
+    layout();
   }
 
-  // exit() ends the runtime by throwing ExitStatus up through whatever runs the module; at the
-  // end of a run that is the promise that resumed it after its last frame. It is the normal end,
-  // reported through onExit, not a fault.
-  window.addEventListener('unhandledrejection', (e) => {
-    if (e.reason && e.reason.name === 'ExitStatus') e.preventDefault();
-  });
-
   let started = false;
-  async function start(byGesture) {
+  function start(byGesture) {
     if (started) return;
     started = true;
     $('cover').hidden = true;
     stats.clickAt = performance.now();
-    try {
-      // The mixer's own rate: the production's sounds are copied straight, never converted.
-      audio = new AudioContext({ sampleRate: 44100, latencyHint: 'interactive' });
-      await audio.audioWorklet.addModule('audio-worklet.js');
-      // Without a gesture (played again after the reload) the browser may keep the sound off:
+    stats.state = 'starting';
+    // Started within the click, where the browser allows it; not waited for.
+    const resumed = audio ? audio.resume() : Promise.resolve();
+    if (!byGesture && audio) {
+      // Played again after the reload: without a click the browser may keep the sound off, and
       // then the visitor is asked for the click after all.
-      const resumed = audio.resume();
-      if (!byGesture) await Promise.race([resumed, new Promise((r) => setTimeout(r, 500))]);
-      else await resumed;
-      if (audio.state !== 'running') {
-        audio.close();
-        audio = null;
+      Promise.race([resumed, new Promise((r) => setTimeout(r, 500))]).then(() => {
+        if (audio.state === 'running') return run();
         started = false;
+        stats.state = 'ready';
         $('cover').hidden = false;
-        return;
-      }
-      stats.state = 'running';
-      keepEscape();
+      });
+      return;
+    }
+    resumed.catch((e) => console.warn('vadurer: the sound did not start: ' + describe(e)));
+    run();
+  }
+  function run() {
+    stats.state = 'running';
+    layout();
+    keepEscape();
+    soundStarted();  // a browser that lets sound start without a click may run it already
+    setTimeout(checkSound, kSoundWaitMs);
+    try {
       window.Module.callMain([]);
     } catch (e) {
-      if (e && e.name === 'ExitStatus') return;  // the run ended during its first step
-      fail(e && e.message ? e.message : e);
+      if (!(e && e.name === 'ExitStatus')) fail(describe(e));  // else the run ended in its first step
     }
   }
 
@@ -432,25 +640,31 @@
       unpackMusic().then(({ name, bytes }) => {
         M.FS.writeFile('/' + name, bytes);
         M.removeRunDependency('music');
-      }, (e) => fail('the music could not be unpacked: ' + e));
+      }, (e) => fail('the music could not be unpacked (' + describe(e) + ')'));
     }],
     onRuntimeInitialized() {
       stats.state = 'ready';
       $('cover-text').textContent = 'Stop The Vadurer';
       $('start').hidden = false;
+      $('cover-hint').hidden = false;
       if (sessionStorage.getItem('vadurer-again')) {
         sessionStorage.removeItem('vadurer-again');
         start(false);
       }
     },
     onExit: (code) => ended(code),
-    onAbort: (what) => fail(what),
+    onAbort: (what) => fail(describe(what)),
   };
+  $('cover-hint').textContent = touchScreen
+    ? 'It runs about 69 seconds with sound. On this touch screen the stop button beside the picture ends it early.'
+    : 'It runs about 69 seconds with sound. Escape or a click on the picture ends it early.';
   $('cover').addEventListener('click', () => stats.state === 'ready' && start(true));
   $('again').addEventListener('click', () => {
     sessionStorage.setItem('vadurer-again', '1');
     location.reload();
   });
+
+  // ---- Loading ---------------------------------------------------------------------------------
 
   // The module's threads need shared memory, which the browser gives only to a cross-origin
   // isolated page, one whose answers carry two headers. A host that sends them (make serve) isolates
@@ -467,8 +681,12 @@
     `send ${kHeaders} with every file, as make serve does.`;
   const kNeedsHeaders = 'This page needs cross-origin isolation for its threads, and its own service worker ' +
     `could not give it here. Have the server send ${kHeaders} with every file, as make serve does.`;
-  function refuse(text) {
-    stats.state = 'unisolated';
+  const kNoSharedMemory = 'This browser does not let the page share its memory with its threads (SharedArrayBuffer), ' +
+    'which the production needs to play its music beside the picture. It plays in current versions of Chrome, Edge, ' +
+    'Firefox and Safari (15.2 or later). Browsers built on WebKitGTK (GNOME Web, MiniBrowser) have it switched off: ' +
+    'started with JSC_useSharedArrayBuffer=1 in their environment, they play it too.';
+  function refuse(state, text) {
+    stats.state = state;
     stats.error = text;
     console.warn('vadurer: ' + text);
     $('cover-text').textContent = text;
@@ -479,29 +697,44 @@
       sessionStorage.removeItem(kReloadedToIsolate);
       return true;
     }
-    if (location.protocol === 'file:') return refuse(kFromFiles);
+    if (location.protocol === 'file:') return refuse('unisolated', kFromFiles);
     // Service workers run only in secure contexts: https, or this machine's own addresses.
-    if (!window.isSecureContext || !navigator.serviceWorker) return refuse(kNeedsHttps);
+    if (!window.isSecureContext || !navigator.serviceWorker) return refuse('unisolated', kNeedsHttps);
     if (sessionStorage.getItem(kReloadedToIsolate)) {
       sessionStorage.removeItem(kReloadedToIsolate);
-      return refuse(kNeedsHeaders);
+      return refuse('unisolated', kNeedsHeaders);
     }
     try {
       await navigator.serviceWorker.register('isolation-worker.js');
       await navigator.serviceWorker.ready;
     } catch (e) {
-      return refuse(`${kNeedsHeaders} (${e && e.message ? e.message : e})`);
+      return refuse('unisolated', `${kNeedsHeaders} (${describe(e)})`);
     }
     sessionStorage.setItem(kReloadedToIsolate, '1');
     location.reload();
     return false;
   }
+  // Isolated, the page has shared memory; whether a worker can be handed it is the engine's
+  // choice, and the module cannot start a thread without.
+  function canShareMemory() {
+    try {
+      const memory = new WebAssembly.Memory({ initial: 1, maximum: 1, shared: true });
+      if (typeof SharedArrayBuffer !== 'function' || !(memory.buffer instanceof SharedArrayBuffer)) return false;
+      new MessageChannel().port1.postMessage(memory.buffer);
+      return true;
+    } catch (e) {
+      return false;
+    }
+  }
 
+  layout();
   isolate().then((ok) => {
     if (!ok) return;
+    if (!canShareMemory()) return refuse('unsupported', kNoSharedMemory);
+    prepareAudio();
     const script = document.createElement('script');
     script.src = 'vadurer.js';
-    script.onerror = () => fail('vadurer.js did not load');
+    script.onerror = () => fail('vadurer.js did not load (the network, or the server?)');
     document.body.appendChild(script);
   });
 })();

@@ -100,10 +100,11 @@ THREADED_SUITE(WebAudioFeeder);  // the feeder mixes on a thread of its own
 TEST_F(WebAudioFeeder, KeepsAShortStretchAheadAndNeverOverrunsTheRing)
 {
     ASSERT_TRUE(WaitFor([&] { return m_ring.nWrite.load() >= AudioFeeder::kAhead - 256; }));
+    EXPECT_EQ(PlayQuantum(), 0) << "the mix from its first frame";
+    // (Then on, or further on where this thread was slow to start playing: the clock went on.)
+    EXPECT_GE(PlayQuantum(), 128);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_LE(m_ring.nWrite.load() - m_ring.nRead.load(), AudioFeeder::kAhead) << "it waits for the worklet";
-    EXPECT_EQ(PlayQuantum(), 0) << "the mix from its first frame";
-    EXPECT_EQ(PlayQuantum(), 128);
 }
 
 TEST_F(WebAudioFeeder, MixesPastWhatTheWorkletPlayedAsSilence)
@@ -145,6 +146,47 @@ TEST_F(WebAudioFeeder, AnOutputThatStoodStillDropsTheStaleRingAndJumpsToTheClock
     EXPECT_LT(std::abs(nOffsetAfter - nOffsetBefore), kRate / 10)
         << "what is heard is with the clock again: " << nOffsetBefore << " frames from it before, " << nOffsetAfter
         << " after";
+}
+
+TEST_F(WebAudioFeeder, AnOutputThatStartsLateJoinsTheClockAndNotTheStartOfTheMix)
+{
+    // The output starts 0.7 s after the sound opened (a browser's output taking its time); the
+    // production's clock has gone on meanwhile.
+    ASSERT_TRUE(WaitFor([&] { return m_ring.nWrite.load() >= AudioFeeder::kAhead - 256; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_EQ(m_nMixed.load(), m_ring.nWrite.load()) << "nothing is mixed before the output runs";
+    m_start = std::chrono::steady_clock::now();
+    PlayQuantum();
+    ASSERT_TRUE(WaitFor([&] { return m_ring.nFlush.load() == 1; })) << "the first frames queued are stale";
+    EXPECT_GT(m_ring.nSkipped.load(), uint32_t(kRate / 2)) << "the mix goes on to the clock";
+    PlayFor(std::chrono::milliseconds(300));
+    int nPlayed = PlayQuantum();
+    auto nSinceOpen = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start)
+                          .count() + 700;
+    EXPECT_NEAR(nPlayed, nSinceOpen * kRate / 1000, kRate / 10)
+        << "what is heard is what the clock says, not the mix's first second";
+    PlayFor(std::chrono::milliseconds(300));
+    EXPECT_LT(m_ring.nSkipped.load(), uint32_t(kRate)) << "skipped once, not again";
+}
+
+TEST_F(WebAudioFeeder, AnOutputThatStartsAtOnceSkipsNothing)
+{
+    PlayFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(m_ring.nSkipped.load(), 0u);
+    EXPECT_EQ(m_ring.nFlush.load(), 0u);
+}
+
+TEST_F(WebAudioFeeder, APauseWhileTheOutputStoodStillSkipsNothing)
+{
+    // The viewer pauses while the browser has stopped the output (a hidden tab); both end together.
+    PlayFor(std::chrono::milliseconds(200));
+    m_feeder.Hold(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    uint32_t nStopped = m_nMixed.load();
+    m_feeder.Hold(false);
+    PlayFor(std::chrono::milliseconds(400));
+    EXPECT_EQ(m_ring.nSkipped.load(), 0u) << "the production's clock stood still: nothing to catch up";
+    EXPECT_LT(m_nMixed.load() - nStopped, uint32_t(kRate / 2)) << "the mix takes up where it stopped";
 }
 
 TEST_F(WebAudioFeeder, AHoldPlaysSilenceAndTakesUpAtTheFrameWhereItStopped)

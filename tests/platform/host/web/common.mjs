@@ -1,0 +1,195 @@
+// What the page's tests share: the servers, the processes they start, the count of checks, and
+// the looks at the canvas that tell the production's scenes apart.
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../..');
+
+export const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+// The checks of one test program: "ok"/"FAIL" lines and a closing "LABEL: N passed, M failed".
+// Children started through it are killed however the test ends, and the page's console is written
+// to OUT_DIR/console.log.
+export class Report {
+  constructor(label, outDir, limitMs) {
+    this.label = label;
+    this.outDir = outDir;
+    this.passed = 0;
+    this.failed = 0;
+    this.children = [];
+    this.lines = [];
+    this.cleanups = [];
+    fs.mkdirSync(outDir, { recursive: true });
+    setTimeout(() => {
+      console.log(`the test took over ${limitMs / 1000} s`);
+      ++this.failed;
+      this.finish(1);
+    }, limitMs).unref();
+  }
+  check(ok, what, detail = '') {
+    if (ok) ++this.passed; else ++this.failed;
+    console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}${detail ? ': ' + detail : ''}`);
+    return ok;
+  }
+  // A check an engine cannot make, and why: said, not counted.
+  cannot(what, why) {
+    console.log(`--   ${what}: not checked in this engine (${why})`);
+  }
+  async finish(code) {
+    for (const c of this.cleanups.splice(0)) await Promise.resolve().then(c).catch(() => {});
+    for (const c of this.children) c.kill('SIGKILL');
+    fs.writeFileSync(path.join(this.outDir, 'console.log'), this.lines.join('\n') + '\n');
+    console.log(`${this.label}: ${this.passed} passed, ${this.failed} failed`);
+    process.exit(code ?? (this.failed ? 1 : 0));
+  }
+  // Starts a process and resolves with the match of waitFor in its output.
+  start(cmd, args, waitFor, env = process.env) {
+    const p = spawn(cmd, args, { stdio: ['ignore', 'pipe', 'pipe'], env });
+    this.children.push(p);
+    let text = '';
+    return new Promise((resolve, reject) => {
+      const onData = (d) => {
+        text += d;
+        const m = waitFor.exec(text);
+        if (m) resolve(m);
+      };
+      p.stdout.on('data', onData);
+      p.stderr.on('data', onData);
+      p.on('exit', (code) => reject(new Error(`${cmd} exited (${code}): ${text.slice(-500)}`)));
+    });
+  }
+  // The page served with the isolation headers (scripts/serve.mjs, or VADURER_PAGE_SERVER), or by
+  // a plain static server that sends none, as most hosting does. Resolves with its address.
+  async serve(webDir, plain) {
+    if (!plain) {
+      const server = process.env.VADURER_PAGE_SERVER || path.join(root, 'scripts/serve.mjs');
+      const [, url] = await this.start('node', [server, webDir, '0'], /serving .* at (http:\S+)/);
+      return url;
+    }
+    const [, port] = await this.start('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', webDir],
+      /Serving HTTP on \S+ port (\d+)/);
+    const url = `http://127.0.0.1:${port}/`;
+    const head = await fetch(url, { method: 'HEAD' });
+    this.check(!head.headers.has('cross-origin-opener-policy') && !head.headers.has('cross-origin-embedder-policy'),
+      'the plain server sends no isolation headers');
+    return url;
+  }
+  // A PulseAudio server of the test's own with a null sink, for a browser that needs a sound
+  // server to start its output. Resolves with the address for PULSE_SERVER.
+  async soundServer(folder) {
+    const dir = path.resolve(folder);
+    fs.mkdirSync(dir, { recursive: true });
+    const socket = path.join(dir, 'native');
+    fs.rmSync(socket, { force: true });
+    const env = { ...process.env, PULSE_RUNTIME_PATH: dir, PULSE_STATE_PATH: dir, HOME: dir };
+    const server = spawn('pulseaudio', ['-n', '--daemonize=no', '--exit-idle-time=-1', '--disallow-exit',
+      '--load=module-null-sink', `--load=module-native-protocol-unix socket=${socket} auth-anonymous=1`],
+    { stdio: 'ignore', env });
+    this.children.push(server);
+    for (let i = 0; i < 50 && !fs.existsSync(socket); ++i) await sleep(100);
+    if (!fs.existsSync(socket)) throw new Error('the PulseAudio server did not start');
+    return `unix:${socket}`;
+  }
+}
+
+export async function until(what, fn, timeoutMs, everyMs = 100) {
+  const t0 = Date.now();
+  for (;;) {
+    const v = await fn().catch(() => null);
+    if (v) return v;
+    if (Date.now() - t0 > timeoutMs) throw new Error(`timed out waiting for ${what}`);
+    await sleep(everyMs);
+  }
+}
+
+// An 8-bit BMP: its palette (0xRRGGBB) and its pixel indices, rows top to bottom.
+export function readBmp(file) {
+  const b = fs.readFileSync(file);
+  const offset = b.readUInt32LE(10), dib = b.readUInt32LE(14), w = b.readInt32LE(18), h = b.readInt32LE(22);
+  if (b.readUInt16LE(28) !== 8) throw new Error(`${file}: not 8 bits per pixel`);
+  const nColours = b.readUInt32LE(46) || 256;
+  const palette = [];
+  for (let i = 0; i < nColours; ++i) {
+    const p = 14 + dib + 4 * i;
+    palette.push((b[p + 2] << 16) | (b[p + 1] << 8) | b[p]);
+  }
+  const stride = (w + 3) & ~3, rows = Math.abs(h), pixels = new Uint8Array(w * rows);
+  for (let y = 0; y < rows; ++y) {
+    const src = offset + (h > 0 ? rows - 1 - y : y) * stride;
+    pixels.set(b.subarray(src, src + w), y * w);
+  }
+  return { w, h: rows, palette, pixels };
+}
+
+// The fade in ends a hair short of the full palette (a channel of 255 shows as 254): colours
+// are compared with that much room.
+export function near(a, b) {
+  return Math.abs((a >> 16) - (b >> 16)) <= 2 && Math.abs(((a >> 8) & 255) - ((b >> 8) & 255)) <= 2 &&
+    Math.abs((a & 255) - (b & 255)) <= 2;
+}
+
+// The background picture, installed in the page beforehand, so that a look at the canvas costs the
+// page a few milliseconds, not a frame.
+export const installBackground = (b) => `window.testBackground = {
+  palette: ${JSON.stringify(b.palette)},
+  pixels: Uint8Array.from(atob('${Buffer.from(b.pixels).toString('base64')}'), (c) => c.charCodeAt(0)) }; true`;
+// What the frame canvas shows now, against the background: how many pixels differ from it, and
+// their colours.
+export const kLook = `(() => {
+  const c = document.getElementById('screen'), { palette, pixels } = window.testBackground;
+  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+  const near = ${near.toString()};
+  const counts = new Map();
+  let n = 0;
+  for (let i = 0; i < pixels.length; ++i) {
+    const rgb = (d[4 * i] << 16) | (d[4 * i + 1] << 8) | d[4 * i + 2];
+    if (near(rgb, palette[pixels[i]])) continue;
+    counts.set(rgb, (counts.get(rgb) || 0) + 1);
+    ++n;
+  }
+  return { width: c.width, height: c.height, n, counts: [...counts] };
+})()`;
+
+const hex = (c) => c.toString(16).padStart(6, '0');
+const describe = (d) => [...d.counts].sort((a, b) => b[1] - a[1]).slice(0, 5).map(([c, k]) => `${hex(c)}×${k}`).join(' ');
+const count = (d, colours) => [...d.counts].filter(([c]) => colours.some((e) => near(c, e))).reduce((a, [, k]) => a + k, 0);
+
+// The cube at 9.5 s over the background picture (fully faded in by 7 s), in the palette's entries
+// 119 to 127, and no mask yet; and the mask over it at 12.5 s, in entry 63. Returns what was seen.
+export function checkCube(report, look, background) {
+  const cube = background.palette.slice(119, 128), mask = background.palette[63];
+  const d = { n: look.n, counts: new Map(look.counts) };
+  const seen = `${d.n} pixels drawn over the background, ${describe(d)}`;
+  report.check(look.width === 640 && look.height === 480, 'the canvas holds the 640 × 480 image', `${look.width} × ${look.height}`);
+  const n = count(d, cube);
+  report.check(n > 3000 && n >= 0.98 * d.n && count(d, [mask]) === 0,
+    'at 9.5 s the cube turns over the background in its own colours, no mask yet', `${n} cube pixels; ${seen}`);
+  return seen;
+}
+export function checkMask(report, look, background) {
+  const cube = background.palette.slice(119, 128), mask = background.palette[63];
+  const d = { n: look.n, counts: new Map(look.counts) };
+  const nMask = count(d, [mask]), nCube = count(d, cube);
+  report.check(nMask > 2000 && nCube > 1000 && nMask + nCube >= 0.98 * d.n,
+    'at 12.5 s the mask is over the cube in its colour', `${nMask} mask and ${nCube} cube pixels of ${d.n}; ${describe(d)}`);
+}
+
+// Frames handed to the browser over scene 1, from 7.5 s after the first (the opening fade) to 13.5 s.
+export function pacingFigures(handedAt) {
+  const first = handedAt[0];
+  const inScene = handedAt.filter((t) => t >= first + 7500 && t < first + 13500);
+  const gaps = inScene.slice(1).map((t, i) => t - inScene[i]).sort((x, y) => x - y);
+  const fps = inScene.length > 1 ? (inScene.length - 1) * 1000 / (inScene[inScene.length - 1] - inScene[0]) : 0;
+  const median = gaps.length ? gaps[gaps.length >> 1] : 0, longest = gaps.length ? gaps[gaps.length - 1] : 0;
+  const over25 = 100 * gaps.filter((g) => g > 25).length / Math.max(1, gaps.length);
+  return { frames: inScene.length, fps, median, longest, over25 };
+}
+
+// The sound over the run as the page counts it: render quanta that came short, the milliseconds
+// played as silence for want of sound, and those skipped to keep with the clock.
+export function soundFigures(v) {
+  return `${v.audioStarved} short quanta, ${(v.audioMissed / 44.1).toFixed(0)} ms missed, ` +
+    `${(v.audioSkipped / 44.1).toFixed(0)} ms skipped`;
+}
