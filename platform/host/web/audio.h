@@ -72,8 +72,8 @@ private:
     // The output's clock against the wall clock: how far it lags (frames), at least.
     long m_nStartMs = 0;
     long m_nBehindSinceMs = 0;  // since when it has lagged by more than a stall's worth
-    bool m_bHeard = false;    // the output plays (after a start or a pause)
-    bool m_bStarted = false;  // the output has played since the sound opened
+    bool m_bHeard = false;      // the output plays (after a start or a pause)
+    bool m_bStarted = false;    // the output has played since the sound opened
     int32_t m_nLagBase = 0;
     uint32_t m_nMissedSeen = 0;
     uint32_t m_nOwed = 0;  // frames to mix and throw away before the next queued ones

@@ -27,8 +27,8 @@ EM_JS(void, web_frame_ended, (int nFrames, double dWorkMs, double dResumedAt),
 // is due at, or, for a look at the input, at the next refresh. dCalledAt: when the module asked,
 // so that the page can tell what the stack's unwinding cost.
 EM_JS(void, web_next_frame, (int bFrame, double dCalledAt),
-      { Asyncify.handleSleep((wakeUp) => VadurerPage.nextFrame(bFrame, dCalledAt, wakeUp)); });
-EM_JS(void, web_pause, (int nMs), { Asyncify.handleSleep((wakeUp) => VadurerPage.pause(nMs, wakeUp)); });
+      { Asyncify.handleSleep((wakeUp) = > VadurerPage.nextFrame(bFrame, dCalledAt, wakeUp)); });
+EM_JS(void, web_pause, (int nMs), { Asyncify.handleSleep((wakeUp) = > VadurerPage.pause(nMs, wakeUp)); });
 EM_JS(int, web_poll, (int* pFields), {
     const e = VadurerPage.poll();
     if (!e)
@@ -44,7 +44,7 @@ EM_JS(int, web_screen_width, (), { return screen.width | 0; });
 EM_JS(int, web_screen_height, (), { return screen.height | 0; });
 EM_JS(int, web_dialog, (const char* pszCaption, const char* pszText, const char* pszButtons, int bError), {
     const caption = UTF8ToString(pszCaption), text = UTF8ToString(pszText), buttons = UTF8ToString(pszButtons);
-    return Asyncify.handleSleep((wakeUp) => VadurerPage.dialog(caption, text, buttons, !!bError, wakeUp));
+    return Asyncify.handleSleep((wakeUp) = > VadurerPage.dialog(caption, text, buttons, !!bError, wakeUp));
 });
 // dClockMs: the production's clock as the sound starts, for the page's account of picture and sound.
 EM_JS(int, web_audio_open, (void* pWords, void* pSamples, int nCapacity, int nRate, int nChannels, double dClockMs), {
@@ -229,7 +229,9 @@ public:
             add("Yes", BoxAnswer::Yes), add("No", BoxAnswer::No), add("Cancel", BoxAnswer::Cancel, ":cancel");
             break;
         case BoxButtons::YesNo: add("Yes", BoxAnswer::Yes), add("No", BoxAnswer::No, ":cancel"); break;
-        case BoxButtons::RetryCancel: add("Retry", BoxAnswer::Retry), add("Cancel", BoxAnswer::Cancel, ":cancel"); break;
+        case BoxButtons::RetryCancel:
+            add("Retry", BoxAnswer::Retry), add("Cancel", BoxAnswer::Cancel, ":cancel");
+            break;
         default: add("OK", BoxAnswer::Ok, ":cancel"); break;
         }
         int nChosen = web_dialog(caption.c_str(), text.c_str(), buttons.c_str(), bError);

@@ -161,8 +161,8 @@ TEST_F(WebAudioFeeder, AnOutputThatStartsLateJoinsTheClockAndNotTheStartOfTheMix
     EXPECT_GT(m_ring.nSkipped.load(), uint32_t(kRate / 2)) << "the mix goes on to the clock";
     PlayFor(std::chrono::milliseconds(300));
     int nPlayed = PlayQuantum();
-    auto nSinceOpen = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start)
-                          .count() + 700;
+    auto nSinceOpen =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start).count() + 700;
     EXPECT_NEAR(nPlayed, nSinceOpen * kRate / 1000, kRate / 10)
         << "what is heard is what the clock says, not the mix's first second";
     PlayFor(std::chrono::milliseconds(300));
