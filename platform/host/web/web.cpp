@@ -20,15 +20,16 @@ EM_JS(void, web_present, (const uint8_t* pRgba, int nWidth, int nHeight, double 
 EM_JS(void, web_frame_ended, (int nFrames, double dWorkMs, double dResumedAt),
       { VadurerPage.frameEnded(nFrames, dWorkMs, dResumedAt); });
 // The calls that wait for the page unwind the module's stack (ASYNCIFY: they are listed in
-// cmake/web.cmake) and hand the page the function that rewinds it; the page calls it when it is
-// done, and catches there the end of the run, which comes out of it when the production exits.
+// cmake/web.cmake) and hand the page the function that rewinds it (a plain function, not an
+// arrow, which the C++ formatter would split); the page calls it when it is done, and catches
+// there the end of the run, which comes out of it when the production exits.
 //
 // Returns once the page has handed the frame just ended (bFrame) to the browser at the refresh it
 // is due at, or, for a look at the input, at the next refresh. dCalledAt: when the module asked,
 // so that the page can tell what the stack's unwinding cost.
 EM_JS(void, web_next_frame, (int bFrame, double dCalledAt),
-      { Asyncify.handleSleep((wakeUp) = > VadurerPage.nextFrame(bFrame, dCalledAt, wakeUp)); });
-EM_JS(void, web_pause, (int nMs), { Asyncify.handleSleep((wakeUp) = > VadurerPage.pause(nMs, wakeUp)); });
+      { Asyncify.handleSleep(function(wakeUp) { VadurerPage.nextFrame(bFrame, dCalledAt, wakeUp); }); });
+EM_JS(void, web_pause, (int nMs), { Asyncify.handleSleep(function(wakeUp) { VadurerPage.pause(nMs, wakeUp); }); });
 EM_JS(int, web_poll, (int* pFields), {
     const e = VadurerPage.poll();
     if (!e)
@@ -44,7 +45,7 @@ EM_JS(int, web_screen_width, (), { return screen.width | 0; });
 EM_JS(int, web_screen_height, (), { return screen.height | 0; });
 EM_JS(int, web_dialog, (const char* pszCaption, const char* pszText, const char* pszButtons, int bError), {
     const caption = UTF8ToString(pszCaption), text = UTF8ToString(pszText), buttons = UTF8ToString(pszButtons);
-    return Asyncify.handleSleep((wakeUp) = > VadurerPage.dialog(caption, text, buttons, !!bError, wakeUp));
+    return Asyncify.handleSleep(function(wakeUp) { VadurerPage.dialog(caption, text, buttons, !!bError, wakeUp); });
 });
 // dClockMs: the production's clock as the sound starts, for the page's account of picture and sound.
 EM_JS(int, web_audio_open, (void* pWords, void* pSamples, int nCapacity, int nRate, int nChannels, double dClockMs), {

@@ -38,34 +38,44 @@
 
   // The picture as large as the window allows in its own shape, centred on black; the page's
   // controls beside it (a wide window) or below it (a tall one), never over it, and none in
-  // fullscreen. Sizes in the screen's own pixels, so that a whole factor is whole on a
-  // high-density screen too.
+  // fullscreen: in the margin where there is room, else the picture a little smaller for them.
+  // Sizes in the screen's own pixels, so that a whole factor is whole on a dense screen too.
   const layoutState = { twoStep: false, k: 1 };
+  const kGap = 8;
   function layout() {
     const dpr = window.devicePixelRatio || 1;
     const W = document.documentElement.clientWidth, H = document.documentElement.clientHeight;
     const w = canvas.width, h = canvas.height;
     const controls = $('controls');
-    const full = !!document.fullscreenElement;
-    controls.hidden = full || stats.state === 'loading' || ![...controls.children].some((b) => !b.hidden);
-    const bar = controls.hidden ? { w: 0, h: 0 } : { w: controls.offsetWidth + 8, h: controls.offsetHeight + 8 };
+    controls.hidden = !!document.fullscreenElement || stats.state === 'loading' ||
+      ![...controls.children].some((b) => !b.hidden);
+    // Their room: a column beside the picture, a row below it.
+    const room = (beside) => {
+      controls.classList.toggle('beside', beside);
+      return beside ? controls.offsetWidth + 2 * kGap : controls.offsetHeight + 2 * kGap;
+    };
+    const bw = controls.hidden ? 0 : room(true), bh = controls.hidden ? 0 : room(false);
     const fitIn = (aw, ah) => {
-      const s = Math.min(aw * dpr / w, ah * dpr / h);  // screen pixels per pixel
-      return { cw: Math.floor(w * s) / dpr, ch: Math.floor(h * s) / dpr };
+      const scale = Math.min(aw * dpr / w, ah * dpr / h);  // screen pixels per pixel
+      return { cw: Math.floor(w * scale) / dpr, ch: Math.floor(h * scale) / dpr };
     };
     let { cw, ch } = fitIn(W, H);
     let side = 'below';
-    if (bar.w && H - ch < bar.h) {
-      if (W - cw >= 2 * bar.w) side = 'right';
-      else ({ cw, ch } = fitIn(W, H - bar.h));
+    if (bw && (H - ch) / 2 < bh && (W - cw) / 2 < bw) {
+      // No margin holds them: the picture gives up the room, where it loses the least.
+      const below = fitIn(W, H - bh), beside = fitIn(W - bw, H);
+      ({ cw, ch } = below.cw >= beside.cw ? below : beside);
+      side = below.cw >= beside.cw ? 'below' : 'beside';
+    } else if (bw && (H - ch) / 2 < bh) {
+      side = 'beside';
     }
-    const x = side === 'right' ? Math.floor((W - bar.w - cw) / 2) : Math.floor((W - cw) / 2);
-    const y = side === 'right' ? Math.floor((H - ch) / 2) : Math.floor((H - bar.h - ch) / 2);
+    // Centred in what is left beside or below the controls where they took room, else in the window.
+    const x = Math.floor(side === 'beside' && W - cw < 2 * bw ? (W - bw - cw) / 2 : (W - cw) / 2);
+    const y = Math.floor(side === 'below' && H - ch < 2 * bh ? (H - bh - ch) / 2 : (H - ch) / 2);
     const k = Math.floor(cw * dpr / w + 1e-6);
     const whole = k >= 1 && Math.abs(cw * dpr - w * k) < 0.5;
     layoutState.twoStep = !whole;
     layoutState.k = Math.max(1, k);
-    const shown = whole ? canvas : view;
     canvas.hidden = !whole;
     view.hidden = whole;
     if (!whole && (view.width !== w * layoutState.k || view.height !== h * layoutState.k)) {
@@ -80,9 +90,9 @@
     }
     if (!whole) copyToView();
     if (!controls.hidden) {
-      controls.classList.toggle('beside', side === 'right');
-      controls.style.left = (side === 'right' ? x + cw + 8 : Math.floor((W - controls.offsetWidth) / 2)) + 'px';
-      controls.style.top = (side === 'right' ? Math.floor((H - controls.offsetHeight) / 2) : y + ch + 8) + 'px';
+      controls.classList.toggle('beside', side === 'beside');
+      controls.style.left = (side === 'beside' ? x + cw + kGap : Math.floor((W - controls.offsetWidth) / 2)) + 'px';
+      controls.style.top = (side === 'beside' ? Math.floor((H - controls.offsetHeight) / 2) : y + ch + kGap) + 'px';
     }
     // The pause's mark and the notices over the frame's top left corner, at the frame's scale.
     const scale = cw / w;
@@ -91,8 +101,11 @@
       e.style.left = Math.floor(x + 8 * scale) + 'px';
       e.style.top = Math.floor(y + 8 * scale + row * 24 * Math.max(0.6, scale)) + 'px';
       e.style.fontSize = Math.max(10, Math.round(14 * scale)) + 'px';
+      e.style.maxWidth = Math.floor(cw - 16 * scale) + 'px';
     }
-    stats.layout = { W, H, dpr, x, y, w: cw, h: ch, side, whole, k: layoutState.k, shown: shown.id };
+    const r = controls.hidden ? null : controls.getBoundingClientRect();
+    stats.layout = { W, H, dpr, x, y, w: cw, h: ch, side, whole, k: layoutState.k, shown: whole ? 'screen' : 'view',
+      controls: r && { x: r.left, y: r.top, w: r.width, h: r.height } };
   }
   function copyToView() {
     vc.imageSmoothingEnabled = false;
@@ -655,6 +668,7 @@
     onExit: (code) => ended(code),
     onAbort: (what) => fail(describe(what)),
   };
+  if (touchScreen) $('start').textContent = 'tap to start';
   $('cover-hint').textContent = touchScreen
     ? 'It runs about 69 seconds with sound. On this touch screen the stop button beside the picture ends it early.'
     : 'It runs about 69 seconds with sound. Escape or a click on the picture ends it early.';
