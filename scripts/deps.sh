@@ -8,7 +8,9 @@
 #   scripts/deps.sh wine ROUTE  the Windows tests' route (scripts/windows-route.sh): i686 adds the
 #                             i386 architecture and the 32-bit Wine; x86_64 the x86_64 cross
 #                             compiler and the 64-bit Wine alone
-#   scripts/deps.sh web       the page: emscripten, Chromium for its test, ffmpeg for the music
+#   scripts/deps.sh web       the page: emscripten, ffmpeg for the music; for its tests Chromium,
+#                             Firefox, WebKitGTK's WebDriver, a sound server and the test's
+#                             node packages (tests/platform/host/web/package-lock.json)
 #   scripts/deps.sh dist      the releases (make dist): all three builds, the video, dpkg's tools
 #   scripts/deps.sh dist-check  their checks beyond the Windows route: lintian, the desktop entry's
 #                             and AppStream's validators, man, Xvfb and the page's browser
@@ -19,7 +21,7 @@ demo_pkgs="cmake make g++ pkg-config libsdl2-dev libx11-dev libpng-dev libsample
 native_pkgs="$demo_pkgs ccache googletest libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils openbox imagemagick
   sox ffmpeg clang libclang-rt-14-dev pulseaudio python3"
 windows_pkgs="g++-mingw-w64-i686 ccache"
-web_pkgs="emscripten ccache chromium ffmpeg nodejs python3"
+web_pkgs="emscripten ccache chromium firefox-esr webkit2gtk-driver pulseaudio xvfb xauth ffmpeg nodejs python3"
 dist_pkgs="$demo_pkgs $windows_pkgs $web_pkgs dpkg-dev zip"
 dist_check_pkgs="lintian desktop-file-utils appstream man-db unzip file imagemagick xvfb xauth xdotool $web_pkgs"
 
@@ -50,7 +52,19 @@ for p in $pkgs; do
   q=$p; [ "$p" = wine32 ] && q=wine32:i386
   dpkg-query -W -f='${Status}' "$q" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The page's tests drive the browsers through the node packages their lock file names.
+# (Installed again only when the lock file changed since.)
+npm_packages() {
+  [ "$what" = web ] || return 0
+  local dir
+  dir=$(cd "$(dirname "$0")/.." && pwd)/tests/platform/host/web
+  cmp -s "$dir/package-lock.json" "$dir/node_modules/.installed-lock.json" && return 0
+  # (npm comes with the nodejs package, or, where that is Debian's own, in a package of its own.)
+  command -v npm >/dev/null || { echo "npm missing; run as root: apt-get install -y npm" >&2; return 1; }
+  npm ci --prefix "$dir" --no-audit --no-fund --loglevel=error >/dev/null &&
+    cp "$dir/package-lock.json" "$dir/node_modules/.installed-lock.json"
+}
+[ ${#missing[@]} -eq 0 ] && { npm_packages; exit 0; }
 
 if [ "$(id -u)" -ne 0 ]; then
   line="apt-get install -y ${missing[*]}"
@@ -65,3 +79,4 @@ if [ "$needs_i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i3
 fi
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+npm_packages

@@ -192,7 +192,7 @@ web_page() {
   fi
   # Served as an upload to a static host would be: a plain server without the isolation headers.
   say "served by a plain static server"
-  node --experimental-websocket tests/platform/host/web/page_test.mjs "$page" "$windir" "$work/web-test" --plain
+  node tests/platform/host/web/page_test.mjs "$page" "$windir" "$work/web-test" --plain
 }
 
 video_file() {

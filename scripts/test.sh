@@ -2,7 +2,8 @@
 # Builds every tree and runs every test: the unit program natively, with AddressSanitizer,
 # LeakSanitizer and UndefinedBehaviorSanitizer, its threaded suites with ThreadSanitizer, and
 # cross-built under Wine; the whole production and the display under Wine; the native end-to-end
-# checks (ctest); the page in headless Chromium, served with the isolation headers and without.
+# checks (ctest); the page in Chromium, Firefox and WebKitGTK, served with the isolation headers
+# and without, and on a phone and a tablet.
 # One line per suite, one closing count; a suite that fails, crashes or prints no count is named
 # at the end.
 set -u
@@ -176,14 +177,23 @@ ctests production -R '^sdl_production$'
 suite_joined sanitizers
 ctests end-to-end -E '^(unit|sdl_production)$'
 
-echo "== the page in headless Chromium (emscripten build): served with the isolation headers, and plain"
+echo "== the page (emscripten build) in Chromium, Firefox and WebKitGTK, served with the isolation headers and plain"
 t0=$SECONDS
 if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; then
   echo "-- the page built in $((SECONDS - t0)) s"
-  page_test=(node --experimental-websocket tests/platform/host/web/page_test.mjs build/web build/web-stage/assets)
-  suite web "${page_test[@]}" "$log/web"
-  # As most static hosts serve it: no headers, the page's own service worker isolates it.
-  suite web-plain "${page_test[@]}" "$log/web-plain" --plain
+  page=tests/platform/host/web
+  page_test=(node $page/page_test.mjs build/web build/web-stage/assets)
+  for engine in chromium firefox; do
+    suite web-$engine "${page_test[@]}" "$log/web-$engine" --engine $engine
+    # As most static hosts serve it: no headers, the page's own service worker isolates it.
+    suite web-$engine-plain "${page_test[@]}" "$log/web-$engine-plain" --engine $engine --plain
+  done
+  # Firefox with no sound server at all: the production plays on without sound and says so.
+  suite web-firefox-silent "${page_test[@]}" "$log/web-firefox-silent" --engine firefox --silent
+  suite web-webkit scripts/xvfb.sh 1280x1024 node $page/webkit_test.mjs build/web build/web-stage/assets "$log/web-webkit"
+  suite web-webkit-plain scripts/xvfb.sh 1280x1024 node $page/webkit_test.mjs build/web build/web-stage/assets \
+    "$log/web-webkit-plain" --plain
+  suite web-devices node $page/devices_test.mjs build/web "$log/web-devices"
 else
   tail -30 "$log/web-build.log"
   echo "make test: building the page failed"
