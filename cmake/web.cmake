@@ -1,10 +1,7 @@
-# The production as a page (emscripten): vadurer.js, vadurer.wasm, vadurer.worker.js and
-# vadurer.data (the pictures and sounds, preloaded into the working folder before WinMain runs).
-# The page itself (index.html and its scripts) is copied beside them by scripts/web.sh.
-if(NOT VADURER_WEB_ASSETS)
-  message(FATAL_ERROR "set VADURER_WEB_ASSETS to the folder the asset maker wrote")
-endif()
-
+# The production as a page (emscripten): vadurer.js, vadurer.wasm and vadurer.worker.js. The page
+# (index.html and its scripts, copied beside them by scripts/web.sh) writes the production's files
+# into the module's memory before it runs: the sounds as it restores them, and the pictures' pack,
+# which the module restores (vadurer_unpack, platform/host/web/pack.h).
 add_executable(vadurer app/WinMain.cpp platform/host/main.cpp)
 target_link_libraries(vadurer PRIVATE host_web)
 set_target_properties(vadurer PROPERTIES SUFFIX ".js")
@@ -17,12 +14,11 @@ set(VADURER_WEB_LINK
     -sEXIT_RUNTIME=1
     -sENVIRONMENT=web,worker
     -sINVOKE_RUN=0
-    -sEXPORTED_RUNTIME_METHODS=[callMain,FS,addRunDependency,removeRunDependency]
-    --preload-file ${VADURER_WEB_ASSETS}@/)
+    -sFORCE_FILESYSTEM=1
+    -sEXPORTED_RUNTIME_METHODS=[callMain,ccall,FS,addRunDependency,removeRunDependency])
 if(VADURER_WEB_ASYNCIFY)
   # The host's calls that wait for the page (platform/host/web/web.cpp).
   list(APPEND VADURER_WEB_LINK -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
        -sASYNCIFY_IMPORTS=[web_next_frame,web_pause,web_dialog])
 endif()
 target_link_options(vadurer PRIVATE ${VADURER_WEB_LINK})
-set_property(TARGET vadurer APPEND PROPERTY LINK_DEPENDS ${VADURER_WEB_ASSETS})

@@ -167,18 +167,37 @@ std::vector<uint8_t> EncodeIco(const std::vector<RgbaPicture>& pictures) {
     return b;
 }
 
+namespace {
+
+bool WriteIconFile(const std::string& folder, const std::string& name, const std::vector<uint8_t>& bytes,
+                   std::string& error) {
+    const std::string path = folder + "/" + name;
+    if (bytes.empty()) {
+        error = "cannot encode " + path;
+        return false;
+    }
+    if (!WriteFile(path, bytes)) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool MakeWebIcons(const std::string& folder, std::string& error) {
+    std::vector<RgbaPicture> favicon;
+    for (int size : kFaviconSizes) favicon.push_back(DrawIcon(size));
+    if (!WriteIconFile(folder, "favicon.ico", EncodeIco(favicon), error)) return false;
+    for (int size : kWebPngSizes)
+        if (!WriteIconFile(folder, "icon-" + std::to_string(size) + ".png", EncodePng(DrawIcon(size)), error))
+            return false;
+    return true;
+}
+
 bool MakeIcons(const std::string& folder, std::string& error) {
     auto write = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
-        const std::string path = folder + "/" + name;
-        if (bytes.empty()) {
-            error = "cannot encode " + path;
-            return false;
-        }
-        if (!WriteFile(path, bytes)) {
-            error = "cannot write " + path;
-            return false;
-        }
-        return true;
+        return WriteIconFile(folder, name, bytes, error);
     };
     std::vector<RgbaPicture> sizes;
     for (int size : kIcoSizes) sizes.push_back(DrawIcon(size));

@@ -36,4 +36,12 @@ std::vector<uint8_t> EncodeIco(const std::vector<RgbaPicture>& pictures);
 // exist. On failure returns false and names the file.
 bool MakeIcons(const std::string& folder, std::string& error);
 
+// The page's: the tab's favicon and the sizes its web app manifest and a phone's home screen ask for.
+constexpr std::array<int, 3> kFaviconSizes = {16, 32, 48};
+constexpr std::array<int, 3> kWebPngSizes = {180, 192, 512};
+
+// Writes "favicon.ico" (kFaviconSizes) and "icon-SIZE.png" for each of kWebPngSizes into `folder`,
+// which must exist. On failure returns false and names the file.
+bool MakeWebIcons(const std::string& folder, std::string& error);
+
 }  // namespace assets

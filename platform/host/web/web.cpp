@@ -3,6 +3,7 @@
 #include <emscripten.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/host/pixels.h"
 #include "platform/host/viewer.h"
 #include "platform/host/web/audio.h"
+#include "platform/host/web/pack.h"
 
 // The page's side of each call (page/page.js keeps the canvas, the input queue, the dialog and
 // the audio node). Called on the main thread only: the page's objects live there.
@@ -342,3 +344,13 @@ std::unique_ptr<Host> MakeWebHost()
 }
 
 }  // namespace host
+
+// The page's pictures, restored before the production runs (page/page.js calls it once its files
+// are in): the pack unpacked beside it and taken away. Null on success, else what went wrong.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* vadurer_unpack(const char* pszArchive)
+{
+    static std::string error;
+    error = host::web::UnpackFiles(pszArchive, "");
+    std::remove(pszArchive);
+    return error.empty() ? nullptr : error.c_str();
+}

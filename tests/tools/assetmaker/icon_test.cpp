@@ -167,6 +167,23 @@ TEST(Icon, TwoRunsWriteTheSameFiles) {
     fs::remove_all(a.parent_path());
 }
 
+TEST(Icon, ThePageGetsAFaviconAndTheSizesItsManifestAsksFor) {
+    const fs::path dir = ScratchDir("web");
+    std::string error;
+    ASSERT_TRUE(MakeWebIcons(dir.string(), error)) << error;
+    const std::vector<IcoEntry> favicon = ReadIco(ReadAll(dir / "favicon.ico"));
+    ASSERT_EQ(favicon.size(), kFaviconSizes.size());
+    for (size_t i = 0; i < favicon.size(); ++i) EXPECT_EQ(favicon[i].size, kFaviconSizes[i]);
+    for (int size : kWebPngSizes) {
+        const RgbaPicture p = DecodePng(ReadAll(dir / ("icon-" + std::to_string(size) + ".png")));
+        ASSERT_EQ(p.size, size);
+        EXPECT_TRUE(p.rgba == DrawIcon(size).rgba) << size;
+    }
+    EXPECT_FALSE(MakeWebIcons("/nonexistent/folder/for/icons", error));
+    EXPECT_NE(error.find("/nonexistent/folder/for/icons/favicon.ico"), std::string::npos) << error;
+    fs::remove_all(dir.parent_path());
+}
+
 TEST(Icon, MissingFolderIsReported) {
     std::string error;
     EXPECT_FALSE(MakeIcons("/nonexistent/folder/for/icons", error));

@@ -1,10 +1,11 @@
 // The page around the production: the start and end screens, the picture and its scaling, the
-// page's own controls, the input queue the host polls, the in-page message box, the audio node and
-// the music's unpacking. The module (vadurer.js) calls window.VadurerPage from the host
-// (platform/host/web/web.cpp).
+// page's own controls, the input queue the host polls, the in-page message box, the audio node,
+// the loading of the release and the sounds' unpacking. The module (vadurer.js) calls
+// window.VadurerPage from the host (platform/host/web/web.cpp).
 'use strict';
 
 (() => {
+  const kRelease = null; // the release (scripts/web-release.mjs)
   const $ = (id) => document.getElementById(id);
   // The production's frames land in #screen, 640 × 480, in their own colours (what F12 saves). Where
   // the picture shows at a whole number of screen pixels per pixel, #screen itself is shown,
@@ -530,6 +531,7 @@
 
   window.vadurerStats = () => ({
     state: stats.state, error: stats.error, exitCode: stats.exitCode, sound: stats.sound,
+    release: kRelease && kRelease.id, loaded: counted.loaded,
     crossOriginIsolated: window.crossOriginIsolated,
     frames: stats.frames, firstFrameMs: stats.firstFrameAt ? stats.firstFrameAt - stats.clickAt : null,
     handedAt: stats.handedAt.map((t) => t - stats.clickAt), workMs: stats.workMs,
@@ -539,11 +541,9 @@
     paused: stats.paused, screenshots: stats.screenshots, layout: stats.layout,
   });
 
-  // The music travels compressed (music.json says how) and is restored here into the very WAVE
-  // file the production opens, before it starts.
-  async function unpackMusic() {
-    const desc = await (await fetch('music.json')).json();
-    const coded = await (await fetch(desc.coded)).arrayBuffer();
+  // The sounds travel Opus-coded (sounds.json says how) and are restored here into the very WAVE
+  // files the production opens, before it starts.
+  async function unpackSound(desc, coded) {
     const decoder = new OfflineAudioContext(2, 1, desc.rate);
     const pcm = await decoder.decodeAudioData(coded);
     const head = Uint8Array.from(atob(desc.head), (c) => c.charCodeAt(0));
@@ -556,7 +556,7 @@
     const q = (v) => Math.max(-32768, Math.min(32767, Math.round(v * 32768)));
     for (let i = 0; i < n; ++i) { samples[2 * i] = q(left[i]); samples[2 * i + 1] = q(right[i]); }
     bytes.set(tail, head.length + desc.frames * 4);
-    return { name: desc.name, bytes };
+    return bytes;
   }
 
   // ---- Start and end ---------------------------------------------------------------------------
@@ -643,19 +643,28 @@
     }
   }
 
+  // What the module reads, fetched as soon as the page may (see load below), written into its
+  // files before it runs.
+  const files = { wasm: null, pictures: null, sounds: null };
   window.Module = {
     canvas,
     print: (line) => console.log(line),
     printErr: (line) => console.warn(line),
     preRun: [() => {
       const M = window.Module;
-      M.addRunDependency('music');
-      unpackMusic().then(({ name, bytes }) => {
-        M.FS.writeFile('/' + name, bytes);
-        M.removeRunDependency('music');
-      }, (e) => fail('the music could not be unpacked (' + describe(e) + ')'));
+      M.addRunDependency('files');
+      Promise.all([files.pictures, files.sounds]).then(([pictures, sounds]) => {
+        M.FS.writeFile('/pictures.lzma', pictures);
+        for (const { name, bytes } of sounds) M.FS.writeFile('/' + name, bytes);
+        M.removeRunDependency('files');
+      }, (e) => fail(describe(e)));
     }],
     onRuntimeInitialized() {
+      // The pictures, restored in the module to the very files the asset maker wrote.
+      const error = window.Module.ccall('vadurer_unpack', 'string', ['string'], ['/pictures.lzma']);
+      if (error) return fail(`the pictures could not be unpacked (${error})`);
+      showProgress(null);
+      keepForNextVisit();
       stats.state = 'ready';
       $('cover-text').textContent = 'Stop The Vadurer';
       $('start').hidden = false;
@@ -680,13 +689,69 @@
 
   // ---- Loading ---------------------------------------------------------------------------------
 
-  // The module's threads need shared memory, which the browser gives only to a cross-origin
-  // isolated page, one whose answers carry two headers. A host that sends them (make serve) isolates
-  // the page at once. On any other the page's own service worker (isolation-worker.js) adds them,
-  // and the page loads once more under it, before the module and its data are fetched. It never
-  // loads itself twice in a row: where the page is still not isolated after that, or cannot run the
-  // worker at all, it says what the host must do instead.
-  const kReloadedToIsolate = 'vadurer-reloaded-to-isolate';
+  // The bytes loaded against the release's total, as a bar on the cover: on a slow network the
+  // wait is long.
+  function showProgress(p) {
+    const bar = $('progress');
+    bar.hidden = !p;
+    if (!p) return;
+    const mb = (n) => (n / 1e6).toFixed(1);
+    bar.value = p.loaded;
+    bar.max = p.total;
+    $('cover-text').textContent = `Loading\u2026 ${mb(p.loaded)} of ${mb(p.total)} MB`;
+  }
+  // A fetch of one of the release's files, its bytes counted as they come.
+  const counted = { loaded: 0, total: 0 };
+  async function fetchCounted(name) {
+    const response = await fetch(name);
+    if (!response.ok) throw new Error(`${name} did not load (${response.status} ${response.statusText})`);
+    const parts = [];
+    const reader = response.body.getReader();
+    for (;;) {
+      const { done, value } = await reader.read();
+      if (done) break;
+      parts.push(value);
+      counted.loaded += value.length;
+      showProgress(counted);
+    }
+    return new Uint8Array(await new Blob(parts).arrayBuffer());
+  }
+  function loadModule() {
+    const size = (f) => (kRelease && kRelease.files[f]) || 0;
+    const desc = fetch('sounds.json').then((r) => {
+      if (!r.ok) throw new Error(`sounds.json did not load (${r.status})`);
+      return r.json();
+    });
+    counted.total = size('vadurer.wasm') + size('vadurer.js') + size('pictures.lzma');
+    files.sounds = desc.then((list) => {
+      counted.total += list.reduce((n, d) => n + size(d.coded), 0);
+      return Promise.all(list.map(async (d) => ({ name: d.name, bytes: await unpackSound(d, (await fetchCounted(d.coded)).buffer) })));
+    });
+    files.pictures = fetchCounted('pictures.lzma');
+    files.wasm = fetchCounted('vadurer.wasm');
+    // (Unhandled until the module waits for them: a failure is said once, here.)
+    for (const p of Object.values(files)) p.catch((e) => fail(describe(e)));
+    files.wasm.then((wasm) => {
+      window.Module.wasmBinary = wasm;
+      const script = document.createElement('script');
+      script.src = 'vadurer.js';
+      script.onload = () => { counted.loaded += size('vadurer.js'); showProgress(counted); };
+      script.onerror = () => fail('vadurer.js did not load (the network, or the server?)');
+      document.body.appendChild(script);
+    });
+  }
+
+  // The page's service worker keeps its files (a second visit loads nothing that has not changed,
+  // and one without the network plays all the same), and makes the page cross-origin isolated on a
+  // host that does not send the two headers the module's threads need (shared memory). A host that
+  // sends them (make serve) isolates the page at once: the first visit loads from the network and
+  // only then has the worker keep what it loaded (from the browser's cache, where the host says it
+  // is still good). Elsewhere the first visit waits while the worker fetches the release into its
+  // cache, then loads once more, isolated. A release newer than the one in charge, fetched during
+  // an earlier visit, takes over before the page loads anything, and the page loads once more. It
+  // never loads itself twice in a row for either: where the page is still not isolated after that,
+  // or cannot run the worker at all, it says what the host must do instead.
+  const kReloaded = 'vadurer-reloaded';
   const kHeaders = 'Cross-Origin-Opener-Policy: same-origin and Cross-Origin-Embedder-Policy: require-corp';
   const kFromFiles = 'This page cannot run from files on the disk: its threads need it served over the web. ' +
     'Run make serve to serve it on this machine (at http://127.0.0.1:8015/), or put the folder on any static host.';
@@ -700,32 +765,74 @@
     'Firefox and Safari (15.2 or later). Browsers built on WebKitGTK (GNOME Web, MiniBrowser) have it switched off: ' +
     'started with JSC_useSharedArrayBuffer=1 in their environment, they play it too.';
   function refuse(state, text) {
+    sessionStorage.removeItem(kReloaded);  // a later visit tries again
     stats.state = state;
     stats.error = text;
+    showProgress(null);
     console.warn('vadurer: ' + text);
     $('cover-text').textContent = text;
     return false;
   }
-  async function isolate() {
+  function reloadOnce(why) {
+    if (sessionStorage.getItem(kReloaded) === why) return false;
+    sessionStorage.setItem(kReloaded, why);
+    location.reload();
+    return true;
+  }
+  const changedController = () => new Promise((r) => navigator.serviceWorker.addEventListener('controllerchange', r, { once: true }));
+  const canHaveWorker = () => location.protocol !== 'file:' && window.isSecureContext && !!navigator.serviceWorker;
+  // A newer release, waiting since an earlier visit, takes over; the page then loads anew (a
+  // promise that never settles). Else resolves at once.
+  async function takeNewerRelease(registration) {
+    if (!registration || !registration.waiting || sessionStorage.getItem(kReloaded) === 'release') return;
+    registration.waiting.postMessage({ type: 'take-over' });
+    await changedController();
+    reloadOnce('release');
+    await new Promise(() => {});
+  }
+  // Resolves once the worker is in charge of the page (true), or where it cannot be (false).
+  async function takeWorker() {
+    navigator.serviceWorker.addEventListener('message', (e) => {
+      if (e.data && e.data.type === 'progress' && stats.state === 'loading') showProgress(e.data);
+    });
+    let registration;
+    try {
+      registration = await navigator.serviceWorker.register('service-worker.js');
+    } catch (e) {
+      console.warn('vadurer: no service worker: ' + describe(e));
+      return false;
+    }
+    if (navigator.serviceWorker.controller) {
+      await takeNewerRelease(registration);
+      return true;
+    }
+    // Loaded past the worker (a hard reload): it is in charge of the next load.
+    const installing = registration.installing || registration.waiting;
+    if (!installing) return false;
+    // The first visit: the worker fetches the release, then takes charge; or fails.
+    const failed = new Promise((resolve) => installing.addEventListener('statechange', () => {
+      if (installing.state === 'redundant') resolve(false);
+    }));
+    return Promise.race([changedController().then(() => true), failed]);
+  }
+  // Once the page has what it needs: the worker keeps it for the next visit.
+  function keepForNextVisit() {
+    if (!canHaveWorker() || navigator.serviceWorker.controller) return;
+    navigator.serviceWorker.register('service-worker.js').catch((e) => console.warn('vadurer: no service worker: ' + describe(e)));
+  }
+  async function boot() {
     if (window.crossOriginIsolated) {
-      sessionStorage.removeItem(kReloadedToIsolate);
+      sessionStorage.removeItem(kReloaded);
+      if (canHaveWorker() && navigator.serviceWorker.controller)
+        await takeNewerRelease(await navigator.serviceWorker.getRegistration());
       return true;
     }
     if (location.protocol === 'file:') return refuse('unisolated', kFromFiles);
     // Service workers run only in secure contexts: https, or this machine's own addresses.
-    if (!window.isSecureContext || !navigator.serviceWorker) return refuse('unisolated', kNeedsHttps);
-    if (sessionStorage.getItem(kReloadedToIsolate)) {
-      sessionStorage.removeItem(kReloadedToIsolate);
-      return refuse('unisolated', kNeedsHeaders);
-    }
-    try {
-      await navigator.serviceWorker.register('isolation-worker.js');
-      await navigator.serviceWorker.ready;
-    } catch (e) {
-      return refuse('unisolated', `${kNeedsHeaders} (${describe(e)})`);
-    }
-    sessionStorage.setItem(kReloadedToIsolate, '1');
-    location.reload();
+    if (!canHaveWorker()) return refuse('unisolated', kNeedsHttps);
+    if (!await takeWorker()) return refuse('unisolated', kNeedsHeaders);
+    // In charge now, the worker isolates the page's next load.
+    if (!reloadOnce('isolate')) return refuse('unisolated', kNeedsHeaders);
     return false;
   }
   // Isolated, the page has shared memory; whether a worker can be handed it is the engine's
@@ -742,13 +849,10 @@
   }
 
   layout();
-  isolate().then((ok) => {
+  boot().then((ok) => {
     if (!ok) return;
     if (!canShareMemory()) return refuse('unsupported', kNoSharedMemory);
     prepareAudio();
-    const script = document.createElement('script');
-    script.src = 'vadurer.js';
-    script.onerror = () => fail('vadurer.js did not load (the network, or the server?)');
-    document.body.appendChild(script);
+    loadModule();
   });
 })();

@@ -1,6 +1,6 @@
 // What the page's tests share: the servers, the processes they start, the count of checks, and
 // the looks at the canvas that tell the production's scenes apart.
-import { spawn } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -192,4 +192,29 @@ export function pacingFigures(handedAt) {
 export function soundFigures(v) {
   return `${v.audioStarved} short quanta, ${(v.audioMissed / 44.1).toFixed(0)} ms missed, ` +
     `${(v.audioSkipped / 44.1).toFixed(0)} ms skipped`;
+}
+
+// A copy of the built page whose mask picture (SS.bmp) is spoilt in its pack: 24 bits per pixel
+// now, which the production names in a message box before it starts. Stamped as a release of its
+// own. Returns the copy's folder.
+export function spoiltCopy(webDir, into) {
+  fs.rmSync(into, { recursive: true, force: true });
+  fs.cpSync(webDir, into, { recursive: true });
+  const pack = execFileSync('xz', ['--format=lzma', '-dc', path.join(webDir, 'pictures.lzma')], { maxBuffer: 1 << 26 });
+  let at = 8, offset = 8;
+  const entries = [];
+  for (let i = 0, n = pack.readUInt32LE(4); i < n; ++i) {
+    const len = pack.readUInt16LE(at);
+    entries.push({ name: pack.toString('latin1', at + 2, at + 2 + len), size: pack.readUInt32LE(at + 2 + len) });
+    at += 6 + len;
+  }
+  offset = at;
+  for (const e of entries) {
+    if (e.name === 'SS.bmp') pack.writeUInt16LE(24, offset + 28);
+    offset += e.size;
+  }
+  if (!entries.some((e) => e.name === 'SS.bmp')) throw new Error('the pack holds no SS.bmp');
+  fs.writeFileSync(path.join(into, 'pictures.lzma'), execFileSync('xz', ['--format=lzma', '-c'], { input: pack, maxBuffer: 1 << 26 }));
+  execFileSync('node', [path.join(root, 'scripts/web-release.mjs'), into, 'spoilt'], { stdio: 'ignore' });
+  return into;
 }
