@@ -21,7 +21,8 @@ demo_pkgs="cmake make g++ pkg-config libsdl2-dev libx11-dev libpng-dev libsample
 native_pkgs="$demo_pkgs ccache googletest libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils openbox imagemagick
   sox ffmpeg clang libclang-rt-14-dev pulseaudio python3"
 windows_pkgs="g++-mingw-w64-i686 ccache"
-web_pkgs="emscripten ccache chromium firefox-esr webkit2gtk-driver pulseaudio xvfb xauth ffmpeg nodejs python3"
+web_pkgs="emscripten ccache chromium firefox-esr webkit2gtk-driver pulseaudio xvfb xauth ffmpeg xz-utils imagemagick tidy
+  nodejs python3"
 dist_pkgs="$demo_pkgs $windows_pkgs $web_pkgs dpkg-dev zip"
 dist_check_pkgs="lintian desktop-file-utils appstream man-db unzip file imagemagick xvfb xauth xdotool $web_pkgs"
 

@@ -30,7 +30,10 @@
     // (the stack rewound).
     waits: 0, unwindMs: 0, rewindMs: 0, lastAnswerAt: 0,
     paused: false, screenshots: [], layout: null,
+    marks: [],  // [what, milliseconds since the navigation] as the page loads
   };
+  const mark = (what) => stats.marks.push([what, Math.round(performance.now())]);
+  mark('page.js');
   let image = null;
   let display = { on: false, w: kScreenW, h: kScreenH };
   const queue = [];
@@ -531,7 +534,7 @@
 
   window.vadurerStats = () => ({
     state: stats.state, error: stats.error, exitCode: stats.exitCode, sound: stats.sound,
-    release: kRelease && kRelease.id, loaded: counted.loaded,
+    release: kRelease && kRelease.id, loaded: counted.loaded, readyMs: stats.readyAt || null, marks: stats.marks,
     crossOriginIsolated: window.crossOriginIsolated,
     frames: stats.frames, firstFrameMs: stats.firstFrameAt ? stats.firstFrameAt - stats.clickAt : null,
     handedAt: stats.handedAt.map((t) => t - stats.clickAt), workMs: stats.workMs,
@@ -542,20 +545,29 @@
   });
 
   // The sounds travel Opus-coded (sounds.json says how) and are restored here into the very WAVE
-  // files the production opens, before it starts.
-  async function unpackSound(desc, coded) {
-    const decoder = new OfflineAudioContext(2, 1, desc.rate);
-    const pcm = await decoder.decodeAudioData(coded);
+  // files the production opens, before it starts. A long one comes in parts, each decoded as it
+  // arrives and put in its place; a part starts with a little of what comes before it, coded so
+  // that the decoder has settled at the seam, which is dropped.
+  async function unpackSound(desc) {
     const head = Uint8Array.from(atob(desc.head), (c) => c.charCodeAt(0));
     const tail = Uint8Array.from(atob(desc.tail), (c) => c.charCodeAt(0));
     const bytes = new Uint8Array(head.length + desc.frames * 4 + tail.length);
     bytes.set(head, 0);
-    const samples = new Int16Array(bytes.buffer, head.length, desc.frames * 2);
-    const left = pcm.getChannelData(0), right = pcm.getChannelData(pcm.numberOfChannels > 1 ? 1 : 0);
-    const n = Math.min(desc.frames, pcm.length);  // a coded stream may end a few frames short
-    const q = (v) => Math.max(-32768, Math.min(32767, Math.round(v * 32768)));
-    for (let i = 0; i < n; ++i) { samples[2 * i] = q(left[i]); samples[2 * i + 1] = q(right[i]); }
     bytes.set(tail, head.length + desc.frames * 4);
+    const samples = new Int16Array(bytes.buffer, head.length, desc.frames * 2);
+    const q = (v) => Math.max(-32768, Math.min(32767, Math.round(v * 32768)));
+    await Promise.all(desc.parts.map(async (part) => {
+      const coded = await fetchCounted(part.coded);
+      const pcm = await new OfflineAudioContext(2, 1, desc.rate).decodeAudioData(coded.buffer);
+      const left = pcm.getChannelData(0), right = pcm.getChannelData(pcm.numberOfChannels > 1 ? 1 : 0);
+      // (A coded stream may end a few frames short.)
+      const n = Math.min(part.frames, pcm.length - part.skip);
+      for (let i = 0, o = 2 * part.at; i < n; ++i, o += 2) {
+        samples[o] = q(left[part.skip + i]);
+        samples[o + 1] = q(right[part.skip + i]);
+      }
+      mark(`${part.coded} decoded`);
+    }));
     return bytes;
   }
 
@@ -643,40 +655,60 @@
     }
   }
 
-  // What the module reads, fetched as soon as the page may (see load below), written into its
-  // files before it runs.
+  // What the module reads, fetched as soon as the page may (see loadModule below): the pictures'
+  // pack written into its files before it runs, and unpacked there as soon as it can; the sounds
+  // written as they are restored. The start waits for both.
   const files = { wasm: null, pictures: null, sounds: null };
   window.Module = {
     canvas,
     print: (line) => console.log(line),
     printErr: (line) => console.warn(line),
+    // The module compiled as it arrives, from the page's own fetch of it (counted in the progress).
+    instantiateWasm(imports, receive) {
+      files.wasm.then(async (response) => {
+        const { instance, module } = await (WebAssembly.instantiateStreaming
+          ? WebAssembly.instantiateStreaming(response, imports)
+          : WebAssembly.instantiate(await response.arrayBuffer(), imports));
+        mark('compiled');
+        receive(instance, module);
+      }).catch((e) => fail(`the module did not start (${describe(e)})`));
+      return {};
+    },
     preRun: [() => {
       const M = window.Module;
-      M.addRunDependency('files');
-      Promise.all([files.pictures, files.sounds]).then(([pictures, sounds]) => {
+      M.addRunDependency('pictures');
+      files.pictures.then((pictures) => {
         M.FS.writeFile('/pictures.lzma', pictures);
-        for (const { name, bytes } of sounds) M.FS.writeFile('/' + name, bytes);
-        M.removeRunDependency('files');
-      }, (e) => fail(describe(e)));
+        M.removeRunDependency('pictures');
+      });
     }],
     onRuntimeInitialized() {
+      mark('runtime');
       // The pictures, restored in the module to the very files the asset maker wrote.
       const error = window.Module.ccall('vadurer_unpack', 'string', ['string'], ['/pictures.lzma']);
       if (error) return fail(`the pictures could not be unpacked (${error})`);
-      showProgress(null);
-      keepForNextVisit();
-      stats.state = 'ready';
-      $('cover-text').textContent = 'Stop The Vadurer';
-      $('start').hidden = false;
-      $('cover-hint').hidden = false;
-      if (sessionStorage.getItem('vadurer-again')) {
-        sessionStorage.removeItem('vadurer-again');
-        start(false);
-      }
+      mark('pictures unpacked');
+      files.sounds.then((sounds) => {
+        for (const { name, bytes } of sounds) window.Module.FS.writeFile('/' + name, bytes);
+        becomeReady();
+      });
     },
     onExit: (code) => ended(code),
     onAbort: (what) => fail(describe(what)),
   };
+  function becomeReady() {
+    showProgress(null);
+    keepForNextVisit();
+    stats.state = 'ready';
+    stats.readyAt = performance.now();
+    $('cover-text').textContent = 'Stop The Vadurer';
+    $('start').hidden = false;
+    $('cover-hint').hidden = false;
+    if (sessionStorage.getItem('vadurer-again')) {
+      sessionStorage.removeItem('vadurer-again');
+      start(false);
+    }
+  }
   if (touchScreen) $('start').textContent = 'tap to start';
   $('cover-hint').textContent = touchScreen
     ? 'It runs about 69 seconds with sound. On this touch screen the stop button beside the picture ends it early.'
@@ -702,20 +734,20 @@
   }
   // A fetch of one of the release's files, its bytes counted as they come.
   const counted = { loaded: 0, total: 0 };
-  async function fetchCounted(name) {
+  async function fetchCountedResponse(name) {
     const response = await fetch(name);
     if (!response.ok) throw new Error(`${name} did not load (${response.status} ${response.statusText})`);
-    const parts = [];
-    const reader = response.body.getReader();
-    for (;;) {
-      const { done, value } = await reader.read();
-      if (done) break;
-      parts.push(value);
-      counted.loaded += value.length;
-      showProgress(counted);
-    }
-    return new Uint8Array(await new Blob(parts).arrayBuffer());
+    const counter = new TransformStream({
+      transform(chunk, controller) {
+        counted.loaded += chunk.length;
+        showProgress(counted);
+        controller.enqueue(chunk);
+      },
+      flush() { mark(name); },
+    });
+    return new Response(response.body.pipeThrough(counter), { headers: response.headers });
   }
+  const fetchCounted = async (name) => new Uint8Array(await (await fetchCountedResponse(name)).arrayBuffer());
   function loadModule() {
     const size = (f) => (kRelease && kRelease.files[f]) || 0;
     const desc = fetch('sounds.json').then((r) => {
@@ -724,21 +756,18 @@
     });
     counted.total = size('vadurer.wasm') + size('vadurer.js') + size('pictures.lzma');
     files.sounds = desc.then((list) => {
-      counted.total += list.reduce((n, d) => n + size(d.coded), 0);
-      return Promise.all(list.map(async (d) => ({ name: d.name, bytes: await unpackSound(d, (await fetchCounted(d.coded)).buffer) })));
+      for (const d of list) counted.total += d.parts.reduce((n, part) => n + size(part.coded), 0);
+      return Promise.all(list.map(async (d) => ({ name: d.name, bytes: await unpackSound(d) })));
     });
     files.pictures = fetchCounted('pictures.lzma');
-    files.wasm = fetchCounted('vadurer.wasm');
+    files.wasm = fetchCountedResponse('vadurer.wasm');
     // (Unhandled until the module waits for them: a failure is said once, here.)
     for (const p of Object.values(files)) p.catch((e) => fail(describe(e)));
-    files.wasm.then((wasm) => {
-      window.Module.wasmBinary = wasm;
-      const script = document.createElement('script');
-      script.src = 'vadurer.js';
-      script.onload = () => { counted.loaded += size('vadurer.js'); showProgress(counted); };
-      script.onerror = () => fail('vadurer.js did not load (the network, or the server?)');
-      document.body.appendChild(script);
-    });
+    const script = document.createElement('script');
+    script.src = 'vadurer.js';
+    script.onload = () => { counted.loaded += size('vadurer.js'); showProgress(counted); mark('vadurer.js'); };
+    script.onerror = () => fail('vadurer.js did not load (the network, or the server?)');
+    document.body.appendChild(script);
   }
 
   // The page's service worker keeps its files (a second visit loads nothing that has not changed,
@@ -851,6 +880,7 @@
   layout();
   boot().then((ok) => {
     if (!ok) return;
+    mark('booted');
     if (!canShareMemory()) return refuse('unsupported', kNoSharedMemory);
     prepareAudio();
     loadModule();
