@@ -62,7 +62,7 @@ windows: deps-windows assets
 PORT ?= 8015
 web: deps-web deps-native
 	@$(CMAKE_NATIVE) >/dev/null
-	@cmake --build $(BUILD)/linux -j$(JOBS) --target assetmaker
+	@cmake --build $(BUILD)/linux -j$(JOBS) --target assetmaker frameshot
 	@JOBS=$(JOBS) scripts/web.sh $(BUILD)/linux $(BUILD)/web
 
 serve:

@@ -194,6 +194,9 @@ if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; t
   suite web-webkit-plain scripts/xvfb.sh 1280x1024 node $page/webkit_test.mjs build/web build/web-stage/assets \
     "$log/web-webkit-plain" --plain
   suite web-devices node $page/devices_test.mjs build/web "$log/web-devices"
+  # What a visit transfers and how long it takes on slow networks, kept files, offline, a new
+  # release, installability and the preview.
+  suite web-load node $page/load_test.mjs build/web build/web-stage/assets "$log/web-load"
 else
   tail -30 "$log/web-build.log"
   echo "make test: building the page failed"

@@ -6,8 +6,9 @@
 # picture for where the page's link is posted; then the release stamped on the page and its service
 # worker, and each file that compresses beside itself as .br and .gz (scripts/web-release.mjs).
 #   scripts/web.sh NATIVE_BUILD_DIR OUT_DIR
-# VADURER_HOMEPAGE, where set, is the address the page will be put up at: the preview's tags then
-# name absolute addresses, as the sites that show them ask.
+# VADURER_HOMEPAGE is the address the page will be put up at, from the environment or else from the
+# native tree's CMake setting of that name: the preview's tags name absolute addresses there, as
+# the sites that show them ask.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 native=$1 out=$2
@@ -91,15 +92,9 @@ cp "$root"/platform/host/web/page/* "$out/"
 "$native/tools/assetmaker" --web-icons "$out"
 "$native/tools/frameshot" "$stage/assets" 10700 "$stage/frame.png"
 convert "$stage/frame.png" -filter point -resize 200% -crop 1200x630+40+155 +repage -strip "$out/preview.png"
-homepage=${VADURER_HOMEPAGE:-}
+homepage=${VADURER_HOMEPAGE:-$(sed -n 's/^VADURER_HOMEPAGE=//p' "$native/release.env" 2>/dev/null)}
 [ -z "$homepage" ] || homepage="${homepage%/}/"
 sed -i -e "s|__HOMEPAGE__|$homepage|g" "$out/index.html"
-# What the page fetches first, named in its head so that the browser starts on them at once.
-# (After the page's own script, which decodes what comes.)
-preloads=$(cd "$out" && for f in vadurer.wasm pictures.lzma sounds.json *.opus; do
-  printf '<link rel="preload" href="%s" as="fetch" crossorigin>\\n' "$f"; done)
-preloads="$preloads<link rel=\"preload\" href=\"vadurer.js\" as=\"script\">\\n"
-sed -i -e "s|^</head>|${preloads}&|" "$out/index.html"
 [ -n "$homepage" ] || sed -i -e '/property="og:url"/d' "$out/index.html"
 
 node "$root/scripts/web-release.mjs" "$out" "$(sed -nE 's/^project\(vadurer VERSION ([0-9.]+).*/\1/p' "$root/CMakeLists.txt")"

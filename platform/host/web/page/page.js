@@ -837,7 +837,7 @@
     }
     // Loaded past the worker (a hard reload): it is in charge of the next load.
     const installing = registration.installing || registration.waiting;
-    if (!installing) return false;
+    if (!installing) return !!registration.active;
     // The first visit: the worker fetches the release, then takes charge; or fails.
     const failed = new Promise((resolve) => installing.addEventListener('statechange', () => {
       if (installing.state === 'redundant') resolve(false);
@@ -877,12 +877,18 @@
     }
   }
 
-  layout();
-  boot().then((ok) => {
-    if (!ok) return;
-    mark('booted');
+  // An isolated page loads at once, while the worker is seen to (a newer release taking over
+  // loads the page anew, from its own files); any other once it is isolated.
+  function go() {
     if (!canShareMemory()) return refuse('unsupported', kNoSharedMemory);
     prepareAudio();
     loadModule();
+  }
+  layout();
+  const early = window.crossOriginIsolated;
+  if (early) go();
+  boot().then((ok) => {
+    mark('booted');
+    if (ok && !early) go();
   });
 })();
