@@ -182,6 +182,7 @@ t0=$SECONDS
 if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; then
   echo "-- the page built in $((SECONDS - t0)) s"
   page=tests/platform/host/web
+  suite web-release node $page/release_test.mjs "$log/web-release"
   page_test=(node $page/page_test.mjs build/web build/web-stage/assets)
   for engine in chromium firefox; do
     suite web-$engine "${page_test[@]}" "$log/web-$engine" --engine $engine
