@@ -137,10 +137,11 @@ for line in open(f"{out}/stderr.txt"):
     for what in ("lost", "back"):
         if f"sound output {what}" in text:
             said[what] = float(at) - start
+def when(what):
+    return f"{said[what]:.2f} s" if what in said else "never"
 print(f"the server {'stopped' if case == 'stall' else 'killed'} at {t('lost') - start:.2f} s, back at "
-      f"{t('back') - start:.2f} s; "
-      f"the program said the sound was lost at {said['lost']:.2f} s and back at {said['back']:.2f} s, "
-      f"{(said['back'] - (t('back') - start)) * 1000:.0f} ms after the server was back")
+      f"{t('back') - start:.2f} s; the program said the sound was lost at {when('lost')} and back at {when('back')}"
+      + (f", {(said['back'] - (t('back') - start)) * 1000:.0f} ms after the server was back" if "back" in said else ""))
 # Where in the music each recorded moment is: the music's start on the wall clock, in ms after the
 # launch, found from 256 frames at a time (only music plays between the first effect and the bang,
 # and after the bang).
