@@ -11,6 +11,8 @@
 #   box-keys    the pictures' box: Return goes on (the run plays, then Escape ends it with 27),
 #               Escape stops (the run ends); the sound's assertion box: Escape is Abort (exit 3),
 #               Tab to Ignore and Space goes on; the sound is named on standard error.
+#   no-sound    no sound server and an ALSA with no device: standard error says once that the run
+#               plays without sound, and holds none of ALSA's own error lines.
 #   notice      F12 while paused, once where no file can be made and once where it can: the result
 #               shows over the frame's bottom left corner and is gone two seconds later, the rest of
 #               the frame untouched; standard error says the same.
@@ -204,6 +206,19 @@ notice() {
     fail "no screenshot said on stderr"
   [ "$(compare -metric AE "$out/notice-fails-with.png[640x60+192+564]" "$out/notice-saved-with.png[640x60+192+564]" \
     null: 2>&1 | cut -d' ' -f1)" != 0 ] || fail "the two notices say the same"
+}
+
+no-sound() {
+  : >"$out/no-devices.conf"
+  launch no-sound "$assets" SDL_AUDIODRIVER= PULSE_SERVER=unix:"$out/no-server" ALSA_CONFIG_PATH="$out/no-devices.conf"
+  shown "$title" && xdotool windowfocus --sync "$wid" 2>/dev/null
+  at 2
+  key Escape
+  ended 5
+  cat "$out/no-sound-stderr.txt"
+  [ "$code" = 27 ] || fail "no-sound: expected Escape's 27, got $code"
+  [ "$(grep -c 'playing without sound' "$out/no-sound-stderr.txt")" = 1 ] || fail "no-sound: not said once"
+  [ "$(grep -c '^ALSA lib' "$out/no-sound-stderr.txt")" = 0 ] || fail "no-sound: ALSA's own lines on stderr"
 }
 
 "$case"
