@@ -340,7 +340,7 @@ BoxKeys KeysOf(BoxButtons kind)
 }
 
 BoxAnswer ShowMessageBox(const std::string& caption, const std::string& text, BoxButtons kind, bool bError,
-                         SDL_Window* pOver)
+                         SDL_Window* pOver, bool bOnMainThread)
 {
     if (EndSignal() != 0)
         return KeysOf(kind).onSignal;  // the run is ending: nobody is to be asked
@@ -348,7 +348,7 @@ BoxAnswer ShowMessageBox(const std::string& caption, const std::string& text, Bo
         const bool bCursor = SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE;
         SDL_ShowCursor(SDL_ENABLE);
         BoxAnswer answer = BoxAnswer::None;
-        {
+        if (bOnMainThread) {
             Box box(caption, text, kind, bError, pOver);
             if (box.Make())
                 answer = box.Run();

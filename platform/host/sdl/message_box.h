@@ -17,9 +17,10 @@ namespace host {
 
 // pOver: the window the box belongs to, kept under it and given the keyboard back after; may be
 // null. While the box is up it is modal: keys and the mouse on other windows are dropped, and
-// their other events are put back for the host once the box is gone.
+// their other events are put back for the host once the box is gone. Off the main thread (a check
+// failed in the music's refill thread) the host's own windows are not to be made: SDL's box shows.
 BoxAnswer ShowMessageBox(const std::string& caption, const std::string& text, BoxButtons kind, bool bError,
-                         SDL_Window* pOver = nullptr);
+                         SDL_Window* pOver = nullptr, bool bOnMainThread = true);
 
 // The box's answers, by kind: its buttons in order, and which of them Return (before another is
 // chosen), Escape and a signal that ends the run take. A signal takes Cancel where there is one,

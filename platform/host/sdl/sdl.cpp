@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <thread>
 #include <utility>
 
 #include "platform/host/sdl/message_box.h"
@@ -32,8 +33,10 @@ BoxAnswer SdlHost::MessageBox(const std::string& caption, const std::string& tex
     for (auto it = m_windows.begin(); !pOver && it != m_windows.end(); ++it)
         if (it->second.bShown)
             pOver = &it->second;
-    BoxAnswer answer = ShowMessageBox(caption, text, kind, bError, pOver ? pOver->pWindow : nullptr);
-    ShowDisplay();
+    const bool bOnMainThread = std::this_thread::get_id() == m_mainThread;
+    BoxAnswer answer = ShowMessageBox(caption, text, kind, bError, pOver ? pOver->pWindow : nullptr, bOnMainThread);
+    if (bOnMainThread)
+        ShowDisplay();
     return answer;
 }
 

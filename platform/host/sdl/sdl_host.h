@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "platform/host/frame_slot.h"
 #include "platform/host/host.h"
@@ -98,6 +99,7 @@ private:
     static constexpr int kPausedRedrawMs = 100;
     static constexpr int kBusyMs = 10;  // a wait while SDL's events are not to be looked at
 
+    std::thread::id m_mainThread = std::this_thread::get_id();  // the one that made the host
     bool m_bInWindow;  // the display in a desktop window rather than over the whole screen
     bool m_bCursorWanted = true;
     ViewerDispatch m_viewer{*this, &WallClockMs};
