@@ -209,12 +209,12 @@ CSoundBase* OpenSound()
 
 }  // namespace
 
-void RunDemo()
+bool RunDemo()
 {
     CImage background, mask, band, scroller;
     CImage credits[6];
     if (!ScreenOpen(SCREEN_WIDTH, SCREEN_HEIGHT, 8, SCREEN_FULLSCREEN))
-        return;
+        return false;
 
     CSoundBase* pSound = OpenSound();
     ScreenSetTitle("Stop The Vadurer");
@@ -250,4 +250,5 @@ void RunDemo()
     ScreenUpdate();
     delete pCube;
     ScreenClose();
+    return true;
 }

@@ -4,4 +4,5 @@
 // Set while scene 1 shows the cube alone, before its flash.
 extern bool g_bCubeOnly;
 
-void RunDemo();
+// False when the screen could not be opened, and nothing was played.
+bool RunDemo();

@@ -1,5 +1,6 @@
 // The process entry: priorities, the window class every screen window uses, a clean input state,
-// the demo script, and the last retrieved message's wParam as the exit code.
+// the demo script, and the last retrieved message's wParam as the exit code; a failure's code when
+// the screen could not be opened.
 #include <cstring>
 
 #include "app/Demo.h"
@@ -7,7 +8,8 @@
 
 namespace {
 WNDCLASSA g_WndClass;
-}
+const int kScreenFailedExitCode = 1;
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
@@ -35,6 +37,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     g_nMouseY = 0;
     g_bMouseButton = false;
 
-    RunDemo();
+    // A screen that could not be opened has been told of in its own box; the run is a failure,
+    // and says so, whatever message came last.
+    if (!RunDemo())
+        return kScreenFailedExitCode;
     return static_cast<int>(g_Msg.wParam);
 }

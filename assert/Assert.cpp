@@ -1,5 +1,6 @@
 #include "assert/Assert.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,13 +23,27 @@ std::string BaseName(const char* pszFile)
     return name;
 }
 
+// A file that did not load is named where the user looks too, beside the box: one line of
+// standard error that says why, where it can tell.
+void NameOnStderr(const char* pszExpression, const std::string& file, int nLine, const char* pszDataFile)
+{
+    std::FILE* pFile = std::fopen(pszDataFile, "rb");
+    std::string why = pFile ? "it is not a file this program can play" : std::strerror(errno);
+    if (pFile)
+        std::fclose(pFile);
+    std::fprintf(stderr, "vadurer: \"%s\" did not load: %s (the check \"%s\" failed in %s, line %d)\n", pszDataFile,
+                 why.c_str(), pszExpression, file.c_str(), nLine);
+}
+
 }  // namespace
 
 void AssertReport(const char* pszExpression, const char* pszFile, int nLine, const char* pszDataFile)
 {
     std::string about;
-    if (pszDataFile)
+    if (pszDataFile) {
         about = std::string("It was reading \"") + pszDataFile + "\".\n\n";
+        NameOnStderr(pszExpression, BaseName(pszFile), nLine, pszDataFile);
+    }
     char szText[1024];
     std::snprintf(szText, sizeof(szText),
                   "Assertion failed!\n\nExpression: %s\nFile: %s\nLine: %d\n\n%s"

@@ -16,7 +16,7 @@ echo "== vadurer --benchmark"
 echo "== vadurer --record (the video at 60 frames a second)"
 video=$(mktemp --suffix=.mp4)
 start=$(date +%s.%N)
-"$build/vadurer" --record "$video" 2>/dev/null || echo "the render failed"
+"$build/vadurer" --record "$video" --force 2>/dev/null || echo "the render failed"
 end=$(date +%s.%N)
 length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$video" 2>/dev/null || echo 0)
 rm -f "$video"

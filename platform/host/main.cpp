@@ -15,6 +15,7 @@
 #include "platform/host/capture/benchmark.h"
 #include "platform/host/capture/record.h"
 #include "platform/host/sdl/sdl.h"
+#include "platform/host/signals.h"
 #endif
 // The entry alone above the seam calls into the system; no host includes this.
 #include "platform/win32.h"
@@ -40,6 +41,7 @@ struct Options {
     HostChoice host = kDefaultHost;
     bool bDisplayInWindow = false;
     std::string record;
+    bool bForce = false;  // the render may replace a file already there
 };
 
 #ifndef __EMSCRIPTEN__
@@ -77,11 +79,14 @@ host::SdlOptions SdlOptionsFor(const Options& options)
 void PrintUsage(FILE* pOut, const char* pszProgram)
 {
     std::fprintf(pOut,
-                 "usage: %s [--window | --record FILE.mp4 | --benchmark] [--help]\n"
+                 "usage: %s [--window | --record FILE [--force] | --benchmark] [--help]\n"
                  "  --window       show the 640 x 480 display in a desktop window (resizable) instead\n"
                  "                 of over the whole screen\n"
                  "  --record FILE  play nothing; write the whole production with its sound to the\n"
-                 "                 video FILE (H.264 at 60 frames a second, AAC), through ffmpeg\n"
+                 "                 video FILE through ffmpeg, at 60 frames a second: FILE.mp4, .mkv or\n"
+                 "                 .mov (H.264 and AAC) or .webm (VP9 and Opus); it is written beside\n"
+                 "                 FILE as NAME.unfinished-PID.EXT and takes FILE's name once whole\n"
+                 "  --force        with --record: replace FILE if it is already there\n"
                  "  --benchmark    play nothing; run the whole production as fast as this machine\n"
                  "                 can, every frame of a real run (1/60 s each), and print what each\n"
                  "                 scene's frames cost to draw and to convert for a display\n"
@@ -97,7 +102,22 @@ void PrintUsage(FILE* pOut, const char* pszProgram)
                  "                                the production's own colours, written to the XDG\n"
                  "                                pictures folder (else the current folder)\n"
                  "  P or Pause                    pause the picture and the sound; again to go on\n"
-                 "The window can be resized: the frame stays at the largest whole scale that fits.\n",
+                 "The window can be resized: the frame stays at the largest whole scale that fits.\n"
+                 "\n"
+                 "Exit status:\n"
+                 "  0      the run ended by itself, or by closing its window or Q + Enter + Alt\n"
+                 "  27     Escape ended the run (the code of the last key it was sent)\n"
+                 "  115    Alt+F4 ended the run\n"
+                 "  1      a left click ended the run (the mouse button held); or the screen could\n"
+                 "         not be opened (no display, a display step that failed), or the video\n"
+                 "         could not be written\n"
+                 "  2      an option it does not take, or a FILE it will not write (another ending,\n"
+                 "         or a file already there without --force)\n"
+                 "  3      a failed check in the sound code was answered Abort\n"
+                 "  128+N  the signal N ended the run (129 SIGHUP, 130 SIGINT, 143 SIGTERM), as\n"
+                 "         closing its window would\n"
+                 "  A run that ends by itself after a key or mouse button was last used ends with\n"
+                 "  that key's Windows virtual-key code, or the mouse buttons then held.\n",
                  pszProgram);
 }
 
@@ -123,6 +143,8 @@ int ParseOptions(int argc, char** argv, const char* pszProgram, Options& options
                 return Refuse(pszProgram, "--record and --benchmark do not go together");
             options.host = HostChoice::Capture;
             options.record = argv[++i];
+        } else if (std::strcmp(argv[i], "--force") == 0) {
+            options.bForce = true;
         } else if (std::strcmp(argv[i], "--benchmark") == 0) {
             if (options.host == HostChoice::Capture)
                 return Refuse(pszProgram, "--record and --benchmark do not go together");
@@ -138,6 +160,8 @@ int ParseOptions(int argc, char** argv, const char* pszProgram, Options& options
     }
     if (options.host != kDefaultHost && options.bDisplayInWindow)
         return Refuse(pszProgram, "--record and --benchmark show nothing, so --window does not go with them");
+    if (options.bForce && options.host != HostChoice::Capture)
+        return Refuse(pszProgram, "--force goes with --record, whose file it lets a render replace");
     return -1;
 }
 
@@ -165,7 +189,7 @@ int Run(const Options& options, const char* pszProgram)
     }
     case HostChoice::Capture: {
         const double dProductionSeconds = 69.0;  // its usual length, for the progress line only
-        return host::RecordToVideo(options.record, dProductionSeconds, pszProgram, RunWinMain);
+        return host::RecordToVideo(options.record, options.bForce, dProductionSeconds, pszProgram, RunWinMain);
     }
     case HostChoice::Benchmark: return host::RunBenchmark(pszProgram, RunWinMain);
 #endif
@@ -182,5 +206,14 @@ int main(int argc, char** argv)
     int nCode = ParseOptions(argc, argv, pszProgram, options);
     if (nCode >= 0)
         return nCode;
+#ifdef __EMSCRIPTEN__
     std::exit(Run(options, pszProgram));
+#else
+    host::CatchEndSignals();
+    nCode = Run(options, pszProgram);
+    // A run a signal ended ends as shells expect of one.
+    if (int nSignal = host::EndSignal())
+        nCode = 128 + nSignal;
+    std::exit(nCode);
+#endif
 }

@@ -100,6 +100,8 @@ public:
     // pause giving way to an event that ends the run. True where it goes on to the production now;
     // false where it is held back until the pause ends.
     bool Dispatch(const Event& event, bool bRepeat);
+    // What the pause held back is dropped: the run is ending, and nobody waits for it.
+    void DropHeld() { m_held = HeldEvents(); }
 
 private:
     void SetPaused(bool bPaused);

@@ -96,7 +96,71 @@ CHILD_SCENARIO(winmain_last_message)
     return RunWinMain();
 }
 
+namespace {
+
+#ifdef _WIN32
+// The screen's window is refused when it is made, as a desktop that makes no more windows would.
+LRESULT CALLBACK RefuseScreenWindows(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    char szClass[16] = "";
+    if (nCode == HCBT_CREATEWND && GetClassNameA(reinterpret_cast<HWND>(wParam), szClass, sizeof szClass) > 0 &&
+        std::strcmp(szClass, "Screen") == 0)
+        return 1;
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+#endif
+
+}  // namespace
+
+// No window for the screen: the production cannot start.
+CHILD_SCENARIO(winmain_no_window)
+{
+    if (!EnterAssets())
+        return 90;
+#ifdef _WIN32
+    if (!SetWindowsHookExA(WH_CBT, RefuseScreenWindows, nullptr, GetCurrentThreadId()))
+        return 92;
+#else
+    standin::FailCall("CreateWindowExA");
+#endif
+    return RunWinMain();
+}
+
 #ifndef _WIN32
+// Another program holds the display in exclusive mode: a DirectDraw step of the start fails.
+CHILD_SCENARIO(winmain_display_taken)
+{
+    if (!EnterAssets())
+        return 90;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "Holder";
+    HWND hWnd = RegisterClassA(&wc) ? CreateWindowExA(0, "Holder", "Holder", WS_POPUP, 0, 0, 64, 64, nullptr, nullptr,
+                                                      wc.hInstance, nullptr)
+                                    : nullptr;
+    LPDIRECTDRAW pDD = nullptr;
+    if (!hWnd || DirectDrawCreate(nullptr, &pDD, nullptr) != DD_OK ||
+        pDD->SetCooperativeLevel(hWnd, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN) != DD_OK)
+        return 91;
+    int nCode = RunWinMain();
+    const auto& boxes = host::Headless()->Boxes();
+    return boxes.size() == 1 && boxes[0].text == "SetCooperativeLevel()\n\nOops... Direct Draw ERROR!" ? nCode : 99;
+}
+
+// A display whose mode cannot be changed: the box names the step, and the run is a failure.
+CHILD_SCENARIO(winmain_mode_refused)
+{
+    if (!EnterAssets())
+        return 90;
+    standin::FailCall("IDirectDraw4::SetDisplayMode");
+    int nCode = RunWinMain();
+    const auto& boxes = host::Headless()->Boxes();
+    bool bNamed = boxes.size() == 1 && boxes[0].caption == "DirectX Init Failed!" &&
+                  boxes[0].text == "SetDisplayMode()\n\nOops... Direct Draw ERROR!";
+    return bNamed ? nCode : 99;
+}
+
 CHILD_SCENARIO(winmain_no_class)
 {
     DirtyInputState();
@@ -161,6 +225,17 @@ TEST(WinMainTest, ExitCodeIsTheLastRetrievedMessagesWParam)
 {
     demoassets::WriteAssets();
     EXPECT_EQ(RunChildProcess("winmain_last_message"), VK_ESCAPE);
+}
+
+// A run whose screen could not be opened has failed, whatever message came last: it ends with 1.
+TEST(WinMainTest, AScreenThatCouldNotBeOpenedEndsTheProcessWithAFailure)
+{
+    demoassets::WriteAssets();
+    EXPECT_EQ(RunChildProcess("winmain_no_window"), 1);
+#ifndef _WIN32
+    EXPECT_EQ(RunChildProcess("winmain_display_taken"), 1);
+    EXPECT_EQ(RunChildProcess("winmain_mode_refused"), 1);
+#endif
 }
 
 #ifndef _WIN32

@@ -116,5 +116,29 @@ TEST(AssertReport, WithoutADisplayItIsOneLineOnStderrAndAStop)
     }
 }
 
+// A file that did not load is named on standard error too, beside the box: missing, or there
+// but not what the program can play; a check about no file says nothing there.
+TEST(AssertReport, AFileThatDidNotLoadIsNamedOnStderrWithWhy)
+{
+    host::HeadlessHost& h = host::UseHeadless();
+    testfiles::WriteAll("assert_test_not_a_wave.wav", testfiles::Bytes{'n', 'o', 't', ' ', 'R', 'I', 'F', 'F'});
+    std::remove("assert_test_missing.wav");
+    for (int i = 0; i < 3; ++i)
+        h.QueueBoxAnswer(host::BoxAnswer::Ignore);
+    testing::internal::CaptureStderr();
+    AssertReport("WaveOpenFile(...) == 0", "sound/StreamSound.cpp", 17, "assert_test_missing.wav");
+    AssertReport("WaveOpenFile(...) == 0", "sound/StreamSound.cpp", 17, "assert_test_not_a_wave.wav");
+    AssertReport("hr==DS_OK", "sound/StaticSound.cpp", 33);
+    const std::string text = testing::internal::GetCapturedStderr();
+    std::remove("assert_test_not_a_wave.wav");
+    ASSERT_EQ(h.Boxes().size(), 3u) << "the boxes are shown all the same";
+    EXPECT_NE(h.Boxes()[0].text.find("It was reading \"assert_test_missing.wav\""), std::string::npos);
+    EXPECT_EQ(text,
+              "vadurer: \"assert_test_missing.wav\" did not load: No such file or directory (the check "
+              "\"WaveOpenFile(...) == 0\" failed in StreamSound, line 17)\n"
+              "vadurer: \"assert_test_not_a_wave.wav\" did not load: it is not a file this program can play (the "
+              "check \"WaveOpenFile(...) == 0\" failed in StreamSound, line 17)\n");
+}
+
 }  // namespace
 #endif

@@ -66,13 +66,13 @@ screenshots() { sed -n 's/^vadurer: screenshot written to //p' "$out/$1-stderr.t
 # differ A B: how many pixels of two pictures differ.
 differ() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
 # shows NAME SHOT X Y K SCREENSHOT: the screen shot NAME shows SCREENSHOT at (X, Y) scaled K times,
-# but for the pause mark in the frame's top left corner.
+# but for the pause mark in the frame's top left corner and F12's notice along its bottom edge.
 shows() {
   local name=$1 shot=$2 x=$3 y=$4 k=$5 png=$6 n
-  convert "$shot" -crop "$((640 * k))x$((480 * k))+$x+$y" +repage -fill black \
-    -draw "rectangle 0,0 $((128 * k - 1)),$((48 * k - 1))" "$out/$name-frame.png"
-  convert "$png" -sample "$((100 * k))%" -fill black -draw "rectangle 0,0 $((128 * k - 1)),$((48 * k - 1))" \
-    "$out/$name-expected.png"
+  local marks=(-fill black -draw "rectangle 0,0 $((128 * k - 1)),$((48 * k - 1))"
+    -draw "rectangle 0,$((432 * k)) $((640 * k - 1)),$((480 * k - 1))")
+  convert "$shot" -crop "$((640 * k))x$((480 * k))+$x+$y" +repage "${marks[@]}" "$out/$name-frame.png"
+  convert "$png" -sample "$((100 * k))%" "${marks[@]}" "$out/$name-expected.png"
   n=$(differ "$out/$name-frame.png" "$out/$name-expected.png")
   [ "$n" = 0 ] || fail "$name: the screen's frame at ($x,$y) x$k differs from the screenshot in $n pixels"
 }

@@ -2,7 +2,8 @@
 # The recorder end to end: the production rendered twice to video through ffmpeg, in the folder
 # of its assets; ffprobe's view of the first file; the pictures and sounds a viewer gets
 # (video_check); both renders decoded to the same frames and samples; the render's speed against
-# the production's length (reported, not held against a limit); and ffmpeg failing two ways.
+# the production's length (reported, not held against a limit); the second render replacing a file
+# that was there (--force), with nothing left beside it; and ffmpeg failing two ways.
 #   tests/e2e/video.sh OUT_DIR VADURER ASSETMAKER VIDEO_CHECK
 set -u
 out=$1 vadurer=$2 assetmaker=$3 check=$4
@@ -13,15 +14,21 @@ cd "$out/assets"
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
+printf 'an older video\n' >"$out/b.mp4"
 for run in a b; do
   start=$(date +%s.%N)
-  timeout 240 "$vadurer" --record "$out/$run.mp4" 2>"$out/$run.log"
+  force=()
+  [ "$run" = b ] && force=(--force)
+  timeout 240 "$vadurer" --record "$out/$run.mp4" "${force[@]}" 2>"$out/$run.log"
   code=$?
   end=$(date +%s.%N)
   [ "$code" = 0 ] || { cat "$out/$run.log"; echo "FAILED: render $run exited with $code"; exit 1; }
   tail -1 "$out/$run.log"
   [ "$run" = a ] && secs=$(echo "$end - $start" | bc -l)
 done
+
+left=$(ls "$out" | grep unfinished)
+[ -z "$left" ] || fail "files left beside the videos: $left"
 
 duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$out/a.mp4")
 video=$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name,width,height,r_frame_rate -of csv=p=0 "$out/a.mp4")

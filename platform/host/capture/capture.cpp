@@ -1,5 +1,7 @@
 #include "platform/host/capture/capture.h"
 
+#include "platform/host/signals.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -77,6 +79,14 @@ void CaptureHost::EndFrame(uint32_t id)
 
 bool CaptureHost::PollEvent(Event& event)
 {
+    if (EndSignal() != 0 && !m_bQuitSent) {
+        // A signal ends the run as closing its window would; nothing more is recorded.
+        m_bStopped = m_bQuitSent = true;
+        event = Event();
+        event.type = EventType::Close;
+        event.window = m_nDisplay;
+        return true;
+    }
     if (m_bStopped && !m_bQuitSent) {
         // The recording cannot go on: the production is ended as its user would end it.
         m_bQuitSent = true;
@@ -139,6 +149,8 @@ void CaptureHost::MixInterval()
 
 void CaptureHost::Tick(bool bFrameEnd)
 {
+    if (EndSignal() != 0)
+        m_bStopped = true;
     if (!m_bStopped) {
         CaptureTick tick;
         tick.picture = Compose();

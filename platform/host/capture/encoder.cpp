@@ -305,6 +305,15 @@ void Encoder::ClosePipes()
     }
 }
 
+void Encoder::Abandon()
+{
+    if (m_pid <= 0)
+        return;
+    kill(m_pid, SIGKILL);
+    std::string ignored;
+    Finish(ignored);
+}
+
 bool Encoder::Finish(std::string& error)
 {
     if (m_pid <= 0) {

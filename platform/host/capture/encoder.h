@@ -45,6 +45,9 @@ public:
     // Ends both inputs and waits for ffmpeg. False with one line of text in error when it did
     // not write the file.
     bool Finish(std::string& error);
+    // Stops ffmpeg at once, whatever it has written, and waits for it; what it wrote is the
+    // caller's to remove.
+    void Abandon();
 
 private:
     struct Pipe {

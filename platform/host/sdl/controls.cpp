@@ -36,10 +36,16 @@ void SdlHost::TakeScreenshot()
         std::remove(path.c_str());
         path.clear();
     }
-    if (path.empty())
+    // Said where the viewer looks, over the frame, and on standard error.
+    if (path.empty()) {
         std::fprintf(stderr, "vadurer: no screenshot: %s\n", error.c_str());
-    else
+        m_notice.Say("No screenshot: " + error, WallClockMs());
+    } else {
         std::fprintf(stderr, "vadurer: screenshot written to %s\n", path.c_str());
+        m_notice.Say("Screenshot saved to " + path, WallClockMs());
+    }
+    if (w)
+        Show(*w);
 }
 
 // The sound stops with the clock, and the display shows the mark (or, the pause over, is without

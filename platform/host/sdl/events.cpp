@@ -2,10 +2,14 @@
 // positions in the display's image), after the viewer's dispatch has looked at them.
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <vector>
 
 #include "platform/host/sdl/keys.h"
 #include "platform/host/sdl/sdl_host.h"
+#include "platform/host/signals.h"
 
 namespace host {
 
@@ -17,15 +21,27 @@ bool SdlHost::PollEvent(Event& event)
     for (;;) {
         if (m_viewer.NextHeld(event))
             return true;
+        if (CloseForSignal(event))
+            return true;
         SDL_Event e;
+        // While the sound device is started again SDL cannot look at its events: this look passes
+        // (a paused one waits a little and looks again).
+        std::unique_lock<std::mutex> events(SdlAudioRestartLock(), std::try_to_lock);
         if (m_viewer.Paused()) {
-            if (!SDL_WaitEventTimeout(&e, kPausedRedrawMs)) {
-                ShowDisplay();  // some displays forget what was shown
+            if (!events.owns_lock()) {
+                SDL_Delay(kBusyMs);
                 continue;
             }
-        } else if (!SDL_PollEvent(&e)) {
+            if (!SDL_WaitEventTimeout(&e, kPausedRedrawMs)) {
+                events.unlock();
+                ShowDisplay();  // some displays forget what was shown
+                ShowWhereNoticeIsStale();
+                continue;
+            }
+        } else if (!events.owns_lock() || !SDL_PollEvent(&e)) {
             break;
         }
+        events.unlock();
         if (Take(e, event))
             return true;
     }
@@ -33,12 +49,48 @@ bool SdlHost::PollEvent(Event& event)
     for (auto& entry : m_windows)
         if (entry.second.frame.Dirty())
             Show(entry.second);
+    ShowWhereNoticeIsStale();
     return false;
 }
 
 void SdlHost::WaitEvent(int nTimeoutMs)
 {
-    SDL_WaitEventTimeout(nullptr, nTimeoutMs);
+    std::unique_lock<std::mutex> events(SdlAudioRestartLock(), std::try_to_lock);
+    if (events.owns_lock())
+        SDL_WaitEventTimeout(nullptr, nTimeoutMs);
+    else
+        SDL_Delay(static_cast<Uint32>(std::max(0, std::min(nTimeoutMs, kBusyMs))));
+}
+
+// A signal that ends the run closes each window, the display first, as its user would: the
+// production's own quit path follows, and a pause gives way to it.
+bool SdlHost::CloseForSignal(Event& event)
+{
+    if (EndSignal() == 0)
+        return false;
+    // Only the end is still to come: what a pause held back would stand before it, a frame a
+    // message.
+    m_viewer.DropHeld();
+    Win* pDisplay = DisplayWindow();
+    std::vector<uint32_t> ids;
+    for (const auto& entry : m_windows)
+        if (m_closedBySignal.count(entry.first) == 0) {
+            if (&entry.second == pDisplay)
+                ids.insert(ids.begin(), entry.first);
+            else
+                ids.push_back(entry.first);
+        }
+    for (uint32_t id : ids) {
+        m_closedBySignal.insert(id);
+        Event close;
+        close.type = EventType::Close;
+        close.window = id;
+        if (m_viewer.Dispatch(close, false)) {
+            event = close;
+            return true;
+        }
+    }
+    return false;  // held behind what the pause held back, which comes first
 }
 
 // One SDL event: false where it is the host's alone or held back; else the production's event.
@@ -109,6 +161,16 @@ bool SdlHost::Translate(const SDL_Event& e, Event& out)
         else
             return false;
         return true;
+    case SDL_AUDIODEVICEADDED:
+    case SDL_AUDIODEVICEREMOVED:
+        // The host's own: its sound device may go, or come back.
+        if (e.adevice.iscapture == 0) {
+            if (e.type == SDL_AUDIODEVICEADDED)
+                m_audio.DeviceAdded();
+            else
+                m_audio.DeviceRemoved(e.adevice.which);
+        }
+        return false;
     case SDL_WINDOWEVENT:
         out.window = Owner(e.window.windowID);
         if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {

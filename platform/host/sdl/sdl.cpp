@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <thread>
 #include <utility>
 
 #include "platform/host/sdl/message_box.h"
@@ -25,9 +26,18 @@ SdlHost::~SdlHost()
     SDL_Quit();
 }
 
+// The box sits over the display (else any window shown); the display shows its frame again after.
 BoxAnswer SdlHost::MessageBox(const std::string& caption, const std::string& text, BoxButtons kind, bool bError)
 {
-    return ShowMessageBox(caption, text, kind, bError);
+    Win* pOver = DisplayWindow();
+    for (auto it = m_windows.begin(); !pOver && it != m_windows.end(); ++it)
+        if (it->second.bShown)
+            pOver = &it->second;
+    const bool bOnMainThread = std::this_thread::get_id() == m_mainThread;
+    BoxAnswer answer = ShowMessageBox(caption, text, kind, bError, pOver ? pOver->pWindow : nullptr, bOnMainThread);
+    if (bOnMainThread)
+        ShowDisplay();
+    return answer;
 }
 
 bool SdlHost::OpenAudio(int nRate, int nChannels, AudioPull pull)
@@ -48,6 +58,8 @@ void SdlHost::CloseAudio()
 
 std::unique_ptr<Host> MakeSdlHost(std::string& error, const SdlOptions& options)
 {
+    // The signals that end a run are the process's own (platform/host/signals.h), not SDL's.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         error = std::string("no display to show the production on (") + SDL_GetError() +
                 "); run it where a display is, or under Xvfb";

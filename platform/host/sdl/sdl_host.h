@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
+#include <thread>
 
 #include "platform/host/frame_slot.h"
 #include "platform/host/host.h"
@@ -15,7 +17,9 @@
 #include "platform/host/sdl/display.h"
 #include "platform/host/sdl/frame_log.h"
 #include "platform/host/sdl/launch_report.h"
+#include "platform/host/sdl/notice.h"
 #include "platform/host/sdl/sdl.h"
+#include "platform/host/sdl/signal_wake.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -68,7 +72,8 @@ private:
     Win* Find(uint32_t id);
     static void Upload(Win& w, const uint32_t* pXrgb, int nWidth, int nHeight);
     void Show(Win& w);
-    static void Release(Win& w);
+    void ShowWhereNoticeIsStale();
+    void Release(Win& w);
 
     // exclusive_display.cpp
     Win* DisplayWindow();
@@ -85,22 +90,28 @@ private:
     void PauseChanged(bool bPaused) override;
 
     // events.cpp
+    bool CloseForSignal(Event& event);
     bool Take(const SDL_Event& e, Event& out);
     bool Translate(const SDL_Event& e, Event& out);
     void ToImage(Event& event);
     uint32_t Owner(uint32_t nSdlId) const;
 
     static constexpr int kPausedRedrawMs = 100;
+    static constexpr int kBusyMs = 10;  // a wait while SDL's events are not to be looked at
 
+    std::thread::id m_mainThread = std::this_thread::get_id();  // the one that made the host
     bool m_bInWindow;  // the display in a desktop window rather than over the whole screen
     bool m_bCursorWanted = true;
     ViewerDispatch m_viewer{*this, &WallClockMs};
-    SdlAudio m_audio;
+    SdlAudio m_audio{[this] { return m_viewer.Now(); }};
     FrameConverter m_converter;
     LaunchReport m_launch;
     FrameLog m_frameLog;
+    Notice m_notice;  // F12's result over the frame
     std::map<uint32_t, Win> m_windows;
     std::map<uint32_t, uint32_t> m_bySdlId;
+    std::set<uint32_t> m_closedBySignal;  // the windows a signal has closed
+    SignalWake m_wake;
 };
 
 }  // namespace host

@@ -150,14 +150,28 @@ void SdlHost::Show(Win& w)
         SDL_RenderCopy(w.pRenderer, w.pTexture, nullptr, &dst);
         if (m_viewer.Paused())
             DrawPauseMark(w.pRenderer, dst.x, dst.y, dst.w, w.nTexW);
+        m_notice.Draw(w.pRenderer, dst, w.nTexW, WallClockMs());
     } else {
         SDL_RenderCopy(w.pRenderer, w.pTexture, nullptr, nullptr);
+        m_notice.Draw(w.pRenderer, SDL_Rect{0, 0, w.nClientW, w.nClientH}, w.nTexW, WallClockMs());
     }
     SDL_RenderPresent(w.pRenderer);
 }
 
+// A notice whose time is over leaves the windows that showed it, also where the production
+// presents nothing for a while.
+void SdlHost::ShowWhereNoticeIsStale()
+{
+    if (!m_notice.Stale(WallClockMs()))
+        return;
+    for (auto& entry : m_windows)
+        if (entry.second.pTexture && (entry.second.bDisplay || entry.second.bShown))
+            Show(entry.second);
+}
+
 void SdlHost::Release(Win& w)
 {
+    m_notice.Forget(w.pRenderer);
     if (w.pTexture)
         SDL_DestroyTexture(w.pTexture);
     if (w.pRenderer)
