@@ -35,17 +35,11 @@ done
 rm -rf "$work" && mkdir -p "$work"
 source scripts/xvfb.sh
 
-passed=0 failed=0 bad=()
-# check NAME COMMAND...: a check that passes by its exit code, its output kept and shown.
-check() {
-  local name=$1; shift
-  echo "== $name"
-  if "$@" 2>&1 | tee "$work/$name.log"; [ "${PIPESTATUS[0]}" -eq 0 ]; then
-    passed=$((passed + 1)); echo "ok: $name"
-  else
-    failed=$((failed + 1)); bad+=("$name"); echo "FAILED: $name"
-  fi
-}
+# check NAME COMMAND...: a check that passes by its exit code, its output kept and shown
+# (scripts/report.sh).
+# shellcheck source=scripts/report.sh
+. scripts/report.sh
+report_start "$work"
 say() { echo "  $*"; }
 # Each check runs in a subshell of its own (check's pipe): a failed step ends it.
 no() { echo "  $*"; exit 1; }
@@ -216,6 +210,4 @@ check windows-resources windows_resources
 check windows-play windows_play
 check web-page web_page
 check video video_file
-[ ${#bad[@]} -eq 0 ] || echo "failed: ${bad[*]}"
-echo "dist: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report_end dist

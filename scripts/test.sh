@@ -58,68 +58,10 @@ fi
 read -r hits1 misses1 < <(ccache_counts)
 echo "built in $(( $(date +%s) - started )) s; compiler cache: $((hits1 - hits0)) hits, $((misses1 - misses0)) misses"
 
-passed=0 failed=0
-bad=()
-# suite NAME COMMAND...: a program that prints "LABEL: N passed, M failed"; its count joins the
-# totals. A suite that prints no count, or exits non-zero with no failing test counted, is one
-# failure more, named.
-suite() {
-  local name=$1; shift
-  echo "== $name"
-  local t0=$SECONDS
-  "$@" 2>&1 | tee "$log/$name.log"
-  counted "$name" "${PIPESTATUS[0]}" "$t0"
-}
-# suite_beside NAME COMMAND...: the same, started in the background, its output kept until
-# suite_joined NAME prints it and counts it.
-suite_beside() {
-  local name=$1; shift
-  echo "== $name (beside what follows)"
-  local t0=$SECONDS
-  ( "$@" >"$log/$name.log" 2>&1; echo "$? $t0" >"$log/$name.rc" ) &
-  eval "beside_$name=\$!"
-}
-suite_joined() {
-  local name=$1 pid rc t0
-  pid=$(eval "echo \$beside_$name")
-  wait "$pid"
-  echo "== $name"
-  cat "$log/$name.log"
-  read -r rc t0 <"$log/$name.rc" || rc=1 t0=$SECONDS
-  counted "$name" "$rc" "$t0"
-}
-counted() {
-  local name=$1 rc=$2 t0=$3 line n m
-  echo "-- $name took $((SECONDS - t0)) s"
-  line=$(grep -E '^[a-z-]+: [0-9]+ passed, [0-9]+ failed' "$log/$name.log" | tail -1)
-  if [ -z "$line" ]; then
-    echo "make test: $name printed no count (exit code $rc)"
-    failed=$((failed + 1)); bad+=("$name"); return
-  fi
-  n=$(echo "$line" | sed -E 's/^[a-z-]+: ([0-9]+) passed.*/\1/')
-  m=$(echo "$line" | sed -E 's/.* ([0-9]+) failed.*/\1/')
-  passed=$((passed + n)); failed=$((failed + m))
-  if [ "$m" -gt 0 ]; then
-    bad+=("$name")
-  elif [ "$rc" -ne 0 ]; then
-    echo "make test: $name exited with $rc after its count"
-    failed=$((failed + 1)); bad+=("$name")
-  fi
-}
-# check NAME COMMAND...: one check that passes or fails by its exit code.
-check() {
-  local name=$1; shift
-  echo "== $name"
-  local t0=$SECONDS
-  "$@" 2>&1 | tee "$log/$name.log"
-  local rc=${PIPESTATUS[0]}
-  echo "-- $name took $((SECONDS - t0)) s"
-  if [ "$rc" -eq 0 ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1)); bad+=("$name")
-  fi
-}
+# check, suite, suite_beside and suite_joined, ctests, report_end: scripts/report.sh.
+# shellcheck source=scripts/report.sh
+. scripts/report.sh
+report_start "$log"
 wine_run=(scripts/wine-run.sh --arch "$route")
 wine=$("${wine_run[@]}" --loader)
 # under_wine NAME SCRIPT KIND ARGS... PROGRAM.exe: an end-to-end script in Wine's setting, the
@@ -149,26 +91,6 @@ under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production
 under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
 suite_joined threads
 
-# ctests NAME CTEST-ARGS...: end-to-end tests of build/linux through ctest, counted one by one.
-ctests() {
-  local name=$1; shift
-  echo "== $name (ctest)"
-  local t0=$SECONDS line total nbad
-  ctest --test-dir build/linux --output-on-failure "$@" 2>&1 | tee "$log/$name.log"
-  local rc=${PIPESTATUS[0]}
-  echo "-- $name took $((SECONDS - t0)) s"
-  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log/$name.log" | tail -1)
-  if [ -n "$line" ]; then
-    total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
-    nbad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed.*/\1/')
-    passed=$((passed + total - nbad)); failed=$((failed + nbad))
-    [ "$nbad" -eq 0 ] || bad+=("$name")
-  fi
-  if [ -z "$line" ] || { [ "$rc" -ne 0 ] && [ "${nbad:-0}" -eq 0 ]; }; then
-    echo "make test: $name printed no count or failed without one (exit code $rc)"
-    failed=$((failed + 1)); bad+=("$name")
-  fi
-}
 # The whole production on the SDL host in real time, which mostly waits on its clock: the
 # sanitizers' run beside it.
 suite_beside sanitizers "${sanitizers[@]}"
@@ -187,7 +109,7 @@ if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; t
 else
   tail -30 "$log/web-build.log"
   echo "make test: building the page failed"
-  failed=$((failed + 1)); bad+=(web-build)
+  report_fail web-build
 fi
 
 # The releases, made from the trees above (and a native one with Debian's build flags), each
@@ -199,6 +121,4 @@ check dist env VADURER_PAGE_PLAYED="$root/build/web" VADURER_WINE_PLAYED="$root/
   make --no-print-directory dist-check JOBS="$jobs"
 
 echo "Windows route: $route; $(( ($(date +%s) - started) / 60 )) min $(( ($(date +%s) - started) % 60 )) s in all"
-[ ${#bad[@]} -eq 0 ] || echo "failed: ${bad[*]}"
-echo "total: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report_end total
