@@ -23,4 +23,6 @@ if(VADURER_WEB_ASYNCIFY)
   list(APPEND VADURER_WEB_LINK -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536)
 endif()
 target_link_options(vadurer PRIVATE ${VADURER_WEB_LINK})
-set_property(TARGET vadurer APPEND PROPERTY LINK_DEPENDS ${VADURER_WEB_ASSETS})
+# The package is linked in: the page is linked again when a file in it changes, or one comes or goes.
+file(GLOB VADURER_WEB_ASSET_FILES CONFIGURE_DEPENDS ${VADURER_WEB_ASSETS}/*)
+set_property(TARGET vadurer APPEND PROPERTY LINK_DEPENDS ${VADURER_WEB_ASSETS} ${VADURER_WEB_ASSET_FILES})

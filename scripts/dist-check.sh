@@ -145,6 +145,14 @@ xml.dom.minidom.parseString(text.encode())
   say "objdump: icon, icon group 32512 (16 to 256), version $version, manifest (DPI aware, Windows versions)"
 }
 
+# same_program BUILT SHIPPED: SHIPPED is BUILT, or BUILT stripped as scripts/dist.sh strips it.
+same_program() {
+  cmp -s "$1" "$2" && return 0
+  local stripped=$work/played-stripped.exe
+  SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null)} \
+    i686-w64-mingw32-strip -o "$stripped" "$1" 2>/dev/null && cmp -s "$stripped" "$2"
+}
+
 windows_play() {
   local route exe=vadurer.exe
   route=$(scripts/windows-route.sh build) || return 1
@@ -160,9 +168,10 @@ windows_play() {
     say "on the x86_64 route the x86_64 build runs in the unpacked folder, as $exe, in place of the i686 vadurer.exe"
   fi
   # The whole run, unless make test has just played this very program to its end under Wine: then
-  # its first seconds from this folder, ended by Escape.
+  # its first seconds from this folder, ended by Escape. The zip's program is the one built,
+  # stripped of its debugging sections as scripts/dist.sh strips it.
   local wine kind=wine
-  if [ -n "${VADURER_WINE_PLAYED:-}" ] && cmp -s "$VADURER_WINE_PLAYED" "$windir/$exe"; then
+  if [ -n "${VADURER_WINE_PLAYED:-}" ] && same_program "$VADURER_WINE_PLAYED" "$windir/$exe"; then
     kind=wine-escape
     say "the same program as $VADURER_WINE_PLAYED, which played to its end under Wine: its first seconds here"
   fi

@@ -74,6 +74,11 @@ under_wine() {
   check "$name" "${wine_run[@]}" --shell "$script" "${args[@]}" "$wine" "$root/$exe"
 }
 
+# The suites that declare that their code runs on more than one thread, under ThreadSanitizer: a
+# core's work for two and a half minutes, from here on beside the native and Windows runs of the
+# unit program, which each take one core, and the Wine runs, which mostly wait on the
+# production's clock.
+suite_beside threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vadurer_tests --threaded
 # The C++ as .clang-format says, every file.
 check format scripts/format.sh --check
 suite native env TESTS_LABEL=native build/linux/tests/vadurer_tests
@@ -84,9 +89,6 @@ sanitizers=(env TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_
   build/asan/tests/vadurer_tests)
 suite windows "${wine_run[@]}" "$wintree/tests/vadurer_tests.exe"
 
-# The suites that declare that their code runs on more than one thread, under ThreadSanitizer: a
-# core's work for two minutes, beside the Wine runs, which mostly wait on the production's clock.
-suite_beside threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vadurer_tests --threaded
 under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production build/linux/assets "$wintree/vadurer.exe"
 under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
 suite_joined threads
@@ -96,7 +98,9 @@ suite_joined threads
 suite_beside sanitizers "${sanitizers[@]}"
 ctests production -R '^sdl_production$'
 suite_joined sanitizers
-ctests end-to-end -E '^(unit|sdl_production)$'
+# Two at a time: a test on a display beside one that works a core, never two of a kind (their
+# RESOURCE_LOCKs, tests/CMakeLists.txt).
+ctests end-to-end -j2 -E '^(unit|sdl_production)$'
 
 echo "== the page in headless Chromium (emscripten build): served with the isolation headers, and plain"
 t0=$SECONDS

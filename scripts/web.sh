@@ -16,14 +16,25 @@ export NODE_PATH=/usr/share/nodejs  # emscripten's tools find Debian's acorn the
 
 "$root/scripts/assets.sh" "$native" "$stage/assets"
 music=$("$native/tools/assetmaker" --list | awk '$1 == "music" { print $2 }')
-# Everything but the music is preloaded as it is.
-rm -rf "$stage/preload" && mkdir -p "$stage/preload"
-find "$stage/assets" -maxdepth 1 -type f ! -name "$music" -exec cp {} "$stage/preload/" \;
+# Everything but the music is preloaded as it is; a file copied only where it changed, so that an
+# unchanged set of files does not link the page again.
+mkdir -p "$stage/preload"
+for f in "$stage/preload"/*; do
+  [ -e "$f" ] || continue
+  name=${f##*/}
+  [ "$name" != "$music" ] && [ -f "$stage/assets/$name" ] || rm -f "$f"
+done
+for f in "$stage/assets"/*; do
+  name=${f##*/}
+  [ "$name" = "$music" ] || cmp -s "$f" "$stage/preload/$name" || cp "$f" "$stage/preload/$name"
+done
 # The music alone is twelve of the sixteen megabytes and no general compressor shrinks it: it
 # travels as Opus and the page decodes it back into the same WAVE layout (its header and any
 # bytes after the samples travel as they are).
 # (bitexact: the Ogg stream's serial number fixed, not random, so that the same music gives the
 # same file)
+# (Made again only where the music changed since.)
+if [ ! "$out/music.opus" -nt "$stage/assets/$music" ] || [ ! "$out/music.json" -nt "$stage/assets/$music" ]; then
 ffmpeg -v error -y -i "$stage/assets/$music" -c:a libopus -b:a 160k -fflags +bitexact -flags:a +bitexact "$out/music.opus"
 python3 - "$stage/assets/$music" "$out/music.json" <<'PY'
 import base64, json, os, sys, wave
@@ -41,6 +52,7 @@ json.dump({'name': os.path.basename(src), 'coded': 'music.opus', 'rate': rate, '
            'head': base64.b64encode(data[:start]).decode(),
            'tail': base64.b64encode(data[start + 4 * frames:]).decode()}, open(dst, 'w'))
 PY
+fi
 
 emcmake cmake -S "$root" -B "$tree" -DCMAKE_BUILD_TYPE=Release -DVADURER_TESTS=OFF \
   -DVADURER_WEB_ASSETS="$stage/preload" >/dev/null
