@@ -16,7 +16,9 @@ report_start build/check-logs
 
 scripts/deps.sh native || { echo "make check: native packages missing"; exit 1; }
 if [ ! -f build/linux/CMakeCache.txt ]; then
-  cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$report_log/configure.log" 2>&1 ||
+  # Debian's build flags, as make test builds this tree (scripts/debian-flags.sh).
+  mapfile -t debian_flags < <(scripts/debian-flags.sh)
+  cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo "${debian_flags[@]}" >"$report_log/configure.log" 2>&1 ||
     { cat "$report_log/configure.log"; echo "make check: configuring build/linux failed"; exit 1; }
 fi
 cmake --build build/linux -j"$jobs" >"$report_log/build.log" 2>&1 ||

@@ -40,7 +40,10 @@ build() {  # build DIR [--target T] CMAKE-ARGS...
 }
 
 echo "== building: native, native with sanitizers, with ThreadSanitizer, Windows ($route)"
-build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The native tree with Debian's build flags, as the release is built (scripts/debian-flags.sh):
+# make dist-check's release tree then compiles nothing the cache does not have.
+mapfile -t debian_flags < <(scripts/debian-flags.sh)
+build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo "${debian_flags[@]}"
 build build/asan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_SANITIZE=ON
 build build/tsan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TSAN=ON
 # The Windows program's icon is drawn by the native asset maker.
