@@ -1,6 +1,7 @@
 # The commands a newcomer runs. Each installs what is missing first (scripts/deps.sh).
 #   make demo      build and run the production (Linux, SDL2); with no display, make video instead
 #   make video     build/vadurer.mp4: the whole production with its sound, rendered through ffmpeg
+#   make check     the quick loop: build the native tree, run its unit program, the layering and format checks
 #   make test      build both platforms and run every test, natively and under Wine
 #   make windows   build/windows/: vadurer.exe and its assets, ready to copy to a PC
 #   make fuzz      run each fuzz target for a bounded time
@@ -16,7 +17,7 @@ CMAKE_NATIVE := cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CMAKE_WINDOWS := cmake -S . -B $(BUILD)/win -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DVADURER_ASSETMAKER=$(abspath $(BUILD))/play/tools/assetmaker
 
-.PHONY: demo video test windows web serve dist dist-check fuzz bench native play-build assets contact-sheets \
+.PHONY: demo video check test windows web serve dist dist-check fuzz bench native play-build assets contact-sheets \
 	deps-native deps-windows deps-web clean
 
 deps-native:
@@ -47,6 +48,9 @@ demo: assets
 video: assets
 	@scripts/deps.sh video
 	@scripts/video.sh $(BUILD)/play/vadurer $(BUILD)/demo $(BUILD)/vadurer.mp4
+
+check:
+	@JOBS=$(JOBS) scripts/check.sh
 
 test:
 	@scripts/test.sh

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/Assets.h"
+#include "app/Timeline.h"
 #include "fx/Blit.h"
 #include "fx/Cube.h"
 #include "fx/Fade.h"
@@ -17,11 +18,12 @@
 #include "screen/Screen.h"
 #include "sound/SoundBase.h"
 
-bool g_bCubeOnly = false;
-
 namespace {
 
 const int kScreenBytes = SCREEN_WIDTH * SCREEN_HEIGHT;
+// The quad's projection: the screen's centre, and the focal length in pixels.
+const int kCentreX = SCREEN_WIDTH / 2, kCentreY = SCREEN_HEIGHT / 2;
+const double kFocalLength = 320.0;
 
 struct QuadCorner {
     float fX, fY, fZ;
@@ -39,7 +41,7 @@ void SetUpQuad(Quad& quad)
     const float kModel[4][2] = {{-100, -100}, {100, -100}, {100, 100}, {-100, 100}};
     for (int i = 0; i < 4; ++i)
         quad.corners[i] = {kModel[i][0], kModel[i][1], 0.0f, 0.0f, 0.0f};
-    quad.nDepth = 100;
+    quad.nDepth = timeline::kZoomNearDepth;
     quad.nOffset = 0;
 }
 
@@ -47,8 +49,8 @@ void ProjectQuad(Quad& quad)
 {
     for (QuadCorner& c : quad.corners) {
         double dDistance = static_cast<double>(quad.nDepth) + c.fZ;
-        c.fScreenX = static_cast<float>((quad.nOffset + 320) + 320.0 * c.fX / dDistance);
-        c.fScreenY = static_cast<float>(320.0 * c.fY / dDistance + 240);
+        c.fScreenX = static_cast<float>((quad.nOffset + kCentreX) + kFocalLength * c.fX / dDistance);
+        c.fScreenY = static_cast<float>(kFocalLength * c.fY / dDistance + kCentreY);
     }
 }
 
@@ -86,13 +88,13 @@ bool BandFits(const CImage& band)
     return band.m_pPixels && band.m_nWidth == SCREEN_WIDTH && band.m_nHeight > 0 && band.m_nHeight <= SCREEN_HEIGHT;
 }
 
-void ShowPicture(CImage* pPicture, int nHoldMs)
+void ShowPicture(CImage* pPicture, long nHoldMs)
 {
-    FadeInImage(pPicture, 1.0f);
+    FadeInImage(pPicture, timeline::Seconds(timeline::kCreditFadeMs));
     int nStart = static_cast<int>(ClockMs());
     while (!g_bQuit && Elapsed(nStart) < nHoldMs)
         ScreenPumpMessages();
-    FadeOutScreen(1.0f);
+    FadeOutScreen(timeline::Seconds(timeline::kCreditFadeMs));
 }
 
 // Pictures that did not load are named before the production starts; the user goes on (they
@@ -116,14 +118,16 @@ void ReportMissingPictures(const char* const* ppszFiles, const int* pCodes, int 
 
 void RunScene1(CImage& background, CImage& mask, CCube* pCube, Quad& quad, CSoundBase* pSound)
 {
+    // Set while the cube is shown alone, until the flash; scene 1 alone reads it.
+    static bool g_bCubeOnly = false;
     int nStart = static_cast<int>(ClockMs());
     g_bCubeOnly = true;
     while (!g_bQuit) {
         int nElapsed = Elapsed(nStart);
-        if (nElapsed >= 7000)
+        if (nElapsed >= timeline::kScene1Ms)
             break;
         CopyBackground(background);
-        g_fSceneProgress = static_cast<float>(nElapsed / 1000.0 / 7.0);
+        g_fSceneProgress = static_cast<float>(nElapsed / 1000.0 / (timeline::kScene1Ms / 1000.0));
         pCube->Update();
         pCube->Project();
         pCube->Draw();
@@ -131,14 +135,16 @@ void RunScene1(CImage& background, CImage& mask, CCube* pCube, Quad& quad, CSoun
             ProjectQuad(quad);
             DrawQuad(quad, &mask);
             if (!g_bZoomDone)
-                quad.nDepth = static_cast<int>((nElapsed - 3000) * 250.0 / 1000.0 + 100.0);
-            if (quad.nDepth > 350) {
-                quad.nDepth = 350;
+                quad.nDepth =
+                    static_cast<int>((nElapsed - timeline::kFlashMs) * double(timeline::kZoomDepthPerSecond) / 1000.0 +
+                                     double(timeline::kZoomNearDepth));
+            if (quad.nDepth > timeline::kZoomFarDepth) {
+                quad.nDepth = timeline::kZoomFarDepth;
                 g_bZoomDone = true;
                 pSound->PlayStatic(1);
             }
         }
-        if (nElapsed >= 3000 && g_bCubeOnly) {
+        if (nElapsed >= timeline::kFlashMs && g_bCubeOnly) {
             // The flash: the frame just drawn is lost and the plain mask colour is shown.
             g_bCubeOnly = false;
             ScreenClear(63);
@@ -156,7 +162,7 @@ void RunScene2(CImage& background, CImage& band, CImage& mask, CCube* pCube, Qua
     int c = nH;
     while (!g_bQuit) {
         int nElapsed = Elapsed(nStart);
-        if (nElapsed >= 2000)
+        if (nElapsed >= timeline::kScene2Ms)
             break;
         CopyBackground(background);
         // The band hangs from the top edge, its bottom rows first.
@@ -164,7 +170,7 @@ void RunScene2(CImage& background, CImage& band, CImage& mask, CCube* pCube, Qua
             std::memcpy(ScreenGetBuffer(), band.m_pPixels + static_cast<size_t>(c - 1) * SCREEN_WIDTH,
                         static_cast<size_t>(nH - c + 1) * SCREEN_WIDTH);
         if (c > 1)
-            c = nH + 1 - static_cast<int>(nElapsed / 1000.0 / 2.0 * nH);
+            c = nH + 1 - static_cast<int>(nElapsed / 1000.0 / (timeline::kScene2Ms / 1000.0) * nH);
         pCube->Update();
         pCube->Project();
         pCube->Draw();
@@ -181,17 +187,18 @@ void RunScene3(CImage& band, CImage& scroller)
 {
     int nStart = static_cast<int>(ClockMs());
     int x = SCREEN_WIDTH;
-    const int y = 240 - static_cast<int>(scroller.m_nHeight) / 2;
+    const int y = kCentreY - static_cast<int>(scroller.m_nHeight) / 2;
     while (!g_bQuit) {
         int nElapsed = Elapsed(nStart);
-        if (nElapsed >= 10000)
+        if (nElapsed >= timeline::kScene3Ms)
             break;
         ScreenClear(0);
         if (BandFits(band))
             std::memcpy(ScreenGetBuffer(), band.m_pPixels, static_cast<size_t>(band.m_nWidth) * band.m_nHeight);
         DrawImageClipped(x, y, &scroller);
         ScreenUpdate();
-        x = SCREEN_WIDTH - static_cast<int>(nElapsed / 1000.0 / 8.0 * (scroller.m_nWidth + SCREEN_WIDTH));
+        x = SCREEN_WIDTH - static_cast<int>(nElapsed / 1000.0 / (timeline::kScrollerCrossMs / 1000.0) *
+                                            (scroller.m_nWidth + SCREEN_WIDTH));
         ScreenPumpMessages();
     }
 }
@@ -212,7 +219,7 @@ CSoundBase* OpenSound()
 bool RunDemo()
 {
     CImage background, mask, band, scroller;
-    CImage credits[6];
+    CImage credits[timeline::kCredits];
     if (!ScreenOpen(SCREEN_WIDTH, SCREEN_HEIGHT, 8, SCREEN_FULLSCREEN))
         return false;
 
@@ -232,17 +239,16 @@ bool RunDemo()
 
     pSound->PlayStatic(0);
     pSound->PlayStream(0);
-    FadeInImage(&background, 7.0f);
+    FadeInImage(&background, timeline::Seconds(timeline::kOpeningFadeMs));
 
     RunScene1(background, mask, pCube, quad, pSound);
     RunScene2(background, band, mask, pCube, quad);
     pSound->PlayStatic(2);
     RunScene3(band, scroller);
 
-    FadeOutScreen(3.0f);
-    static const int kHoldMs[6] = {4000, 4000, 5000, 5000, 5000, 5000};
-    for (int i = 0; i < 6; ++i)
-        ShowPicture(&credits[i], kHoldMs[i]);
+    FadeOutScreen(timeline::Seconds(timeline::kFadeToBlackMs));
+    for (int i = 0; i < timeline::kCredits; ++i)
+        ShowPicture(&credits[i], timeline::kCreditHoldMs[i]);
 
     ScreenClear(0);
     ScreenUpdate();

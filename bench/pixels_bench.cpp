@@ -72,9 +72,9 @@ BENCHMARK(BM_ConvertFrame)->Arg(0)->Arg(1);
 // AVX-512 VBMI gets; range(0) as above.
 void BM_ConvertFramePairs(benchmark::State& state)
 {
-    const int nBefore = host::SetPixelRoute(host::kPixelsPairs);
+    const int nBefore = host::PixelSetRoute(host::PIXEL_PAIRS);
     BM_ConvertFrame(state);
-    host::SetPixelRoute(nBefore);
+    host::PixelSetRoute(nBefore);
 }
 BENCHMARK(BM_ConvertFramePairs)->Arg(0)->Arg(1);
 

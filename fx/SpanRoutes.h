@@ -1,6 +1,7 @@
 // The ways FillSpan can store its bytes, for the tests that hold every way the machine has against
 // the plain one. The drawing code never chooses: the fastest way the processor offers is taken
-// once, at start-up.
+// once, at start-up. The pixel conversion's ways are named alike (platform/host/pixels_routes.h:
+// PixelRouteAvailable, PixelSetRoute, PIXEL_*).
 #pragma once
 
 #define SPAN_PLAIN 0   // portable code: sixteen bytes a store where the compiler has vectors

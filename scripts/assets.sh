@@ -10,4 +10,11 @@ if [ ! -x "$maker" ]; then
   echo "assets: $maker has not been built (it is built natively, with the native tree)" >&2
   exit 1
 fi
-"$maker" "$out"
+# Made beside OUT_DIR, then only what changed replaces what is there: a file the same as before
+# keeps its time, so that nothing built from it (the page's package) is built again.
+made=$(mktemp -d "$(dirname "$out")/.assets.XXXXXX")
+trap 'rm -rf "$made"' EXIT
+"$maker" "$made"
+for f in "$made"/*; do
+  cmp -s "$f" "$out/${f##*/}" || mv -f "$f" "$out/${f##*/}"
+done

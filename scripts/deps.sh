@@ -19,7 +19,7 @@ set -eu
 demo_pkgs="cmake make g++ pkg-config libsdl2-dev libx11-dev libpng-dev libsamplerate0-dev libfreetype-dev
   fonts-dejavu-core"
 native_pkgs="$demo_pkgs ccache googletest libbenchmark-dev xvfb xauth xdotool x11-apps x11-utils openbox imagemagick
-  sox ffmpeg clang libclang-rt-14-dev pulseaudio python3"
+  sox ffmpeg clang libclang-rt-14-dev pulseaudio python3 dpkg-dev"
 windows_pkgs="g++-mingw-w64-i686 ccache"
 web_pkgs="emscripten ccache chromium firefox-esr webkit2gtk-driver pulseaudio xvfb xauth ffmpeg xz-utils imagemagick tidy
   nodejs python3"

@@ -35,17 +35,11 @@ done
 rm -rf "$work" && mkdir -p "$work"
 source scripts/xvfb.sh
 
-passed=0 failed=0 bad=()
-# check NAME COMMAND...: a check that passes by its exit code, its output kept and shown.
-check() {
-  local name=$1; shift
-  echo "== $name"
-  if "$@" 2>&1 | tee "$work/$name.log"; [ "${PIPESTATUS[0]}" -eq 0 ]; then
-    passed=$((passed + 1)); echo "ok: $name"
-  else
-    failed=$((failed + 1)); bad+=("$name"); echo "FAILED: $name"
-  fi
-}
+# check NAME COMMAND...: a check that passes by its exit code, its output kept and shown
+# (scripts/report.sh).
+# shellcheck source=scripts/report.sh
+. scripts/report.sh
+report_start "$work"
 say() { echo "  $*"; }
 # Each check runs in a subshell of its own (check's pipe): a failed step ends it.
 no() { echo "  $*"; exit 1; }
@@ -151,6 +145,14 @@ xml.dom.minidom.parseString(text.encode())
   say "objdump: icon, icon group 32512 (16 to 256), version $version, manifest (DPI aware, Windows versions)"
 }
 
+# same_program BUILT SHIPPED: SHIPPED is BUILT, or BUILT stripped as scripts/dist.sh strips it.
+same_program() {
+  cmp -s "$1" "$2" && return 0
+  local stripped=$work/played-stripped.exe
+  SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null)} \
+    i686-w64-mingw32-strip -o "$stripped" "$1" 2>/dev/null && cmp -s "$stripped" "$2"
+}
+
 windows_play() {
   local route exe=vadurer.exe
   route=$(scripts/windows-route.sh build) || return 1
@@ -166,9 +168,10 @@ windows_play() {
     say "on the x86_64 route the x86_64 build runs in the unpacked folder, as $exe, in place of the i686 vadurer.exe"
   fi
   # The whole run, unless make test has just played this very program to its end under Wine: then
-  # its first seconds from this folder, ended by Escape.
+  # its first seconds from this folder, ended by Escape. The zip's program is the one built,
+  # stripped of its debugging sections as scripts/dist.sh strips it.
   local wine kind=wine
-  if [ -n "${VADURER_WINE_PLAYED:-}" ] && cmp -s "$VADURER_WINE_PLAYED" "$windir/$exe"; then
+  if [ -n "${VADURER_WINE_PLAYED:-}" ] && same_program "$VADURER_WINE_PLAYED" "$windir/$exe"; then
     kind=wine-escape
     say "the same program as $VADURER_WINE_PLAYED, which played to its end under Wine: its first seconds here"
   fi
@@ -216,6 +219,4 @@ check windows-resources windows_resources
 check windows-play windows_play
 check web-page web_page
 check video video_file
-[ ${#bad[@]} -eq 0 ] || echo "failed: ${bad[*]}"
-echo "dist: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report_end dist

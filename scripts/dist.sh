@@ -34,15 +34,13 @@ export SOURCE_DATE_EPOCH TZ=UTC
 
 native_tree() {
   echo "== the native program ($release, with Debian's build flags)"
+  # The native tree the tests run has the same flags (scripts/debian-flags.sh): every compile here
+  # is one the compiler cache has seen.
   local flags
-  flags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)
-  (
-    eval "$flags"
-    # CMake reads no CPPFLAGS: the fortification goes in with the compiler's flags.
-    export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
-    quiet release-configure cmake -S . -B "$release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TESTS=OFF \
-      -DCMAKE_INSTALL_PREFIX=/usr
-  )
+  mapfile -t flags < <(scripts/debian-flags.sh)
+  [ ${#flags[@]} -gt 0 ] || fail "dpkg-buildflags is not installed (dpkg-dev)"
+  quiet release-configure cmake -S . -B "$release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TESTS=OFF \
+    -DCMAKE_INSTALL_PREFIX=/usr "${flags[@]}"
   quiet release-build cmake --build "$release" -j"$jobs"
 }
 

@@ -13,12 +13,14 @@ if [ "$check" = no ]; then
   clang-format -i --style=file "${files[@]}"
   exit 0
 fi
-differ=0
-for f in "${files[@]}"; do
-  if ! clang-format --style=file --dry-run -Werror "$f" >/dev/null 2>&1; then
-    echo "format: $f is not formatted as .clang-format says (scripts/format.sh formats it)"
-    differ=$((differ + 1))
-  fi
+# One clang-format for every file (a process a file took eight times as long); it names each
+# place that differs, and each file is named once.
+out=$(clang-format --style=file --dry-run -Werror "${files[@]}" 2>&1 >/dev/null)
+status=$?
+mapfile -t differ < <(sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: error: code should be clang-formatted.*/\1/p' <<<"$out" | sort -u)
+for f in "${differ[@]}"; do
+  echo "format: $f is not formatted as .clang-format says (scripts/format.sh formats it)"
 done
-[ "$differ" = 0 ] || { echo "format: $differ file(s) to format"; exit 1; }
+[ "${#differ[@]}" = 0 ] || { echo "format: ${#differ[@]} file(s) to format"; exit 1; }
+[ "$status" = 0 ] || { echo "format: clang-format failed ($status): $out"; exit 1; }
 echo "format: ${#files[@]} files as .clang-format says"

@@ -41,7 +41,10 @@ build() {  # build DIR [--target T] CMAKE-ARGS...
 }
 
 echo "== building: native, native with sanitizers, with ThreadSanitizer, Windows ($route)"
-build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The native tree with Debian's build flags, as the release is built (scripts/debian-flags.sh):
+# make dist-check's release tree then compiles nothing the cache does not have.
+mapfile -t debian_flags < <(scripts/debian-flags.sh)
+build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo "${debian_flags[@]}"
 build build/asan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_SANITIZE=ON
 build build/tsan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TSAN=ON
 # The Windows program's icon is drawn by the native asset maker.
@@ -59,68 +62,10 @@ fi
 read -r hits1 misses1 < <(ccache_counts)
 echo "built in $(( $(date +%s) - started )) s; compiler cache: $((hits1 - hits0)) hits, $((misses1 - misses0)) misses"
 
-passed=0 failed=0
-bad=()
-# suite NAME COMMAND...: a program that prints "LABEL: N passed, M failed"; its count joins the
-# totals. A suite that prints no count, or exits non-zero with no failing test counted, is one
-# failure more, named.
-suite() {
-  local name=$1; shift
-  echo "== $name"
-  local t0=$SECONDS
-  "$@" 2>&1 | tee "$log/$name.log"
-  counted "$name" "${PIPESTATUS[0]}" "$t0"
-}
-# suite_beside NAME COMMAND...: the same, started in the background, its output kept until
-# suite_joined NAME prints it and counts it.
-suite_beside() {
-  local name=$1; shift
-  echo "== $name (beside what follows)"
-  local t0=$SECONDS
-  ( "$@" >"$log/$name.log" 2>&1; echo "$? $t0" >"$log/$name.rc" ) &
-  eval "beside_$name=\$!"
-}
-suite_joined() {
-  local name=$1 pid rc t0
-  pid=$(eval "echo \$beside_$name")
-  wait "$pid"
-  echo "== $name"
-  cat "$log/$name.log"
-  read -r rc t0 <"$log/$name.rc" || rc=1 t0=$SECONDS
-  counted "$name" "$rc" "$t0"
-}
-counted() {
-  local name=$1 rc=$2 t0=$3 line n m
-  echo "-- $name took $((SECONDS - t0)) s"
-  line=$(grep -E '^[a-z-]+: [0-9]+ passed, [0-9]+ failed' "$log/$name.log" | tail -1)
-  if [ -z "$line" ]; then
-    echo "make test: $name printed no count (exit code $rc)"
-    failed=$((failed + 1)); bad+=("$name"); return
-  fi
-  n=$(echo "$line" | sed -E 's/^[a-z-]+: ([0-9]+) passed.*/\1/')
-  m=$(echo "$line" | sed -E 's/.* ([0-9]+) failed.*/\1/')
-  passed=$((passed + n)); failed=$((failed + m))
-  if [ "$m" -gt 0 ]; then
-    bad+=("$name")
-  elif [ "$rc" -ne 0 ]; then
-    echo "make test: $name exited with $rc after its count"
-    failed=$((failed + 1)); bad+=("$name")
-  fi
-}
-# check NAME COMMAND...: one check that passes or fails by its exit code.
-check() {
-  local name=$1; shift
-  echo "== $name"
-  local t0=$SECONDS
-  "$@" 2>&1 | tee "$log/$name.log"
-  local rc=${PIPESTATUS[0]}
-  echo "-- $name took $((SECONDS - t0)) s"
-  if [ "$rc" -eq 0 ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1)); bad+=("$name")
-  fi
-}
+# check, suite, suite_beside and suite_joined, ctests, report_end: scripts/report.sh.
+# shellcheck source=scripts/report.sh
+. scripts/report.sh
+report_start "$log"
 wine_run=(scripts/wine-run.sh --arch "$route")
 wine=$("${wine_run[@]}" --loader)
 # under_wine NAME SCRIPT KIND ARGS... PROGRAM.exe: an end-to-end script in Wine's setting, the
@@ -133,6 +78,11 @@ under_wine() {
   check "$name" "${wine_run[@]}" --shell "$script" "${args[@]}" "$wine" "$root/$exe"
 }
 
+# The suites that declare that their code runs on more than one thread, under ThreadSanitizer: a
+# core's work for two and a half minutes, from here on beside the native and Windows runs of the
+# unit program, which each take one core, and the Wine runs, which mostly wait on the
+# production's clock.
+suite_beside threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vadurer_tests --threaded
 # The C++ as .clang-format says, every file.
 check format scripts/format.sh --check
 suite native env TESTS_LABEL=native build/linux/tests/vadurer_tests
@@ -143,39 +93,18 @@ sanitizers=(env TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_
   build/asan/tests/vadurer_tests)
 suite windows "${wine_run[@]}" "$wintree/tests/vadurer_tests.exe"
 
-# The suites that declare that their code runs on more than one thread, under ThreadSanitizer: a
-# core's work for two minutes, beside the Wine runs, which mostly wait on the production's clock.
-suite_beside threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vadurer_tests --threaded
 under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production build/linux/assets "$wintree/vadurer.exe"
 under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
 suite_joined threads
 
-# ctests NAME CTEST-ARGS...: end-to-end tests of build/linux through ctest, counted one by one.
-ctests() {
-  local name=$1; shift
-  echo "== $name (ctest)"
-  local t0=$SECONDS line total nbad
-  ctest --test-dir build/linux --output-on-failure "$@" 2>&1 | tee "$log/$name.log"
-  local rc=${PIPESTATUS[0]}
-  echo "-- $name took $((SECONDS - t0)) s"
-  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log/$name.log" | tail -1)
-  if [ -n "$line" ]; then
-    total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
-    nbad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed.*/\1/')
-    passed=$((passed + total - nbad)); failed=$((failed + nbad))
-    [ "$nbad" -eq 0 ] || bad+=("$name")
-  fi
-  if [ -z "$line" ] || { [ "$rc" -ne 0 ] && [ "${nbad:-0}" -eq 0 ]; }; then
-    echo "make test: $name printed no count or failed without one (exit code $rc)"
-    failed=$((failed + 1)); bad+=("$name")
-  fi
-}
 # The whole production on the SDL host in real time, which mostly waits on its clock: the
 # sanitizers' run beside it.
 suite_beside sanitizers "${sanitizers[@]}"
 ctests production -R '^sdl_production$'
 suite_joined sanitizers
-ctests end-to-end -E '^(unit|sdl_production)$'
+# Two at a time: a test on a display beside one that works a core, never two of a kind (their
+# RESOURCE_LOCKs, tests/CMakeLists.txt).
+ctests end-to-end -j2 -E '^(unit|sdl_production)$'
 
 echo "== the page (emscripten build) in Chromium, Firefox and WebKitGTK, served with the isolation headers and plain"
 t0=$SECONDS
@@ -201,7 +130,7 @@ if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; t
 else
   tail -30 "$log/web-build.log"
   echo "make test: building the page failed"
-  failed=$((failed + 1)); bad+=(web-build)
+  report_fail web-build
 fi
 
 # The releases, made from the trees above (and a native one with Debian's build flags), each
@@ -213,6 +142,4 @@ check dist env VADURER_PAGE_PLAYED="$root/build/web" VADURER_WINE_PLAYED="$root/
   make --no-print-directory dist-check JOBS="$jobs"
 
 echo "Windows route: $route; $(( ($(date +%s) - started) / 60 )) min $(( ($(date +%s) - started) % 60 )) s in all"
-[ ${#bad[@]} -eq 0 ] || echo "failed: ${bad[*]}"
-echo "total: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report_end total

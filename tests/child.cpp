@@ -61,16 +61,26 @@ int RunChildProcess(const char* pszName)
     CloseHandle(pi.hProcess);
     return static_cast<int>(code);
 #else
+    return WaitChildProcess(StartChildProcess(pszName));
+#endif
+}
+
+#ifndef _WIN32
+int StartChildProcess(const char* pszName)
+{
     pid_t pid = fork();
-    if (pid < 0)
-        return -1;
     if (pid == 0) {
         execl(g_programPath.c_str(), g_programPath.c_str(), "--child", pszName, static_cast<char*>(nullptr));
         _exit(126);
     }
+    return pid < 0 ? -1 : static_cast<int>(pid);
+}
+
+int WaitChildProcess(int nPid)
+{
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+    if (nPid < 0 || waitpid(nPid, &status, 0) != nPid || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
-#endif
 }
+#endif

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
+#include "app/Timeline.h"
 #include "platform/host/host.h"
 #ifdef __EMSCRIPTEN__
 #include "platform/host/web/web.h"
@@ -17,7 +19,8 @@
 #include "platform/host/sdl/sdl.h"
 #include "platform/host/signals.h"
 #endif
-// The entry alone above the seam calls into the system; no host includes this.
+// The entry alone above the seam calls into the system and reads its timeline (app/Timeline.h);
+// no host includes either.
 #include "platform/win32.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
@@ -187,11 +190,16 @@ int Run(const Options& options, const char* pszProgram)
         host::Install(std::move(pHost));
         return RunWinMain();
     }
-    case HostChoice::Capture: {
-        const double dProductionSeconds = 69.0;  // its usual length, for the progress line only
-        return host::RecordToVideo(options.record, options.bForce, dProductionSeconds, pszProgram, RunWinMain);
+    case HostChoice::Capture:
+        // Its length run through, for the progress line only.
+        return host::RecordToVideo(options.record, options.bForce, timeline::kLengthMs / 1000.0, pszProgram,
+                                   RunWinMain);
+    case HostChoice::Benchmark: {
+        std::vector<host::BenchmarkPart> parts;
+        for (const timeline::Part& part : timeline::kParts)
+            parts.push_back({part.pszName, part.nFromMs});
+        return host::RunBenchmark(pszProgram, parts, RunWinMain);
     }
-    case HostChoice::Benchmark: return host::RunBenchmark(pszProgram, RunWinMain);
 #endif
     default: std::fprintf(stderr, "%s: this build has no such host\n", pszProgram); return 1;
     }

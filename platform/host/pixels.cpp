@@ -21,9 +21,9 @@ int FastestRoute()
 #if PIXELS_VBMI
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw"))
-        return kPixelsVbmi;
+        return PIXEL_VBMI;
 #endif
-    return kPixelsPairs;
+    return PIXEL_PAIRS;
 }
 
 // Zero (the portable way) until start-up has asked the processor.
@@ -146,7 +146,7 @@ void FinishPixelTable(PixelTable& table)
         table.planes[1][i] = static_cast<uint8_t>(table.xrgb[i] >> 8);
         table.planes[2][i] = static_cast<uint8_t>(table.xrgb[i] >> 16);
     }
-    if (g_nRoute == kPixelsPairs)
+    if (g_nRoute == PIXEL_PAIRS)
         BuildPairs(table);
     else
         table.pairs.clear();
@@ -165,7 +165,7 @@ void ConvertPixels(const uint8_t* pSrc, ptrdiff_t nSrcPitch, uint32_t* pDst, ptr
     if (nWidth <= 0 || nHeight <= 0)
         return;
 #if PIXELS_VBMI
-    if (g_nRoute == kPixelsVbmi) {
+    if (g_nRoute == PIXEL_VBMI) {
         ConvertByPlanes(pSrc, nSrcPitch, pDst, nDstPitch, nWidth, nHeight, table);
         return;
     }
@@ -188,16 +188,16 @@ const uint32_t* FrameConverter::Convert(const uint8_t* pIndices, ptrdiff_t nPitc
 
 bool PixelRouteAvailable(int nRoute)
 {
-    if (nRoute == kPixelsPairs)
+    if (nRoute == PIXEL_PAIRS)
         return true;
 #if PIXELS_VBMI
-    if (nRoute == kPixelsVbmi)
+    if (nRoute == PIXEL_VBMI)
         return __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
 #endif
     return false;
 }
 
-int SetPixelRoute(int nRoute)
+int PixelSetRoute(int nRoute)
 {
     if (!PixelRouteAvailable(nRoute))
         return -1;

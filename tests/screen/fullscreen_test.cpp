@@ -292,6 +292,94 @@ TEST_F(FullscreenTest, LostSurfacesAreRestoredByTheNextPresentOnceTheDisplayIsBa
     EXPECT_EQ(m_pHost->Frames().back().pixels[1234], expected) << "the frame and the palette come back";
 }
 
+uint32_t Xrgb(const BYTE* palette, int nIndex)
+{
+    const BYTE* e = palette + nIndex * 4;
+    return (uint32_t{e[2]} << 16) | (uint32_t{e[1]} << 8) | e[0];
+}
+
+// The display's own failures are not reported: a lock, flip or restore that fails costs the frame
+// it was for, a palette change that fails keeps the colours shown, and the next call goes on as
+// if nothing had happened.
+TEST_F(FullscreenTest, ADisplayCallThatFailsCostsOnlyItsOwnFrameOrColoursAndIsNotReported)
+{
+    ASSERT_TRUE(Open(SCREEN_FULLSCREEN));
+    const uint32_t id = standin::WindowId(g_hWnd);
+    BYTE palette[1024];
+    RampPalette(palette);
+    ScreenSetPalette(palette);
+    for (const char* pszCall : {"IDirectDrawSurface4::Lock", "IDirectDrawSurface4::Flip"}) {
+        SCOPED_TRACE(pszCall);
+        ScreenClear(17);
+        ScreenUpdate();
+        ScreenClear(99);
+        size_t nFrames = m_pHost->FrameCount();
+        standin::FailCall(pszCall);
+        ScreenUpdate();
+        EXPECT_EQ(m_pHost->FrameCount(), nFrames) << "the frame is dropped";
+        EXPECT_FALSE(g_bLocked);
+        EXPECT_EQ(m_pHost->Shown(id)[0], Xrgb(palette, 17)) << "the frame before stays";
+        ScreenUpdate();
+        ASSERT_EQ(m_pHost->FrameCount(), nFrames + 1);
+        EXPECT_EQ(m_pHost->Frames().back().pixels[0], Xrgb(palette, 99));
+    }
+
+    // The surfaces lost while the display was away, and not restored on its return.
+    host::Event display;
+    display.type = host::EventType::Display;
+    display.down = false;
+    m_pHost->Push(display);
+    ScreenPumpMessages();
+    display.down = true;
+    m_pHost->Push(display);
+    ScreenPumpMessages();
+    size_t nFrames = m_pHost->FrameCount();
+    standin::FailCall("IDirectDrawSurface4::Restore");
+    ScreenUpdate();
+    EXPECT_EQ(m_pHost->FrameCount(), nFrames);
+    EXPECT_EQ(g_lpDDSPrimary->IsLost(), DDERR_SURFACELOST);
+    ScreenUpdate();
+    EXPECT_EQ(g_lpDDSPrimary->IsLost(), DD_OK);
+    ASSERT_EQ(m_pHost->FrameCount(), nFrames + 1);
+    EXPECT_EQ(m_pHost->Frames().back().pixels[0], Xrgb(palette, 99));
+
+    // A palette change that fails: the old colours stay, though the screen keeps the new palette
+    // as the one last set, and the next change shows.
+    BYTE grey[1024] = {};
+    for (int n = 0; n < 256; ++n)
+        grey[n * 4] = grey[n * 4 + 1] = grey[n * 4 + 2] = static_cast<BYTE>(n);
+    standin::FailCall("IDirectDrawPalette::SetEntries");
+    ScreenSetPalette(grey);
+    ScreenPumpMessages();
+    EXPECT_EQ(m_pHost->Shown(id)[0], Xrgb(palette, 99));
+    EXPECT_EQ(std::memcmp(g_Palette, grey, sizeof grey), 0);
+    ScreenSetPalette(grey);
+    ScreenPumpMessages();
+    EXPECT_EQ(m_pHost->Shown(id)[0], 0x636363u);
+    EXPECT_TRUE(m_pHost->Boxes().empty());
+    EXPECT_FALSE(g_bQuit);
+}
+
+// A palette that cannot be attached to the display: the screen opens all the same, unreported,
+// and its frames go on, shown without colours (black, as the display's own memory has none).
+TEST_F(FullscreenTest, APaletteThatCannotBeAttachedIsNotReportedAndTheFramesGoOn)
+{
+    standin::FailCall("IDirectDrawSurface4::SetPalette");
+    ASSERT_TRUE(Open(SCREEN_FULLSCREEN));
+    EXPECT_TRUE(m_pHost->Boxes().empty());
+    BYTE palette[1024];
+    RampPalette(palette);
+    ScreenSetPalette(palette);
+    ScreenClear(200);
+    size_t nFrames = m_pHost->FrameCount();
+    ScreenUpdate();
+    ASSERT_EQ(m_pHost->FrameCount(), nFrames + 1);
+    EXPECT_EQ(m_pHost->Frames().back().pixels[0], 0u);
+    LPDIRECTDRAWPALETTE lpAttached = nullptr;
+    EXPECT_NE(g_lpDDSPrimary->GetPalette(&lpAttached), DD_OK);
+    EXPECT_EQ(lpAttached, nullptr);
+}
+
 TEST_F(FullscreenTest, AWiderPitchIsFollowedRowByRow)
 {
     // 100 pixels a row: the surface's rows are 128 bytes apart.

@@ -280,6 +280,61 @@ TEST_F(StreamSound, AMissingFileFailsAtLineSeventeen)
     snd.Play();
 }
 
+// The events and the thread the stream's notifications need, where the system cannot make them:
+// each is reported with its own check and line; ignored, the stream goes on as far as it can (the
+// boundaries unarmed, no refills) and is taken down without waiting for a thread that never woke.
+class StreamSetupFaults : public StreamTimeline {};
+THREADED_SUITE(StreamSetupFaults);  // the thread that does start where only an event failed
+
+TEST_F(StreamSetupFaults, AnEventOrTheThreadThatCannotBeMadeIsReportedWithItsLineAndIgnoreGoesOn)
+{
+    struct Case {
+        const char* pszCall;
+        int nAfter;
+        std::vector<std::string> checks;  // the boxes, in order: expression and line
+    } cases[] = {
+        {"CreateEventA",
+         0,
+         {"m_hNotifyEvent[0]\nFile: StreamSound\nLine: 143", "hr==DS_OK\nFile: StreamSound\nLine: 167",
+          "SetupNotifications()==DS_OK\nFile: StreamSound\nLine: 127"}},
+        {"CreateEventA",
+         1,
+         {"m_hNotifyEvent[1]\nFile: StreamSound\nLine: 145", "hr==DS_OK\nFile: StreamSound\nLine: 167",
+          "SetupNotifications()==DS_OK\nFile: StreamSound\nLine: 127"}},
+        {"CreateThread",
+         0,
+         {"CreateThread(NULL, 0, (LPTHREAD_START_ROUTINE)HandleNotifications, (LPVOID)this, 0, &dwThreadId) != "
+          "NULL\nFile: StreamSound\nLine: 161"}},
+    };
+    Bytes data = wavefiles::Samples(600000);
+    std::string name = WriteWave("stream_test_setup.wav", WaveFile(data, 2, 44100, 16));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.pszCall << " after " << c.nAfter);
+        size_t nBoxes = m_pHost->Boxes().size();
+        {
+            CStreamSound snd(name.c_str(), m_lpDS);
+            for (size_t i = 0; i < c.checks.size(); ++i)
+                m_pHost->QueueBoxAnswer(host::BoxAnswer::Ignore);
+            standin::FailCall(c.pszCall, 1, c.nAfter);
+            snd.Play();
+            standin::ClearFaults();
+            auto boxes = m_pHost->Boxes();
+            ASSERT_EQ(boxes.size() - nBoxes, c.checks.size());
+            for (size_t i = 0; i < c.checks.size(); ++i)
+                EXPECT_NE(boxes[nBoxes + i].text.find("Expression: " + c.checks[i] + "\n"), std::string::npos)
+                    << boxes[nBoxes + i].text;
+            // It plays what the buffer holds; nothing refills it past the first pass.
+            EXPECT_TRUE(Playing(snd.m_lpDSBuffer));
+            PullTo(snd.m_dwBufferSize + snd.m_dwNotifySize);
+            EXPECT_TRUE(std::equal(data.begin(), data.begin() + snd.m_dwBufferSize, m_out.begin()));
+            EXPECT_TRUE(std::equal(data.begin(), data.begin() + snd.m_dwNotifySize, m_out.begin() + snd.m_dwBufferSize))
+                << "the buffer's first block again, not the file's fifth";
+            m_out.clear();
+            m_dwPulled = 0;
+        }  // and it is taken down at once
+    }
+}
+
 // The process ends while the music's thread waits: nothing it uses is gone first.
 CHILD_SCENARIO(ExitWhileMusicPlays)
 {

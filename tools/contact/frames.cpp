@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Timeline.h"
 #include "fx/Blit.h"
 #include "fx/Cube.h"
 #include "image/Image.h"
@@ -109,20 +110,21 @@ int main(int argc, char** argv)
     bool bCubeOnly = true;
     const int shots1[] = {1000, 2500, 3000, 3300, 3700, 5500};
     size_t next = 0;
-    for (int ms = 0; ms < 7000; ms += kFrameMs) {
+    for (int ms = 0; ms < timeline::kScene1Ms; ms += kFrameMs) {
         std::memcpy(g_frame.data(), back.m_pPixels, g_frame.size());
-        g_fSceneProgress = float(ms / 1000.0 / 7);
+        g_fSceneProgress = float(ms / 1000.0 / (timeline::kScene1Ms / 1000.0));
         pCube->Update();
         pCube->Project();
         pCube->Draw();
         if (!bCubeOnly) {
             quad.Draw(&mask);
             if (!g_bZoomDone)
-                quad.depth = int((ms - 3000) * 250.0 / 1000 + 100);
-            if (quad.depth > 350)
-                quad.depth = 350, g_bZoomDone = true;
+                quad.depth = int((ms - timeline::kFlashMs) * double(timeline::kZoomDepthPerSecond) / 1000 +
+                                 timeline::kZoomNearDepth);
+            if (quad.depth > timeline::kZoomFarDepth)
+                quad.depth = timeline::kZoomFarDepth, g_bZoomDone = true;
         }
-        bool flash = ms >= 3000 && bCubeOnly;
+        bool flash = ms >= timeline::kFlashMs && bCubeOnly;
         if (flash) {
             bCubeOnly = false;
             std::memset(g_frame.data(), 63, g_frame.size());
@@ -138,12 +140,12 @@ int main(int argc, char** argv)
     int c = nH;
     const int shots2[] = {500, 1000, 1500, 1984};
     next = 0;
-    for (int ms = 0; ms < 2000; ms += kFrameMs) {
+    for (int ms = 0; ms < timeline::kScene2Ms; ms += kFrameMs) {
         std::memcpy(g_frame.data(), back.m_pPixels, g_frame.size());
         for (int row = c - 1; row <= nH - 1; ++row)
             std::memcpy(g_frame.data() + (row - (c - 1)) * kW, band.m_pPixels + row * kW, kW);
         if (c > 1)
-            c = nH + 1 - int(ms / 1000.0 / 2 * nH);
+            c = nH + 1 - int(ms / 1000.0 / (timeline::kScene2Ms / 1000.0) * nH);
         pCube->Update();
         pCube->Project();
         pCube->Draw();
@@ -160,7 +162,7 @@ int main(int argc, char** argv)
     const int shots3[] = {1000, 2500, 4000, 5500, 7000, 9000};
     next = 0;
     int x = kW;
-    for (int ms = 0; ms < 10000; ms += kFrameMs) {
+    for (int ms = 0; ms < timeline::kScene3Ms; ms += kFrameMs) {
         std::memset(g_frame.data(), 0, g_frame.size());
         std::memcpy(g_frame.data(), band.m_pPixels, size_t(band.m_nWidth) * band.m_nHeight);
         DrawImageClipped(x, 240 - scroller.m_nHeight / 2, &scroller);
@@ -168,7 +170,7 @@ int main(int argc, char** argv)
             ok &= WritePpm(Name("3_scroll", ms), pal);
             ++next;
         }
-        x = kW - int(ms / 1000.0 / 8 * (scroller.m_nWidth + kW));
+        x = kW - int(ms / 1000.0 / (timeline::kScrollerCrossMs / 1000.0) * (scroller.m_nWidth + kW));
     }
     delete pCube;
     g_pFramebuffer = nullptr;

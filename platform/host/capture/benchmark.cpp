@@ -20,18 +20,6 @@ double MicrosecondsSince(Clock::time_point start, Clock::time_point end)
     return std::chrono::duration<double, std::micro>(end - start).count();
 }
 
-// The production's steps by the time they start on its clock.
-struct Scene {
-    const char* pszName;
-    long nFromMs;
-};
-const Scene kScenes[] = {
-    {"opening fade", 0},          {"scene 1: the cube", 7000},      {"scene 1: the zoom", 10000},
-    {"scene 2: the band", 14000}, {"scene 3: the scroller", 16000}, {"fade to black", 26000},
-    {"credits", 29000},
-};
-constexpr int kSceneCount = int(sizeof kScenes / sizeof kScenes[0]);
-
 struct Costs {
     long nFrames = 0;
     double dDrawSum = 0, dDrawMax = 0, dConvertSum = 0, dConvertMax = 0;
@@ -47,6 +35,8 @@ struct Costs {
 
 class MeasuringSink : public CaptureSink {
 public:
+    explicit MeasuringSink(const std::vector<BenchmarkPart>& parts) : m_parts(parts), m_costs(parts.size()) {}
+
     bool Tick(const CaptureTick& tick) override
     {
         const Clock::time_point now = Clock::now();
@@ -59,7 +49,8 @@ public:
             if (m_dStartUp < 0) {
                 m_dStartUp = dDraw;  // opening the screen, loading the pictures and sounds
             } else {
-                m_scenes[SceneAt(tick.nClockMs)].Add(dDraw, dConvert);
+                if (!m_costs.empty())
+                    m_costs[PartAt(tick.nClockMs)].Add(dDraw, dConvert);
                 m_all.Add(dDraw, dConvert);
             }
         }
@@ -81,8 +72,8 @@ public:
                     std::max(m_dStartUp, 0.0) / 1000);
         std::printf("%-22s %7s %10s %10s %12s %12s\n", "scene", "frames", "draw mean", "draw max", "convert mean",
                     "convert max");
-        for (int i = 0; i < kSceneCount; ++i)
-            PrintRow(kScenes[i].pszName, m_scenes[i]);
+        for (size_t i = 0; i < m_parts.size(); ++i)
+            PrintRow(m_parts[i].name.c_str(), m_costs[i]);
         PrintRow("all", m_all);
         std::printf(
             "(microseconds a frame: drawing is the production's own work for the frame and the stand-in's\n"
@@ -91,10 +82,10 @@ public:
     }
 
 private:
-    static int SceneAt(long nClockMs)
+    size_t PartAt(long nClockMs) const
     {
-        int i = kSceneCount - 1;
-        while (i > 0 && nClockMs < kScenes[i].nFromMs)
+        size_t i = m_parts.size() - 1;
+        while (i > 0 && nClockMs < m_parts[i].nFromMs)
             --i;
         return i;
     }
@@ -115,8 +106,10 @@ private:
         return MicrosecondsSince(start, Clock::now());
     }
 
+    const std::vector<BenchmarkPart> m_parts;
     FrameConverter m_converter;
-    Costs m_scenes[kSceneCount], m_all;
+    std::vector<Costs> m_costs;  // a part's
+    Costs m_all;
     long m_nTicks = 0;
     double m_dMix = 0;
     double m_dStartUp = -1;
@@ -126,9 +119,9 @@ private:
 
 }  // namespace
 
-int RunBenchmark(const std::string& program, const std::function<int()>& run)
+int RunBenchmark(const std::string& program, const std::vector<BenchmarkPart>& parts, const std::function<int()>& run)
 {
-    MeasuringSink sink;
+    MeasuringSink sink(parts);
     auto pHost = std::make_unique<CaptureHost>(sink);
     Install(std::move(pHost));
     sink.Start();

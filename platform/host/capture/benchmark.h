@@ -7,11 +7,19 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace host {
 
-// Runs run() on the capture host with the measuring sink and prints the table; returns run()'s
-// result.
-int RunBenchmark(const std::string& program, const std::function<int()>& run);
+// A part of the run the table has a row for, by when it begins on the production's clock. The
+// production's own parts come from whoever runs it: the host knows nothing of its scenes.
+struct BenchmarkPart {
+    std::string name;
+    long nFromMs = 0;
+};
+
+// Runs run() on the capture host with the measuring sink and prints the table, a row for each
+// part (in the order they begin; none: the whole run alone); returns run()'s result.
+int RunBenchmark(const std::string& program, const std::vector<BenchmarkPart>& parts, const std::function<int()>& run);
 
 }  // namespace host

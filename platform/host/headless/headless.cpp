@@ -71,7 +71,7 @@ std::vector<uint32_t> HeadlessHost::Shown(uint32_t id) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_images.find(id);
-    return it == m_images.end() ? std::vector<uint32_t>() : it->second.Shown().xrgb;
+    return it == m_images.end() ? std::vector<uint32_t>() : PixelsLocked(it->second.Shown());
 }
 
 std::vector<HeadlessHost::Box> HeadlessHost::Boxes() const
@@ -178,7 +178,17 @@ void HeadlessHost::SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int 
 void HeadlessHost::SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette,
                                     int nWidth, int nHeight)
 {
-    SetImage(id, m_converter.Convert(pIndices, nPitch, pPalette, nWidth, nHeight), nWidth, nHeight);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_images[id].SetPalettedImage(pIndices, nPitch, pPalette, nWidth, nHeight);
+}
+
+std::vector<uint32_t> HeadlessHost::PixelsLocked(const Picture& picture) const
+{
+    if (!picture.Paletted())
+        return picture.xrgb;
+    const uint32_t* p =
+        m_converter.Convert(picture.indices.data(), picture.nWidth, picture.palette, picture.nWidth, picture.nHeight);
+    return std::vector<uint32_t>(p, p + size_t(picture.nWidth) * size_t(picture.nHeight));
 }
 
 void HeadlessHost::SetFrameHook(std::function<void(size_t nFrame)> hook)
@@ -223,7 +233,7 @@ void HeadlessHost::RecordFrameLocked(uint32_t id)
     f.nWidth = image.Shown().nWidth;
     f.nHeight = image.Shown().nHeight;
     f.nTime = m_nNow;
-    f.pixels = image.Shown().xrgb;
+    f.pixels = PixelsLocked(image.Shown());
     m_frames.push_back(std::move(f));
 }
 

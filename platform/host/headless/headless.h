@@ -96,7 +96,8 @@ public:
     bool TakeDisplay(uint32_t id, int nWidth, int nHeight) override;
     void ReleaseDisplay(uint32_t id) override;
     void SetImage(uint32_t id, const uint32_t* pXrgb, int nWidth, int nHeight) override;
-    // The tests look at colours: the indices are converted and kept as SetImage keeps its pixels.
+    // Kept as indices and colours; converted to pixels only where a test looks (a frame kept,
+    // Shown), so that a run that keeps no frames costs no conversion.
     void SetPalettedImage(uint32_t id, const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette, int nWidth,
                           int nHeight) override;
     void EndFrame(uint32_t id) override;
@@ -112,6 +113,7 @@ public:
 
 private:
     void RecordFrameLocked(uint32_t id);
+    std::vector<uint32_t> PixelsLocked(const Picture& picture) const;
 
     mutable std::mutex m_mutex;  // everything below that is not atomic
     std::atomic<long> m_nNow{0};
@@ -124,8 +126,8 @@ private:
     std::function<void()> m_pumpHook;
     std::deque<Event> m_events;
     std::map<uint32_t, Window> m_windows;
-    std::map<uint32_t, FrameSlot> m_images;  // pixels only: the paletted ones come converted
-    FrameConverter m_converter;              // the main thread's alone
+    std::map<uint32_t, FrameSlot> m_images;
+    mutable FrameConverter m_converter;
     std::vector<Frame> m_frames;
     std::atomic<size_t> m_nKeptFrames{8};
     std::atomic<size_t> m_nFrames{0};

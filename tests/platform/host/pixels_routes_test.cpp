@@ -19,13 +19,13 @@ protected:
     {
         if (!host::PixelRouteAvailable(GetParam()))
             GTEST_SKIP() << "this build or processor has no route " << GetParam();
-        m_nBefore = host::SetPixelRoute(GetParam());
+        m_nBefore = host::PixelSetRoute(GetParam());
         ASSERT_GE(m_nBefore, 0);
     }
     void TearDown() override
     {
         if (m_nBefore >= 0)
-            host::SetPixelRoute(m_nBefore);
+            host::PixelSetRoute(m_nBefore);
     }
 
     // Converts w × h pixels of a random source into the middle of a larger destination, rows
@@ -96,20 +96,20 @@ TEST_P(PixelRoutes, EmptyRectanglesWriteNothing)
 // same way.
 TEST_P(PixelRoutes, TablesBuiltEitherWayConvertAlike)
 {
-    const int nOther = GetParam() == host::kPixelsPairs ? host::kPixelsVbmi : host::kPixelsPairs;
+    const int nOther = GetParam() == host::PIXEL_PAIRS ? host::PIXEL_VBMI : host::PIXEL_PAIRS;
     host::PixelTable table;
-    if (host::SetPixelRoute(nOther) < 0)
+    if (host::PixelSetRoute(nOther) < 0)
         GTEST_SKIP() << "only one way on this machine";
     RandomTable(table);
-    host::SetPixelRoute(GetParam());
+    host::PixelSetRoute(GetParam());
     ASSERT_NO_FATAL_FAILURE(Check(table, 200, 5, false));
     const host::PixelTable black;
     ASSERT_NO_FATAL_FAILURE(Check(black, 70, 2, true));
 }
 
-INSTANTIATE_TEST_SUITE_P(Routes, PixelRoutes, testing::Values(host::kPixelsPairs, host::kPixelsVbmi),
+INSTANTIATE_TEST_SUITE_P(Routes, PixelRoutes, testing::Values(host::PIXEL_PAIRS, host::PIXEL_VBMI),
                          [](const testing::TestParamInfo<int>& info) {
-                             return info.param == host::kPixelsPairs ? std::string("Pairs") : std::string("Vbmi");
+                             return info.param == host::PIXEL_PAIRS ? std::string("Pairs") : std::string("Vbmi");
                          });
 
 }  // namespace

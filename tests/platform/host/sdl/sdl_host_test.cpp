@@ -170,6 +170,7 @@ TEST(SdlDisplay, FlipsSixtyTimesASecondWithNoLongGaps)
 #include <png.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <map>
 
 #include "platform/host/sdl/screenshot.h"
@@ -180,7 +181,8 @@ namespace {
 std::string FreshFolder(const std::string& name)
 {
     std::string path = "sdl_host_test_" + name;
-    std::system(("rm -rf '" + path + "'").c_str());
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
     mkdir(path.c_str(), 0755);
     char szCwd[4096];
     return std::string(getcwd(szCwd, sizeof szCwd)) + "/" + path;

@@ -1,0 +1,126 @@
+# The reporting that make test, make check and make dist-check share (source it): each check or
+# suite runs with its output shown and kept in a log folder, its time said, its result counted; at
+# the end one line names what failed and one gives the totals.
+#   report_start LOG_DIR
+#   check NAME COMMAND...         one check: passes or fails by its exit code
+#   suite NAME COMMAND...         a program that prints "LABEL: N passed, M failed"; its counts join
+#                                 the totals. No count, or a non-zero exit with no failure counted,
+#                                 is one failure more.
+#   suite_beside NAME COMMAND...  the same, started in the background, its output kept until
+#   suite_joined NAME             prints and counts it
+#   ctests NAME CTEST-ARGS...     ctest's tests (of build/linux unless the args say otherwise), one by one
+#   report_end LABEL              "failed: ..." and "LABEL: N passed, M failed"; false if any failed
+# Each command runs on the left of a pipe, in a subshell of its own: an `exit` inside a shell
+# function given as the command ends that check alone.
+
+report_passed=0
+report_failed=0
+report_bad=()
+declare -A report_beside_pids=() report_beside_starts=()
+
+report_start() {
+  report_log=$1
+  mkdir -p "$report_log"
+}
+
+report_pass() { report_passed=$((report_passed + $1)); }
+# report_fail NAME [N]: N failures more (1 by default), NAME named once among the failed.
+report_fail() {
+  report_failed=$((report_failed + ${2:-1}))
+  local b
+  for b in "${report_bad[@]}"; do [ "$b" = "$1" ] && return; done
+  report_bad+=("$1")
+}
+
+report_took() { echo "-- $1 took $(($SECONDS - $2)) s"; }
+
+check() {
+  local name=$1 t0=$SECONDS rc
+  shift
+  echo "== $name"
+  "$@" 2>&1 | tee "$report_log/$name.log"
+  rc=${PIPESTATUS[0]}
+  report_took "$name" "$t0"
+  if [ "$rc" -eq 0 ]; then
+    report_pass 1
+  else
+    echo "FAILED: $name (exit code $rc)"
+    report_fail "$name"
+  fi
+}
+
+suite() {
+  local name=$1 t0=$SECONDS
+  shift
+  echo "== $name"
+  "$@" 2>&1 | tee "$report_log/$name.log"
+  report_counted "$name" "${PIPESTATUS[0]}" "$t0"
+}
+
+suite_beside() {
+  local name=$1
+  shift
+  echo "== $name (beside what follows)"
+  report_beside_starts[$name]=$SECONDS
+  "$@" >"$report_log/$name.log" 2>&1 &
+  report_beside_pids[$name]=$!
+}
+
+suite_joined() {
+  local name=$1 rc=0
+  wait "${report_beside_pids[$name]}" || rc=$?
+  echo "== $name"
+  cat "$report_log/$name.log"
+  report_counted "$name" "$rc" "${report_beside_starts[$name]}"
+}
+
+# report_counted NAME EXIT-CODE START: the last count line of NAME's log joins the totals.
+report_counted() {
+  local name=$1 rc=$2 t0=$3 line n m
+  report_took "$name" "$t0"
+  line=$(grep -E '^[a-z0-9-]+: [0-9]+ passed, [0-9]+ failed' "$report_log/$name.log" | tail -1)
+  if [ -z "$line" ]; then
+    echo "FAILED: $name printed no count (exit code $rc)"
+    report_fail "$name"
+    return
+  fi
+  n=$(sed -E 's/^[a-z0-9-]+: ([0-9]+) passed.*/\1/' <<<"$line")
+  m=$(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")
+  report_pass "$n"
+  if [ "$m" -gt 0 ]; then
+    report_fail "$name" "$m"
+  elif [ "$rc" -ne 0 ]; then
+    echo "FAILED: $name exited with $rc after its count"
+    report_fail "$name"
+  fi
+}
+
+ctests() {
+  local name=$1 t0=$SECONDS line total nbad rc
+  shift
+  echo "== $name (ctest)"
+  ctest --test-dir build/linux --output-on-failure "$@" 2>&1 | tee "$report_log/$name.log"
+  rc=${PIPESTATUS[0]}
+  report_took "$name" "$t0"
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$report_log/$name.log" | tail -1)
+  if [ -z "$line" ]; then
+    echo "FAILED: $name printed no count (exit code $rc)"
+    report_fail "$name"
+    return
+  fi
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  nbad=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")
+  report_pass $((total - nbad))
+  if [ "$nbad" -gt 0 ]; then
+    report_fail "$name" "$nbad"
+  elif [ "$rc" -ne 0 ]; then
+    echo "FAILED: $name exited with $rc with no test failed"
+    report_fail "$name"
+  fi
+}
+
+report_end() {
+  [ ${#report_bad[@]} -eq 0 ] || echo "failed: ${report_bad[*]}"
+  echo "$1: $report_passed passed, $report_failed failed"
+  [ "$report_failed" -eq 0 ]
+}
