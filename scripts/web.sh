@@ -39,7 +39,12 @@ with open(dst, 'wb') as f:
     for d in data:
         f.write(d)
 PY
-xz --format=lzma --lzma1=preset=9e,lc=4,lp=0,pb=0 -c "$stage/pictures.pack" >"$out/pictures.lzma"
+# (Compressed again only where the pictures changed since.)
+if ! cmp -s "$stage/pictures.pack" "$stage/pictures.packed" || [ ! -f "$stage/pictures.lzma" ]; then
+  xz --format=lzma --lzma1=preset=9e,lc=4,lp=0,pb=0 -c "$stage/pictures.pack" >"$stage/pictures.lzma"
+  cp "$stage/pictures.pack" "$stage/pictures.packed"
+fi
+cp "$stage/pictures.lzma" "$out/"
 
 # The sounds: no general compressor shrinks them much; each travels as Opus at 128 kbit/s (the
 # music's difference from its source measures -35 dB against -37 at 160), and the page decodes it
@@ -49,10 +54,12 @@ xz --format=lzma --lzma1=preset=9e,lc=4,lp=0,pb=0 -c "$stage/pictures.pack" >"$o
 # which the page drops, so that the decoder has settled at the seam (measured: the difference from
 # the source near each seam is that of the whole decoded at once, within 2 dB).
 # (bitexact: the Ogg stream's serial number fixed, not random, so that the same sound gives the
-# same file)
-python3 - "$stage/assets" "$out" "${sounds[@]}" <<'PY'
-import base64, json, os, subprocess, sys, wave
-folder, out, names = sys.argv[1], sys.argv[2], sys.argv[3:]
+# same file. Coded again only where the sound changed since: OUT_DIR-stage/coded keeps the parts
+# with the digest of what they were made from.)
+python3 - "$stage/assets" "$out" "$stage/coded" "${sounds[@]}" <<'PY'
+import base64, hashlib, json, os, shutil, subprocess, sys, wave
+folder, out, coded_dir, names = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
+os.makedirs(coded_dir, exist_ok=True)
 kParts, kPreroll = 8, 11025  # the music's parts; the frames each is coded with before its start
 sounds = []
 for i, name in enumerate(names):
@@ -67,15 +74,21 @@ for i, name in enumerate(names):
         f.seek(0)
         data = f.read()
     stem, count = os.path.splitext(name)[0], kParts if i == 0 else 1
+    digest = hashlib.sha256(data + f'{kParts} {kPreroll} 128k'.encode()).hexdigest()
+    stamp = os.path.join(coded_dir, stem + '.digest')
+    fresh = not (os.path.exists(stamp) and open(stamp).read() == digest)
     parts = []
     for k in range(count):
         first, end = frames * k // count, frames * (k + 1) // count
         begin = max(0, first - kPreroll)
         coded = f'{stem}-{k + 1}.opus' if count > 1 else f'{stem}.opus'
-        subprocess.run(['ffmpeg', '-v', 'error', '-y', '-i', src, '-af', f'atrim=start_sample={begin}:end_sample={end}',
-                        '-c:a', 'libopus', '-b:a', '128k', '-fflags', '+bitexact', '-flags:a', '+bitexact',
-                        os.path.join(out, coded)], check=True)
+        if fresh or not os.path.exists(os.path.join(coded_dir, coded)):
+            subprocess.run(['ffmpeg', '-v', 'error', '-y', '-i', src, '-af', f'atrim=start_sample={begin}:end_sample={end}',
+                            '-c:a', 'libopus', '-b:a', '128k', '-fflags', '+bitexact', '-flags:a', '+bitexact',
+                            os.path.join(coded_dir, coded)], check=True)
+        shutil.copy(os.path.join(coded_dir, coded), os.path.join(out, coded))
         parts.append({'coded': coded, 'at': first, 'skip': first - begin, 'frames': end - first})
+    open(stamp, 'w').write(digest)
     sounds.append({'name': name, 'rate': rate, 'frames': frames, 'parts': parts,
                    'head': base64.b64encode(data[:start]).decode(),
                    'tail': base64.b64encode(data[start + 4 * frames:]).decode()})
