@@ -66,7 +66,8 @@ int main(int argc, char** argv)
     });
     WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
     if (!bWritten) {
-        std::fprintf(stderr, "frameshot: %s\n", bTaken ? ("cannot write " + out).c_str() : "the production ended first");
+        std::fprintf(stderr, "frameshot: %s\n",
+                     bTaken ? ("cannot write " + out).c_str() : "the production ended first");
         std::exit(1);
     }
     std::exit(0);

@@ -150,7 +150,8 @@ struct LengthModel {
 
 class LzmaDecoder {
 public:
-    LzmaDecoder(int lc, int lp, int pb) : m_lc(lc), m_lp(lp), m_pb(pb), m_literals(size_t(0x300) << (lc + lp), kProbInit)
+    LzmaDecoder(int lc, int lp, int pb)
+        : m_lc(lc), m_lp(lp), m_pb(pb), m_literals(size_t(0x300) << (lc + lp), kProbInit)
     {
         for (auto* p : {&m_isMatch, &m_isRep0Long})
             p->fill(kProbInit);
@@ -191,7 +192,8 @@ public:
                 return false;
             }
             if (!room(1)) {
-                error = bSized ? "the data is corrupt (it runs past its stated size)" : "the data is larger than allowed";
+                error =
+                    bSized ? "the data is corrupt (it runs past its stated size)" : "the data is larger than allowed";
                 return false;
             }
             uint8_t* const pOut = out.data();
@@ -261,7 +263,8 @@ public:
             }
             nLen += kMatchMinLen;
             if (!room(nLen)) {
-                error = bSized ? "the data is corrupt (a match runs past its stated size)" : "the data is larger than allowed";
+                error = bSized ? "the data is corrupt (a match runs past its stated size)"
+                               : "the data is larger than allowed";
                 return false;
             }
             uint8_t* const pDst = out.data() + nPos;
@@ -392,7 +395,8 @@ bool ReadPack(const std::vector<uint8_t>& pack, std::vector<PackedFile>& files, 
     for (auto& [name, nBytes] : entries) {
         if (!need(nBytes))
             return false;
-        files.push_back({name, std::vector<uint8_t>(pack.begin() + ptrdiff_t(nAt), pack.begin() + ptrdiff_t(nAt + nBytes))});
+        files.push_back(
+            {name, std::vector<uint8_t>(pack.begin() + ptrdiff_t(nAt), pack.begin() + ptrdiff_t(nAt + nBytes))});
         nAt += nBytes;
     }
     if (nAt != pack.size()) {

@@ -39,7 +39,8 @@ protected:
     }
     void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
     {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
     // The bytes as xz compresses them into the .lzma format with these options.
     std::vector<uint8_t> Xz(const std::vector<uint8_t>& bytes, const std::string& options)
@@ -166,7 +167,8 @@ TEST_F(WebPack, ReadsAPackAndRefusesNamesOutsideItsFolder)
     };
     std::vector<PackedFile> files;
     std::string error;
-    ASSERT_TRUE(ReadPack(pack({{"SS.bmp", "mask"}, {"empty.bmp", ""}, {"3Z-ER-AVE.bmp", "sun"}}), files, error)) << error;
+    ASSERT_TRUE(ReadPack(pack({{"SS.bmp", "mask"}, {"empty.bmp", ""}, {"3Z-ER-AVE.bmp", "sun"}}), files, error))
+        << error;
     ASSERT_EQ(files.size(), 3u);
     EXPECT_EQ(files[0].name, "SS.bmp");
     EXPECT_EQ(std::string(files[0].bytes.begin(), files[0].bytes.end()), "mask");
@@ -194,7 +196,8 @@ TEST_F(WebPack, UnpacksAnArchiveIntoItsFolder)
 {
     std::vector<uint8_t> a = Structured(30000, 3), b = Structured(5000, 4);
     std::vector<uint8_t> v = {'V', 'P', 'K', '1', 2, 0, 0, 0};
-    for (const auto& [name, bytes] : {std::pair<std::string, const std::vector<uint8_t>*>{"a.bmp", &a}, {"b.wav", &b}}) {
+    for (const auto& [name, bytes] :
+         {std::pair<std::string, const std::vector<uint8_t>*>{"a.bmp", &a}, {"b.wav", &b}}) {
         v.push_back(uint8_t(name.size()));
         v.push_back(0);
         v.insert(v.end(), name.begin(), name.end());
