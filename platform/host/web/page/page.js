@@ -754,7 +754,7 @@
       if (!r.ok) throw new Error(`sounds.json did not load (${r.status})`);
       return r.json();
     });
-    counted.total = size('vadurer.wasm') + size('vadurer.js') + size('pictures.lzma');
+    counted.total = size('vadurer.wasm') + size('vadurer.js') + size('vadurer.worker.js') + size('pictures.lzma');
     files.sounds = desc.then((list) => {
       for (const d of list) counted.total += d.parts.reduce((n, part) => n + size(part.coded), 0);
       return Promise.all(list.map(async (d) => ({ name: d.name, bytes: await unpackSound(d) })));
@@ -763,11 +763,19 @@
     files.wasm = fetchCountedResponse('vadurer.wasm');
     // (Unhandled until the module waits for them: a failure is said once, here.)
     for (const p of Object.values(files)) p.catch((e) => fail(describe(e)));
-    const script = document.createElement('script');
-    script.src = 'vadurer.js';
-    script.onload = () => { counted.loaded += size('vadurer.js'); showProgress(counted); mark('vadurer.js'); };
-    script.onerror = () => fail('vadurer.js did not load (the network, or the server?)');
-    document.body.appendChild(script);
+    // The module's script and its threads' script fetched first, and handed to the module and its
+    // threads from memory: the threads then start without a request of their own, which on a slow
+    // network would wait behind the big files.
+    const script = (name) => fetchCounted(name).then((bytes) => new Blob([bytes], { type: 'text/javascript' }));
+    Promise.all([script('vadurer.js'), script('vadurer.worker.js')]).then(([main, thread]) => {
+      const threadUrl = URL.createObjectURL(thread);
+      window.Module.locateFile = (name) => (name === 'vadurer.worker.js' ? threadUrl : new URL(name, location.href).href);
+      window.Module.mainScriptUrlOrBlob = main;
+      const element = document.createElement('script');
+      element.src = URL.createObjectURL(main);
+      element.onerror = () => fail('vadurer.js did not start');
+      document.body.appendChild(element);
+    }, (e) => fail(describe(e)));
   }
 
   // The page's service worker keeps its files (a second visit loads nothing that has not changed,
