@@ -25,8 +25,7 @@ public:
     // The latest image: nWidth × nHeight pixels 0x00RRGGBB, copied.
     void SetImage(const uint32_t* pXrgb, int nWidth, int nHeight);
     // The latest image: palette indices, rows nPitch bytes apart, and their 256 colours, copied.
-    void SetPalettedImage(const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette, int nWidth,
-                          int nHeight);
+    void SetPalettedImage(const uint8_t* pIndices, ptrdiff_t nPitch, const uint32_t* pPalette, int nWidth, int nHeight);
     // A frame end or the end of a look at the input: the latest image, where one came since the
     // last, becomes the one shown. True where it did.
     bool Show();

@@ -135,7 +135,8 @@ void SdlHost::PlaceInDesktopWindow(Win& w, int nDisplay, int nWidth, int nHeight
     SDL_SetWindowResizable(w.pWindow, SDL_TRUE);
     SDL_SetWindowMinimumSize(w.pWindow, std::max(1, nWidth / 4), std::max(1, nHeight / 4));
     SDL_SetWindowSize(w.pWindow, nWidth * k, nHeight * k);
-    SDL_SetWindowPosition(w.pWindow, SDL_WINDOWPOS_CENTERED_DISPLAY(nDisplay), SDL_WINDOWPOS_CENTERED_DISPLAY(nDisplay));
+    SDL_SetWindowPosition(w.pWindow, SDL_WINDOWPOS_CENTERED_DISPLAY(nDisplay),
+                          SDL_WINDOWPOS_CENTERED_DISPLAY(nDisplay));
 }
 
 }  // namespace host
