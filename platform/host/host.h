@@ -100,6 +100,9 @@ public:
 
     // Audio: the device's rate and channels (16-bit signed samples).
     virtual bool OpenAudio(int nRate, int nChannels, AudioPull pull) = 0;
+    // The rate the host's output takes, where it has one of its own (the recorder's video): the
+    // stand-in then mixes at it, converting each sound's own rate on the way. 0: the stand-in's.
+    virtual int AudioRate() { return 0; }
     virtual void CloseAudio() = 0;
     // True for a host that pulls the sound on the main thread, in step with a clock of its own
     // (the recorder): then each pull returns only once the threads that refill the sound have

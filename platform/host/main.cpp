@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/host/host.h"
+#include "vadurer_version.h"
 #ifdef __EMSCRIPTEN__
 #include "platform/host/web/web.h"
 #else
@@ -40,6 +41,11 @@ struct Options {
     HostChoice host = kDefaultHost;
     bool bDisplayInWindow = false;
     std::string record;
+    const char* pszScale = nullptr;  // as given: fit or whole for a display, a factor for a video
+#ifndef __EMSCRIPTEN__
+    host::Scaling scaling = host::Scaling::Fit;
+#endif
+    int nRecordScale = 1;
 };
 
 #ifndef __EMSCRIPTEN__
@@ -59,6 +65,7 @@ host::SdlOptions SdlOptionsFor(const Options& options)
 {
     host::SdlOptions sdl;
     sdl.bDisplayInWindow = options.bDisplayInWindow;
+    sdl.scaling = options.scaling;
     // VADURER_REPORT_FIRST_FRAME: the launch's steps to the first frame on standard error, from
     // VADURER_LAUNCHED_AT (nanoseconds of the real-time clock, as `date +%s%N` gives them, taken
     // by whoever started the program, so that loading it and its libraries counts too) where that
@@ -77,14 +84,25 @@ host::SdlOptions SdlOptionsFor(const Options& options)
 void PrintUsage(FILE* pOut, const char* pszProgram)
 {
     std::fprintf(pOut,
-                 "usage: %s [--window | --record FILE.mp4 | --benchmark] [--help]\n"
+                 "usage: %s [--window] [--scale fit | --scale whole]\n"
+                 "       %s --record FILE [--scale N]\n"
+                 "       %s --benchmark | --version | --help\n"
                  "  --window       show the 640 x 480 display in a desktop window (resizable) instead\n"
                  "                 of over the whole screen\n"
+                 "  --scale fit    (the default) fill the screen or the window at the largest size of\n"
+                 "                 the picture's 4:3 shape with its pixels kept sharp: enlarged by a\n"
+                 "                 whole factor, each pixel a block, then smoothly to that size, so\n"
+                 "                 that a block's edge is at most one pixel soft\n"
+                 "  --scale whole  only whole factors (x1, x2, ...): exact pixels, black borders\n"
                  "  --record FILE  play nothing; write the whole production with its sound to the\n"
-                 "                 video FILE (H.264 at 60 frames a second, AAC), through ffmpeg\n"
+                 "                 video FILE through ffmpeg, at 60 frames a second and 48 kHz:\n"
+                 "                 FILE.mp4 as H.264 and AAC, FILE.webm as VP9 and Opus\n"
+                 "  --scale N      with --record: each pixel a block of N x N, N from 1 (640 x 480)\n"
+                 "                 to 6; 3 gives 1920 x 1440, which video sites keep sharp\n"
                  "  --benchmark    play nothing; run the whole production as fast as this machine\n"
                  "                 can, every frame of a real run (1/60 s each), and print what each\n"
                  "                 scene's frames cost to draw and to convert for a display\n"
+                 "  --version      print the program's name and version and exit\n"
                  "  --help         show this text and exit\n"
                  "\n"
                  "While it plays:\n"
@@ -97,14 +115,42 @@ void PrintUsage(FILE* pOut, const char* pszProgram)
                  "                                the production's own colours, written to the XDG\n"
                  "                                pictures folder (else the current folder)\n"
                  "  P or Pause                    pause the picture and the sound; again to go on\n"
-                 "The window can be resized: the frame stays at the largest whole scale that fits.\n",
-                 pszProgram);
+                 "The window can be resized: the frame fills it as --scale says.\n"
+                 "\n"
+                 "Stop The Vadurer " VADURER_VERSION ": code, pictures and sounds under the MIT licence.\n",
+                 pszProgram, pszProgram, pszProgram);
 }
 
 int Refuse(const char* pszProgram, const char* pszWhy)
 {
     std::fprintf(stderr, "%s: %s\n", pszProgram, pszWhy);
     return 2;
+}
+
+// --scale's value for the host chosen: -1 when it goes with it, else the exit code.
+int TakeScale(const char* pszProgram, Options& options)
+{
+    const std::string scale = options.pszScale;
+    switch (options.host) {
+    case HostChoice::Capture:
+        if (scale.size() == 1 && scale[0] >= '1' && scale[0] <= '6') {
+            options.nRecordScale = scale[0] - '0';
+            return -1;
+        }
+        return Refuse(pszProgram, ("--scale with --record takes a factor from 1 to 6, not '" + scale + "'").c_str());
+#ifndef __EMSCRIPTEN__
+    case HostChoice::Sdl:
+        if (scale == "fit" || scale == "whole") {
+            options.scaling = scale == "fit" ? host::Scaling::Fit : host::Scaling::Whole;
+            return -1;
+        }
+        return Refuse(
+            pszProgram,
+            ("--scale takes fit or whole (or, with --record, a factor from 1 to 6), not '" + scale + "'").c_str());
+#endif
+    case HostChoice::Benchmark: return Refuse(pszProgram, "--benchmark shows nothing, so --scale does not go with it");
+    default: return Refuse(pszProgram, "this build takes no --scale");
+    }
 }
 
 // -1 when the production is to run with these options; otherwise the process's exit code.
@@ -127,8 +173,19 @@ int ParseOptions(int argc, char** argv, const char* pszProgram, Options& options
             if (options.host == HostChoice::Capture)
                 return Refuse(pszProgram, "--record and --benchmark do not go together");
             options.host = HostChoice::Benchmark;
+        } else if (std::strcmp(argv[i], "--scale") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                std::fprintf(stderr, "%s: --scale needs fit or whole, or with --record a factor from 1 to 6\n",
+                             pszProgram);
+                PrintUsage(stderr, pszProgram);
+                return 2;
+            }
+            options.pszScale = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             PrintUsage(stdout, pszProgram);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("vadurer " VADURER_VERSION "\n");
             return 0;
         } else {
             std::fprintf(stderr, "%s: unknown option '%s'\n", pszProgram, argv[i]);
@@ -138,7 +195,7 @@ int ParseOptions(int argc, char** argv, const char* pszProgram, Options& options
     }
     if (options.host != kDefaultHost && options.bDisplayInWindow)
         return Refuse(pszProgram, "--record and --benchmark show nothing, so --window does not go with them");
-    return -1;
+    return options.pszScale ? TakeScale(pszProgram, options) : -1;
 }
 
 int RunWinMain()
@@ -165,7 +222,7 @@ int Run(const Options& options, const char* pszProgram)
     }
     case HostChoice::Capture: {
         const double dProductionSeconds = 69.0;  // its usual length, for the progress line only
-        return host::RecordToVideo(options.record, dProductionSeconds, pszProgram, RunWinMain);
+        return host::RecordToVideo(options.record, options.nRecordScale, dProductionSeconds, pszProgram, RunWinMain);
     }
     case HostChoice::Benchmark: return host::RunBenchmark(pszProgram, RunWinMain);
 #endif

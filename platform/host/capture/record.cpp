@@ -27,20 +27,20 @@ private:
 
 }  // namespace
 
-int RecordToVideo(const std::string& path, double dExpectedSeconds, const std::string& program,
+int RecordToVideo(const std::string& path, int nScale, double dExpectedSeconds, const std::string& program,
                   const std::function<int()>& run)
 {
     static_assert(CaptureHost::kWidth == Encoder::kWidth && CaptureHost::kHeight == Encoder::kHeight &&
-                      CaptureHost::kFps == Encoder::kFps && CaptureHost::kRate == Encoder::kRate,
+                      CaptureHost::kFps == Encoder::kFps && Encoder::kRate % Encoder::kFps == 0,
                   "the host records what the encoder takes");
-    Encoder encoder;
+    Encoder encoder(nScale);
     std::string error;
     if (!encoder.Start(path, error)) {
         std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
         return 1;
     }
     EncoderSink sink(encoder);
-    auto pHost = std::make_unique<CaptureHost>(sink);
+    auto pHost = std::make_unique<CaptureHost>(sink, Encoder::kRate);
     CaptureHost& capture = *pHost;
     capture.ShowProgress(dExpectedSeconds, "recording " + path);
     Install(std::move(pHost));

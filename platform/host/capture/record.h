@@ -7,10 +7,11 @@
 
 namespace host {
 
-// Runs run() on the capture host, writing path. Returns run()'s result, or 1 when the file could
-// not be written (and then run() is not called at all if ffmpeg could not even be started).
-// dExpectedSeconds: the run's usual length, for the progress line's percentage.
-int RecordToVideo(const std::string& path, double dExpectedSeconds, const std::string& program,
+// Runs run() on the capture host, writing path with its pictures enlarged nScale times (1 to 6).
+// Returns run()'s result, or 1 when the file could not be written (and then run() is not called at
+// all if ffmpeg could not even be started). dExpectedSeconds: the run's usual length, for the
+// progress line's percentage.
+int RecordToVideo(const std::string& path, int nScale, double dExpectedSeconds, const std::string& program,
                   const std::function<int()>& run);
 
 }  // namespace host
