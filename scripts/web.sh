@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the production as a page into OUT_DIR (build/web): index.html and its scripts, the
 # module (vadurer.js, .wasm, .worker.js), the pictures and effects packaged for preloading
-# (vadurer.data) and the music, Opus-coded, with what the page needs to restore its WAVE file.
+# (vadurer.data), the music, Opus-coded, with what the page needs to restore its WAVE file, and the
+# licence (LICENSE.txt), which goes wherever the folder goes.
 #   scripts/web.sh NATIVE_BUILD_DIR OUT_DIR
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -55,5 +56,6 @@ uuid=$(sha256sum "$out/vadurer.data" | sed -E 's/^(.{8})(.{4})(.{4})(.{4})(.{12}
 sed -i -E "s/\"package_uuid\":\"[0-9a-f-]+\"/\"package_uuid\":\"$uuid\"/" "$out/vadurer.js"
 grep -q "\"package_uuid\":\"$uuid\"" "$out/vadurer.js" || { echo "web: the packager's id was not found in vadurer.js" >&2; exit 1; }
 cp "$root"/platform/host/web/page/* "$out/"
+cp "$root/LICENSE" "$out/LICENSE.txt"
 echo "$out:"
 ( cd "$out" && for f in *; do printf '  %-20s %9d bytes, %9d gzipped\n' "$f" "$(stat -c %s "$f")" "$(gzip -9c "$f" | wc -c)"; done )
