@@ -68,9 +68,10 @@ public:
     virtual void SetTitle(uint32_t id, const std::string& title) = 0;
 
     // The exclusive display. The window becomes the display: shown, over everything, its images
-    // (nWidth × nHeight) scaled by the largest whole factor that fits, centred on black (the
-    // largest fit of the same shape where no whole factor does), and its frame ends paced at 60
-    // per second whatever the monitor's rate. Where the user asked for it, the same display sits
+    // (nWidth × nHeight) scaled to the screen with their shape kept, centred on black (as large as
+    // the shape allows with the pixels kept sharp, or where the viewer asked for it, by the
+    // largest whole factor that fits), and its frame ends paced at 60 per second whatever the
+    // monitor's rate. Where the user asked for it, the same display sits
     // in a desktop window instead. ReleaseDisplay gives the desktop back; the window is hidden
     // again unless ShowWindow showed it.
     virtual bool TakeDisplay(uint32_t id, int nWidth, int nHeight) = 0;
