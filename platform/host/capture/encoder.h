@@ -1,10 +1,10 @@
 // The video file the recorder writes: an ffmpeg process fed raw pictures on its standard input
 // and raw sound on a second pipe, which it encodes as H.264 and AAC (or, for a .webm file, VP9 and
-// Opus). Each pipe has a writer
-// thread of its own, so that ffmpeg may read its two inputs in whatever order it likes without
-// the recorder and it ever waiting on each other: pictures wait in a short queue, the sound (a
-// few kilobytes a frame) in one as long as it needs. The pictures' writer also converts them to
-// the 4:2:0 planes the encoder takes, enlarged as asked, beside the recorder's own work.
+// Opus). Each pipe has a writer thread of its own, so that ffmpeg may read its two inputs in
+// whatever order it likes without the recorder and it ever waiting on each other: pictures wait
+// in a short queue, the sound (a few kilobytes a frame) in one as long as it needs. The pictures'
+// writer also converts them to the 4:2:0 planes the encoder takes, enlarged as asked, beside the
+// recorder's own work.
 #pragma once
 
 #include <condition_variable>
