@@ -57,15 +57,19 @@ struct PlanePixels {
 };
 
 // One source row's luma, each value nScale times (2 to 8): eight copies stored at once, each store
-// overlapping the next, so that the last one reaches up to 8 − nScale bytes past the row. Those
-// land in the row below, which the row's own copies then write over.
+// overlapping the next, while the eight bytes stay inside the row; the last few byte by byte.
 template <typename Pixels>
 void WidenLuma(const Pixels& pixels, size_t nFirst, int nWidth, int nScale, uint8_t* pOut)
 {
-    for (int x = 0; x < nWidth; ++x, pOut += nScale) {
+    // The pixels whose eight bytes fit the row.
+    const int nWide = nWidth * nScale >= 8 ? (nWidth * nScale - 8) / nScale + 1 : 0;
+    int x = 0;
+    for (; x < nWide; ++x, pOut += nScale) {
         const uint64_t eight = 0x0101010101010101ull * pixels.Y(nFirst + size_t(x));
         std::memcpy(pOut, &eight, sizeof eight);
     }
+    for (; x < nWidth; ++x, pOut += nScale)
+        std::memset(pOut, pixels.Y(nFirst + size_t(x)), size_t(nScale));
 }
 
 }  // namespace

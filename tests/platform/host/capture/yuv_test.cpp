@@ -99,31 +99,33 @@ TEST(YuvConverter, AnEnlargedPicturesPlanesAreThoseOfThePictureEnlargedFirst)
 {
     std::mt19937 random(11);
     // Odd factors put chroma samples across the blocks' edges; 10 x 6 is not a multiple of 4.
-    const int w = 10, h = 6;
-    std::vector<uint32_t> palette(256);
-    for (uint32_t& c : palette)
-        c = random() & 0xFFFFFF;
-    std::vector<uint8_t> indices(size_t(w) * h);
-    std::vector<uint32_t> xrgb(indices.size());
-    for (size_t i = 0; i < indices.size(); ++i) {
-        indices[i] = static_cast<uint8_t>(random());
-        xrgb[i] = palette[indices[i]];
-    }
-    host::YuvConverter converter;
-    for (int n = 1; n <= 6; ++n) {
-        SCOPED_TRACE(n);
-        const Planes expected = FromXrgb(Enlarge(xrgb, w, h, n), w * n, h * n);
-        // One byte past the planes, which must stay as it was.
-        std::vector<uint8_t> fromIndices(host::YuvConverter::Size(w * n, h * n) + 1, 0xEE);
-        converter.FromIndices(indices.data(), palette.data(), w, h, fromIndices.data(), n);
-        EXPECT_EQ(fromIndices.back(), 0xEE);
-        fromIndices.pop_back();
-        EXPECT_EQ(fromIndices, expected.bytes);
-        std::vector<uint8_t> fromXrgb(host::YuvConverter::Size(w * n, h * n) + 1, 0xEE);
-        converter.FromXrgb(xrgb.data(), w, h, fromXrgb.data(), n);
-        EXPECT_EQ(fromXrgb.back(), 0xEE);
-        fromXrgb.pop_back();
-        EXPECT_EQ(fromXrgb, expected.bytes);
+    for (int w : {10, 2}) {  // 2 x 2: rows shorter than the eight bytes the widening stores at once
+        const int h = w == 10 ? 6 : 2;
+        std::vector<uint32_t> palette(256);
+        for (uint32_t& c : palette)
+            c = random() & 0xFFFFFF;
+        std::vector<uint8_t> indices(size_t(w) * h);
+        std::vector<uint32_t> xrgb(indices.size());
+        for (size_t i = 0; i < indices.size(); ++i) {
+            indices[i] = static_cast<uint8_t>(random());
+            xrgb[i] = palette[indices[i]];
+        }
+        host::YuvConverter converter;
+        for (int n = 1; n <= 6; ++n) {
+            SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + ", x" + std::to_string(n));
+            const Planes expected = FromXrgb(Enlarge(xrgb, w, h, n), w * n, h * n);
+            // One byte past the planes, which must stay as it was.
+            std::vector<uint8_t> fromIndices(host::YuvConverter::Size(w * n, h * n) + 1, 0xEE);
+            converter.FromIndices(indices.data(), palette.data(), w, h, fromIndices.data(), n);
+            EXPECT_EQ(fromIndices.back(), 0xEE);
+            fromIndices.pop_back();
+            EXPECT_EQ(fromIndices, expected.bytes);
+            std::vector<uint8_t> fromXrgb(host::YuvConverter::Size(w * n, h * n) + 1, 0xEE);
+            converter.FromXrgb(xrgb.data(), w, h, fromXrgb.data(), n);
+            EXPECT_EQ(fromXrgb.back(), 0xEE);
+            fromXrgb.pop_back();
+            EXPECT_EQ(fromXrgb, expected.bytes);
+        }
     }
 }
 
