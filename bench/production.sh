@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole production, three ways, each figure measured here and now: the benchmark mode's table,
-# the video recorder's speed against the production's length, and the time from the launch to
-# the first presented frame on the SDL host (a virtual X server, no window manager), in steps.
+# the video recorder's speed against the production's length (at its own size and enlarged three
+# times as H.264, and as VP9), and the time from the launch to the first presented frame on the
+# SDL host (a virtual X server, no window manager), in steps.
 #   bench/production.sh BUILD_DIR   (the program and its assets built there: vadurer, assets/)
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,15 +14,30 @@ echo "== the machine's load: $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 minutes)
 echo "== vadurer --benchmark"
 "$build/vadurer" --benchmark
 
-echo "== vadurer --record (the video at 60 frames a second)"
-video=$(mktemp --suffix=.mp4)
-start=$(date +%s.%N)
-"$build/vadurer" --record "$video" --force 2>/dev/null || echo "the render failed"
-end=$(date +%s.%N)
-length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$video" 2>/dev/null || echo 0)
-rm -f "$video"
-awk -v s="$start" -v e="$end" -v l="$length" \
-  'BEGIN { printf "%.2f s of video in %.2f s: %.1fx real time\n", l, e - s, (e > s ? l / (e - s) : 0) }'
+# record FILE ARGS...: the render's speed against the production's length, and the processor time
+# it took (the recorder and ffmpeg together), which says what two cores of its own would give where
+# other work shares the machine.
+record() {
+  local video=$1; shift
+  local start end length
+  start=$(date +%s.%N)
+  /usr/bin/time -f "%U %S" -o "$work/cpu" "$build/vadurer" --record "$video" --force "$@" 2>/dev/null || echo "the render failed"
+  end=$(date +%s.%N)
+  length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$video" 2>/dev/null || echo 0)
+  rm -f "$video"
+  read -r user sys <"$work/cpu"
+  awk -v s="$start" -v e="$end" -v l="$length" -v u="$user" -v k="$sys" 'BEGIN {
+    printf "%.2f s of video in %.2f s: %.1fx real time; %.1f s of processor time (%.1f user, %.1f system): at most %.1fx real time on two free cores\n",
+      l, e - s, (e > s ? l / (e - s) : 0), u + k, u, k, (u + k > 0 ? 2 * l / (u + k) : 0) }'
+}
+work=$(mktemp -d)
+echo "== vadurer --record (H.264 at 60 frames a second, 640 x 480; at least 10x real time on two cores)"
+record "$work/x1.mp4"
+echo "== vadurer --record --scale 3 (1920 x 1440, for video sites; at least real time on two cores)"
+record "$work/x3.mp4" --scale 3
+echo "== vadurer --record FILE.webm (VP9 and Opus, 640 x 480)"
+record "$work/x1.webm"
+rm -rf "$work"
 
 echo "== launch to the first presented frame (SDL host, Xvfb 1024 x 768), five runs"
 for _ in 1 2 3 4 5; do

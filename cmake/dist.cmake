@@ -24,7 +24,9 @@ if(WIN32)
     set(VADURER_ICON_LINE "")
   endif()
   configure_file(${PACKAGING}/windows/vadurer.rc.in ${res}/vadurer.rc @ONLY)
-  # The zip's README, with the line ends Notepad has always shown.
+  # The zip's README, with the line ends Notepad has always shown, and the licence's text at its end.
+  file(READ ${CMAKE_SOURCE_DIR}/LICENSE VADURER_LICENSE_TEXT)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE)
   configure_file(${PACKAGING}/windows/README.txt.in ${res}/README.txt @ONLY NEWLINE_STYLE CRLF)
   set_source_files_properties(${res}/vadurer.rc PROPERTIES OBJECT_DEPENDS "${rc_depends}")
   target_sources(vadurer PRIVATE ${res}/vadurer.rc)

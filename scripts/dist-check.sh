@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # make dist-check: each release in dist/ (scripts/dist.sh) checked the way its platform checks it.
-#   sums     SHA256SUMS lists the four and they match
+#   sums     SHA256SUMS lists the five and they match
+#   licence  each release carries the MIT licence of LICENSE: the package's copyright file (in the
+#            machine-readable format, its licence text LICENSE's) and AppStream's project_license,
+#            the Windows zip's README.txt, the web zip's LICENSE.txt, the videos' copyright tag
 #   deb      lintian: no error and no warning; desktop-file-validate, appstreamcli validate and
 #            man -l on what the package holds; installed with dpkg into a throwaway root, its
 #            dependencies installed here, `vadurer --help` from the PATH, the installed production
@@ -14,7 +17,8 @@
 #   web      the zip unpacked and served by a plain static server, the page test
 #            (tests/platform/host/web/page_test.mjs); or, with VADURER_PAGE_PLAYED=DIR, its files
 #            compared with DIR, a folder the page test has played
-#   video    ffprobe: H.264 and AAC, 640 x 480, the production's length
+#   video    ffprobe: H.264 and AAC at 48 kHz, 640 x 480 and, enlarged three times, 1920 x 1440 (High
+#            profile, 4:2:0, 60 frames a second, the index at the front), the production's length
 # One line per check, a closing count; the exit code says whether all passed.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,7 +33,8 @@ deb=$dist/vadurer_${version}_$(dpkg --print-architecture).deb
 winzip=$dist/vadurer-$version-windows-i686.zip
 webzip=$dist/vadurer-$version-web.zip
 video=$dist/vadurer-$version.mp4
-for f in "$deb" "$winzip" "$webzip" "$video" "$dist/SHA256SUMS"; do
+video3=$dist/vadurer-$version-1920x1440.mp4
+for f in "$deb" "$winzip" "$webzip" "$video" "$video3" "$dist/SHA256SUMS"; do
   [ -f "$f" ] || { echo "dist-check: $f is missing; run make dist first"; exit 1; }
 done
 rm -rf "$work" && mkdir -p "$work"
@@ -46,7 +51,7 @@ no() { echo "  $*"; exit 1; }
 
 sums() {
   [ "$(awk '{ print $2 }' "$dist/SHA256SUMS" | sort | tr '\n' ' ')" = \
-    "$(cd "$dist" && ls vadurer* | sort | tr '\n' ' ')" ] || no "SHA256SUMS does not list exactly the four releases"
+    "$(cd "$dist" && ls vadurer* | sort | tr '\n' ' ')" ] || no "SHA256SUMS does not list exactly the five releases"
   (cd "$dist" && sha256sum --check --strict SHA256SUMS)
 }
 
@@ -69,7 +74,8 @@ deb_files() {
   page=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$unpacked/usr/share/man/man6/vadurer.6.gz" 2>"$work/man-warnings.txt") ||
     no "man -l cannot render the manual page"
   [ ! -s "$work/man-warnings.txt" ] || { cat "$work/man-warnings.txt"; no "man warns about the page"; }
-  for want in 'VADURER(6)' '--window' '--record' '--benchmark' '--help' 'Escape' 'Alt+F4' 'F11' 'F12' 'Pause'; do
+  for want in 'VADURER(6)' '--window' '--scale' '--record' '--benchmark' '--version' '--help' 'Escape' 'Alt+F4' 'F11' \
+    'F12' 'Pause' 'MIT'; do
     grep -qF -- "$want" <<<"$page" || no "the rendered manual page does not mention $want"
   done
   for size in 16 22 24 32 48 64 128 256; do
@@ -198,17 +204,79 @@ web_page() {
   node tests/platform/host/web/page_test.mjs "$page" "$windir" "$work/web-test" --plain
 }
 
+# video_file FILE WIDTH HEIGHT
 video_file() {
   local info
-  info=$(ffprobe -v error -show_entries stream=codec_name,width,height:format=duration -of default=nw=1 "$video") ||
-    no "ffprobe cannot read the video"
-  echo "$info" | tr '\n' ' '; echo
+  info=$(ffprobe -v error -show_entries stream=codec_name,profile,width,height,pix_fmt,r_frame_rate,sample_rate:format=duration \
+    -of default=nw=1 "$1") || no "ffprobe cannot read $(basename "$1")"
+  echo "$(basename "$1"): $(echo "$info" | tr '\n' ' ')"
   grep -qx 'codec_name=h264' <<<"$info" && grep -qx 'codec_name=aac' <<<"$info" || no "not H.264 with AAC"
-  grep -qx 'width=640' <<<"$info" && grep -qx 'height=480' <<<"$info" || no "not 640 x 480"
+  grep -qx 'profile=High' <<<"$info" && grep -qx 'pix_fmt=yuv420p' <<<"$info" || no "not H.264 High in 4:2:0"
+  grep -qx "width=$2" <<<"$info" && grep -qx "height=$3" <<<"$info" || no "not $2 x $3"
+  grep -qx 'r_frame_rate=60/1' <<<"$info" && grep -qx 'sample_rate=48000' <<<"$info" || no "not 60 frames a second and 48 kHz"
   awk -F= '/^duration=/ { exit !($2 > 65 && $2 < 75) }' <<<"$info" || no "not the production's length"
+  # The index (moov) before the data (mdat), so that a player starts before it has the whole file.
+  python3 - "$1" <<'EOF' || no "the index is not at the front of the file"
+import struct, sys
+names = []
+with open(sys.argv[1], "rb") as f:
+    while len(head := f.read(8)) == 8:
+        size, name = struct.unpack(">I4s", head)
+        size = struct.unpack(">Q", f.read(8))[0] - 8 if size == 1 else size
+        names.append(name)
+        f.seek(size - 8, 1)
+sys.exit(0 if b"moov" in names and b"mdat" in names and names.index(b"moov") < names.index(b"mdat") else 1)
+EOF
+}
+videos() {
+  video_file "$video" 640 480 && video_file "$video3" 1920 1440
+}
+
+# ------------------------------------------------------------------------------- the licence
+# The licence's permission text as one line of words, from a text whatever its wrapping and line
+# ends (a Debian copyright file's leading spaces and "." lines included).
+permission() {
+  tr -d '\r' | sed -e 's/^ //' -e 's/^\.$//' | sed -n '/^Permission is hereby granted/,/OTHER DEALINGS IN THE/p' |
+    tr -s ' \n' '  '
+}
+
+licence() {
+  local want holder
+  want=$(permission <LICENSE)
+  holder=$(sed -n 's/^Copyright (c) //p' LICENSE)
+  [ "$(head -1 LICENSE)" = "MIT License" ] && [ -n "$want" ] && [ -n "$holder" ] || no "LICENSE is not the MIT licence"
+  # The package: the copyright file, machine-readable (lintian checks its form), with the text.
+  local unpacked=$work/licence-deb copyright
+  dpkg-deb -x "$deb" "$unpacked" || no "dpkg-deb -x failed"
+  copyright=$unpacked/usr/share/doc/vadurer/copyright
+  [ -f "$copyright" ] || no "the package has no copyright file"
+  head -1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    no "the package's copyright file is not in the machine-readable format"
+  grep -qx "Copyright: $holder" "$copyright" && grep -qx "License: Expat" "$copyright" ||
+    no "the package's copyright file does not name $holder and the MIT (Expat) licence"
+  [ "$(permission <"$copyright")" = "$want" ] || no "the package's copyright file does not carry LICENSE's text"
+  grep -q '<project_license>MIT</project_license>' "$unpacked"/usr/share/metainfo/*.metainfo.xml ||
+    no "the AppStream metadata does not say MIT"
+  say "the package: its copyright file (Expat, LICENSE's text); AppStream's project_license MIT"
+  # The Windows zip's README.txt ends with the licence.
+  local readme
+  readme=$(unzip -p "$winzip" "vadurer-$version-windows-i686/README.txt") || no "the Windows zip has no README.txt"
+  [ "$(permission <<<"$readme")" = "$want" ] && grep -q "Copyright (c) $holder" <<<"$readme" ||
+    no "the Windows zip's README.txt does not carry the licence"
+  say "the Windows zip: README.txt carries the licence"
+  # The page's folder: LICENSE as it is.
+  unzip -p "$webzip" "vadurer-$version-web/LICENSE.txt" | cmp -s - LICENSE || no "the web zip has no LICENSE.txt equal to LICENSE"
+  say "the web zip: LICENSE.txt"
+  local v tag
+  for v in "$video" "$video3"; do
+    tag=$(ffprobe -v error -show_entries format_tags=copyright -of default=nw=1:nk=1 "$v")
+    [ "$tag" = "$holder, released under the MIT licence" ] || no "$(basename "$v")'s copyright tag is '$tag'"
+  done
+  say "the videos: their copyright tag names the licence"
 }
 
 check sums sums
+check licence licence
 check deb-lintian deb_lintian
 check deb-files deb_files
 check deb-install deb_install
@@ -218,5 +286,5 @@ check windows-unpack windows_unpack
 check windows-resources windows_resources
 check windows-play windows_play
 check web-page web_page
-check video video_file
+check video videos
 report_end dist

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# make dist: the production's four releases and their checksums in dist/, each named with the
-# project's version (project() in CMakeLists.txt):
+# make dist: the production's releases and their checksums in dist/, each named with the
+# project's version (project() in CMakeLists.txt), each carrying the licence (LICENSE, MIT):
 #   vadurer-VERSION-windows-i686.zip  one folder: vadurer.exe (with its icon, version and
-#                                     manifest), its fourteen files and README.txt
-#   vadurer_VERSION_amd64.deb         the Debian package, games layout (scripts/deb.sh)
-#   vadurer-VERSION-web.zip           the page's folder, ready for a static host
-#   vadurer-VERSION.mp4               the video
+#                                     manifest), its fourteen files and README.txt (which ends
+#                                     with the licence)
+#   vadurer_VERSION_amd64.deb         the Debian package, games layout (scripts/deb.sh); the
+#                                     licence in its copyright file
+#   vadurer-VERSION-web.zip           the page's folder, ready for a static host, with LICENSE.txt
+#   vadurer-VERSION.mp4               the video, 640 x 480
+#   vadurer-VERSION-1920x1440.mp4     the video enlarged three times, for video sites
+#                                     (both videos name the licence in their copyright tag)
 #   SHA256SUMS
 # Each tree is built where it already is, incrementally: build/release (native, Debian's build
 # flags, the /usr prefix, no tests), build/win (i686) and build/web.
@@ -56,12 +60,24 @@ web_tree() {
   quiet web env JOBS="$jobs" scripts/web.sh "$release" build/web
 }
 
+# tagged IN OUT: the video IN as OUT, the same streams with the production's title and licence.
+tagged() {
+  local holder
+  holder=$(sed -n 's/^Copyright (c) //p' LICENSE)
+  [ -n "$holder" ] || fail "LICENSE names no copyright holder"
+  ffmpeg -v error -y -i "$1" -map 0 -c copy -map_metadata -1 -metadata title="Stop The Vadurer $VADURER_VERSION" \
+    -metadata copyright="$holder, released under the MIT licence" -fflags +bitexact -movflags +faststart "$2"
+}
+
 video() {
-  echo "== the video"
+  echo "== the videos"
   quiet video scripts/video.sh "$release/vadurer" "$release/assets" "$stage/$base.mp4"
   # The AppStream metadata's screenshot: the cube inside the emblem as it zooms away.
   quiet screenshot ffmpeg -v error -y -ss 10.7 -i "$stage/$base.mp4" -frames:v 1 "$stage/screenshot.png"
-  cp "$stage/$base.mp4" "$out/"
+  quiet video-tag tagged "$stage/$base.mp4" "$out/$base.mp4"
+  # For video sites: each pixel a block of 3 x 3, which their own coding keeps sharp.
+  quiet video-x3 scripts/video.sh "$release/vadurer" "$release/assets" "$stage/$base-1920x1440.mp4" --scale 3
+  quiet video-x3-tag tagged "$stage/$base-1920x1440.mp4" "$out/$base-1920x1440.mp4"
 }
 
 # zip_folder NAME: the folder $stage/NAME as $out/NAME.zip, in a fixed order with fixed times.
@@ -101,4 +117,4 @@ windows_zip
 web_zip
 (cd "$out" && sha256sum vadurer* >SHA256SUMS)
 echo "$out (version $VADURER_VERSION):"
-(cd "$out" && for f in *; do printf '  %-34s %10d bytes\n' "$f" "$(stat -c %s "$f")"; done)
+(cd "$out" && for f in *; do printf '  %-36s %10d bytes\n' "$f" "$(stat -c %s "$f")"; done)

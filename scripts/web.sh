@@ -2,9 +2,10 @@
 # Builds the production as a page into OUT_DIR (build/web): index.html and its scripts, the
 # module (vadurer.js, .wasm, .worker.js), the pictures in one LZMA pack (pictures.lzma) that the
 # module restores to the very files the asset maker wrote, the sounds Opus-coded with what the page
-# needs to restore their WAVE files (sounds.json), the icons, the web app manifest and the preview
-# picture for where the page's link is posted; then the release stamped on the page and its service
-# worker, and each file that compresses beside itself as .br and .gz (scripts/web-release.mjs).
+# needs to restore their WAVE files (sounds.json), the icons, the web app manifest, the preview
+# picture for where the page's link is posted and the licence (LICENSE.txt), which goes wherever the
+# folder goes; then the release stamped on the page and its service worker, and each file that
+# compresses beside itself as .br and .gz (scripts/web-release.mjs).
 #   scripts/web.sh NATIVE_BUILD_DIR OUT_DIR
 # VADURER_HOMEPAGE is the address the page will be put up at, from the environment or else from the
 # native tree's CMake setting of that name: the preview's tags name absolute addresses there, as
@@ -99,6 +100,7 @@ emcmake cmake -S "$root" -B "$tree" -DCMAKE_BUILD_TYPE=Release -DVADURER_TESTS=O
 cmake --build "$tree" -j"$jobs" --target vadurer
 cp "$tree"/vadurer.js "$tree"/vadurer.wasm "$tree"/vadurer.worker.js "$out/"
 cp "$root"/platform/host/web/page/* "$out/"
+cp "$root/LICENSE" "$out/LICENSE.txt"
 
 # The emblem as the tab's icon and the home screen's; the preview where the link is posted: the
 # cube inside the emblem as it zooms away, at twice its size, 1200 x 630 as the sites ask.

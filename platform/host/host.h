@@ -68,9 +68,10 @@ public:
     virtual void SetTitle(uint32_t id, const std::string& title) = 0;
 
     // The exclusive display. The window becomes the display: shown, over everything, its images
-    // (nWidth × nHeight) scaled by the largest whole factor that fits, centred on black (the
-    // largest fit of the same shape where no whole factor does), and its frame ends paced at 60
-    // per second whatever the monitor's rate. Where the user asked for it, the same display sits
+    // (nWidth × nHeight) scaled to the screen with their shape kept, centred on black (as large as
+    // the shape allows with the pixels kept sharp, or where the viewer asked for it, by the
+    // largest whole factor that fits), and its frame ends paced at 60 per second whatever the
+    // monitor's rate. Where the user asked for it, the same display sits
     // in a desktop window instead. ReleaseDisplay gives the desktop back; the window is hidden
     // again unless ShowWindow showed it.
     virtual bool TakeDisplay(uint32_t id, int nWidth, int nHeight) = 0;
@@ -100,6 +101,9 @@ public:
 
     // Audio: the device's rate and channels (16-bit signed samples).
     virtual bool OpenAudio(int nRate, int nChannels, AudioPull pull) = 0;
+    // The rate the host's output takes, where it has one of its own (the recorder's video): the
+    // stand-in then mixes at it, converting each sound's own rate on the way. 0: the stand-in's.
+    virtual int AudioRate() { return 0; }
     virtual void CloseAudio() = 0;
     // True for a host that pulls the sound on the main thread, in step with a clock of its own
     // (the recorder): then each pull returns only once the threads that refill the sound have

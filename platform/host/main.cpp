@@ -11,6 +11,7 @@
 
 #include "app/Timeline.h"
 #include "platform/host/host.h"
+#include "vadurer_version.h"
 #ifdef __EMSCRIPTEN__
 #include "platform/host/web/web.h"
 #else
@@ -45,6 +46,11 @@ struct Options {
     bool bDisplayInWindow = false;
     std::string record;
     bool bForce = false;  // the render may replace a file already there
+    const char* pszScale = nullptr;  // as given: fit or whole for a display, a factor for a video
+#ifndef __EMSCRIPTEN__
+    host::Scaling scaling = host::Scaling::Fit;
+#endif
+    int nRecordScale = 1;
 };
 
 #ifndef __EMSCRIPTEN__
@@ -64,6 +70,7 @@ host::SdlOptions SdlOptionsFor(const Options& options)
 {
     host::SdlOptions sdl;
     sdl.bDisplayInWindow = options.bDisplayInWindow;
+    sdl.scaling = options.scaling;
     // VADURER_REPORT_FIRST_FRAME: the launch's steps to the first frame on standard error, from
     // VADURER_LAUNCHED_AT (nanoseconds of the real-time clock, as `date +%s%N` gives them, taken
     // by whoever started the program, so that loading it and its libraries counts too) where that
@@ -82,17 +89,28 @@ host::SdlOptions SdlOptionsFor(const Options& options)
 void PrintUsage(FILE* pOut, const char* pszProgram)
 {
     std::fprintf(pOut,
-                 "usage: %s [--window | --record FILE [--force] | --benchmark] [--help]\n"
+                 "usage: %s [--window] [--scale fit | --scale whole]\n"
+                 "       %s --record FILE [--scale N] [--force]\n"
+                 "       %s --benchmark | --version | --help\n"
                  "  --window       show the 640 x 480 display in a desktop window (resizable) instead\n"
                  "                 of over the whole screen\n"
+                 "  --scale fit    (the default) fill the screen or the window at the largest size of\n"
+                 "                 the picture's 4:3 shape with its pixels kept sharp: enlarged by a\n"
+                 "                 whole factor, each pixel a block, then smoothly to that size, so\n"
+                 "                 that a block's edge is at most one pixel soft\n"
+                 "  --scale whole  only whole factors (x1, x2, ...): exact pixels, black borders\n"
                  "  --record FILE  play nothing; write the whole production with its sound to the\n"
-                 "                 video FILE through ffmpeg, at 60 frames a second: FILE.mp4, .mkv or\n"
-                 "                 .mov (H.264 and AAC) or .webm (VP9 and Opus); it is written beside\n"
-                 "                 FILE as NAME.unfinished-PID.EXT and takes FILE's name once whole\n"
+                 "                 video FILE through ffmpeg, at 60 frames a second and 48 kHz:\n"
+                 "                 FILE.mp4, .mkv or .mov (H.264 and AAC) or .webm (VP9 and Opus); it\n"
+                 "                 is written beside FILE as NAME.unfinished-PID.EXT and takes FILE's\n"
+                 "                 name once whole\n"
+                 "  --scale N      with --record: each pixel a block of N x N, N from 1 (640 x 480)\n"
+                 "                 to 6; 3 gives 1920 x 1440, which video sites keep sharp\n"
                  "  --force        with --record: replace FILE if it is already there\n"
                  "  --benchmark    play nothing; run the whole production as fast as this machine\n"
                  "                 can, every frame of a real run (1/60 s each), and print what each\n"
                  "                 scene's frames cost to draw and to convert for a display\n"
+                 "  --version      print the program's name and version and exit\n"
                  "  --help         show this text and exit\n"
                  "\n"
                  "While it plays:\n"
@@ -105,7 +123,7 @@ void PrintUsage(FILE* pOut, const char* pszProgram)
                  "                                the production's own colours, written to the XDG\n"
                  "                                pictures folder (else the current folder)\n"
                  "  P or Pause                    pause the picture and the sound; again to go on\n"
-                 "The window can be resized: the frame stays at the largest whole scale that fits.\n"
+                 "The window can be resized: the frame fills it as --scale says.\n"
                  "\n"
                  "Exit status:\n"
                  "  0      the run ended by itself, or by closing its window or Q + Enter + Alt\n"
@@ -120,14 +138,42 @@ void PrintUsage(FILE* pOut, const char* pszProgram)
                  "  128+N  the signal N ended the run (129 SIGHUP, 130 SIGINT, 143 SIGTERM), as\n"
                  "         closing its window would\n"
                  "  A run that ends by itself after a key or mouse button was last used ends with\n"
-                 "  that key's Windows virtual-key code, or the mouse buttons then held.\n",
-                 pszProgram);
+                 "  that key's Windows virtual-key code, or the mouse buttons then held.\n"
+                 "\n"
+                 "Stop The Vadurer " VADURER_VERSION ": code, pictures and sounds under the MIT licence.\n",
+                 pszProgram, pszProgram, pszProgram);
 }
 
 int Refuse(const char* pszProgram, const char* pszWhy)
 {
     std::fprintf(stderr, "%s: %s\n", pszProgram, pszWhy);
     return 2;
+}
+
+// --scale's value for the host chosen: -1 when it goes with it, else the exit code.
+int TakeScale(const char* pszProgram, Options& options)
+{
+    const std::string scale = options.pszScale;
+    switch (options.host) {
+    case HostChoice::Capture:
+        if (scale.size() == 1 && scale[0] >= '1' && scale[0] <= '6') {
+            options.nRecordScale = scale[0] - '0';
+            return -1;
+        }
+        return Refuse(pszProgram, ("--scale with --record takes a factor from 1 to 6, not '" + scale + "'").c_str());
+#ifndef __EMSCRIPTEN__
+    case HostChoice::Sdl:
+        if (scale == "fit" || scale == "whole") {
+            options.scaling = scale == "fit" ? host::Scaling::Fit : host::Scaling::Whole;
+            return -1;
+        }
+        return Refuse(
+            pszProgram,
+            ("--scale takes fit or whole (or, with --record, a factor from 1 to 6), not '" + scale + "'").c_str());
+#endif
+    case HostChoice::Benchmark: return Refuse(pszProgram, "--benchmark shows nothing, so --scale does not go with it");
+    default: return Refuse(pszProgram, "this build takes no --scale");
+    }
 }
 
 // -1 when the production is to run with these options; otherwise the process's exit code.
@@ -152,8 +198,19 @@ int ParseOptions(int argc, char** argv, const char* pszProgram, Options& options
             if (options.host == HostChoice::Capture)
                 return Refuse(pszProgram, "--record and --benchmark do not go together");
             options.host = HostChoice::Benchmark;
+        } else if (std::strcmp(argv[i], "--scale") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                std::fprintf(stderr, "%s: --scale needs fit or whole, or with --record a factor from 1 to 6\n",
+                             pszProgram);
+                PrintUsage(stderr, pszProgram);
+                return 2;
+            }
+            options.pszScale = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             PrintUsage(stdout, pszProgram);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("vadurer " VADURER_VERSION "\n");
             return 0;
         } else {
             std::fprintf(stderr, "%s: unknown option '%s'\n", pszProgram, argv[i]);
@@ -165,7 +222,7 @@ int ParseOptions(int argc, char** argv, const char* pszProgram, Options& options
         return Refuse(pszProgram, "--record and --benchmark show nothing, so --window does not go with them");
     if (options.bForce && options.host != HostChoice::Capture)
         return Refuse(pszProgram, "--force goes with --record, whose file it lets a render replace");
-    return -1;
+    return options.pszScale ? TakeScale(pszProgram, options) : -1;
 }
 
 int RunWinMain()
@@ -192,8 +249,8 @@ int Run(const Options& options, const char* pszProgram)
     }
     case HostChoice::Capture:
         // Its length run through, for the progress line only.
-        return host::RecordToVideo(options.record, options.bForce, timeline::kLengthMs / 1000.0, pszProgram,
-                                   RunWinMain);
+        return host::RecordToVideo(options.record, options.nRecordScale, options.bForce, timeline::kLengthMs / 1000.0,
+                                   pszProgram, RunWinMain);
     case HostChoice::Benchmark: {
         std::vector<host::BenchmarkPart> parts;
         for (const timeline::Part& part : timeline::kParts)

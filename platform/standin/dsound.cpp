@@ -36,8 +36,10 @@ class Buffer;
 // What a device and its buffers share with the host's pull: the mixer and its one lock. It lives
 // as long as anything holds it: the device, a buffer, or the pull the host keeps.
 struct Core {
+    explicit Core(int nRate) : mixer(nRate) {}
+
     std::mutex mutex;
-    standin::Mixer mixer{kDeviceRate};
+    standin::Mixer mixer;
     std::vector<Buffer*> byVoice;  // the buffer that owns each mixer voice
     uint64_t nUnderrunsSeen = 0;
 
@@ -423,7 +425,9 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID pcGuidDevice, LPDIRECTSOUND* ppDS, IUnk
     *ppDS = nullptr;
     if (pcGuidDevice || standin::ShouldFail("DirectSoundCreate"))
         return DSERR_NODRIVER;  // only the default device exists here
-    auto pCore = std::make_shared<Core>();
+    // The device's rate: the host's own where it has one, else the production's sounds' own.
+    const int nRate = host::Current().AudioRate() > 0 ? host::Current().AudioRate() : kDeviceRate;
+    auto pCore = std::make_shared<Core>(nRate);
     // The pull keeps its own reference, so that whatever the host still calls stays alive.
     std::shared_ptr<Core> pPulled = pCore;
     host::AudioPull pull;
@@ -431,7 +435,7 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID pcGuidDevice, LPDIRECTSOUND* ppDS, IUnk
         pull = [pPulled](int16_t* pSamples, int nFrames) { PullInStep(*pPulled, pSamples, nFrames); };
     else
         pull = [pPulled](int16_t* pSamples, int nFrames) { pPulled->Pull(pSamples, nFrames); };
-    if (!host::Current().OpenAudio(kDeviceRate, standin::Mixer::kChannels, pull))
+    if (!host::Current().OpenAudio(nRate, standin::Mixer::kChannels, pull))
         return DSERR_NODRIVER;
     g_pAudioOwner = pCore.get();
     *ppDS = new Device(pCore);

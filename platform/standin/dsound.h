@@ -119,6 +119,6 @@ protected:
 };
 typedef IDirectSound* LPDIRECTSOUND;
 
-// Opens the host's audio output (44100 Hz, 16-bit stereo) with a mixer of its own. Fails with
-// DSERR_NODRIVER where the host has no audio output.
+// Opens the host's audio output (44100 Hz, or the host's own rate, 16-bit stereo) with a mixer of
+// its own. Fails with DSERR_NODRIVER where the host has no audio output.
 HRESULT WINAPI DirectSoundCreate(LPCGUID pcGuidDevice, LPDIRECTSOUND* ppDS, IUnknown* pUnkOuter);

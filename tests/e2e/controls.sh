@@ -6,7 +6,8 @@
 #   toggle      paused in the opening fade, F11 to a window and back: each time the screen shows
 #               the frame of the F12 screenshot (the same pixels, palette and place); then toggled
 #               while playing, paused again, and the screen still shows the screenshot's colours;
-#               Escape while paused ends the run (screen 1300 x 1000).
+#               Escape while paused ends the run (screen 1280 x 1000, where the sharp fill is x2
+#               exactly).
 #   toggle-wm   the same under a window manager (openbox), which decorates the window and is asked
 #               for fullscreen.
 #   screenshot  F12 while paused: the PNG lands in the XDG pictures folder and equals a frame the
@@ -17,9 +18,10 @@
 #               still while the wall's ran, so its flash came 2 s later, colour 63 everywhere.
 #   exits       Q, Enter and Alt pressed in each of the six orders end the process with code 0
 #               (every other run paused first); Escape, a left click and Alt+F4 end a paused run.
-#   resize      PROGRAM is display_check --window (four coloured quadrants): the window sized by
-#               hand shows the frame at the largest whole factor, centred, or the largest fit of
-#               its shape (screen 1920 x 1080).
+#   resize      PROGRAM is display_check --window --scale whole (four coloured quadrants): the
+#               window sized by hand shows the frame at the largest whole factor, centred, or the
+#               largest fit of its shape (screen 1920 x 1080); the sharp fill's resizing is
+#               tests/e2e/scale.sh's.
 set -u
 case=$1 out=$2 assets=$3 program=$4 match=${5:-}
 mkdir -p "$out"
@@ -92,16 +94,16 @@ toggle() {
   focus || return
   at 2.5
   key p; key F12; shoot fullscreen
-  expect_geometry "fullscreen" "1300 1000 0 0"
+  expect_geometry "fullscreen" "1280 1000 0 0"
   key F11; sleep 0.3; key F12; shoot window "$wid"
   # Without a window manager the window is placed where the host asks: in the middle.
   if [ "${wm:-}" ]; then
     expect_geometry "the window" "640 480 $(geometry "$wid" | cut -d' ' -f3-)"
   else
-    expect_geometry "the window" "640 480 330 260"
+    expect_geometry "the window" "640 480 320 260"
   fi
   key F11; sleep 0.3; key F12; shoot fullscreen-again
-  expect_geometry "fullscreen again" "1300 1000 0 0"
+  expect_geometry "fullscreen again" "1280 1000 0 0"
   # While playing: to the window and back, then paused again.
   key p; key F11; key F11; sleep 0.5; key p; key F12; shoot played
   key Escape
@@ -113,10 +115,10 @@ toggle() {
   for i in 1 2; do
     [ "$(differ "${pngs[0]}" "${pngs[$i]}")" = 0 ] || fail "screenshot $((i + 1)) differs from the first"
   done
-  shows fullscreen "$out/fullscreen.png" 10 20 2 "${pngs[0]}"
+  shows fullscreen "$out/fullscreen.png" 0 20 2 "${pngs[0]}"
   shows window "$out/window.png" 0 0 1 "${pngs[1]}"
-  shows fullscreen-again "$out/fullscreen-again.png" 10 20 2 "${pngs[2]}"
-  shows played "$out/played.png" 10 20 2 "${pngs[3]}"
+  shows fullscreen-again "$out/fullscreen-again.png" 0 20 2 "${pngs[2]}"
+  shows played "$out/played.png" 0 20 2 "${pngs[3]}"
   [ "$(differ "${pngs[0]}" "${pngs[3]}")" != 0 ] || fail "the production did not go on between the pauses"
 }
 
@@ -263,7 +265,7 @@ exits() {
 resize() {
   local work
   work=$(mktemp -d)
-  (cd "$work" && exec timeout 60 "$program" --window) & pid=$!
+  (cd "$work" && exec timeout 60 "$program" --window --scale whole) & pid=$!
   for _ in $(seq 300); do [ -e "$work/shown-1" ] && break; sleep 0.1; done
   wid=$(xdotool search --onlyvisible --name "Display Check" 2>/dev/null | head -1)
   [ -n "$wid" ] || { fail "the window never showed"; kill $pid; rm -rf "$work"; return; }

@@ -37,7 +37,7 @@ echo "ffprobe: duration $duration s; video $video; audio $audio"
 printf 'render: %.1f s for %.2f s of video: %.1fx real time\n' "$secs" "$duration" "$(echo "$duration / $secs" | bc -l)"
 [ "$(echo "$duration >= 69.0 && $duration <= 69.5" | bc -l)" = 1 ] || fail "duration $duration s is not between 69.0 and 69.5 s"
 [ "$video" = "h264,640,480,60/1" ] || fail "the video stream is $video, not H.264 640 x 480 at 60 fps"
-[ "$audio" = "aac,44100,2" ] || fail "the audio stream is '$audio', not AAC stereo at 44100 Hz"
+[ "$audio" = "aac,48000,2" ] || fail "the audio stream is '$audio', not AAC stereo at 48 kHz"
 
 "$check" "$out/a.mp4" "$out/assets" || fail "what the video shows and sounds like (above)"
 

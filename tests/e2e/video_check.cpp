@@ -1,8 +1,10 @@
 // Looks at a recorded video the way a viewer would, through ffmpeg's decoder: black at both ends,
 // the flash of the mask's colour a little after 10 s with no quad before it, the "Bang.wav" effect
 // heard within a frame of the frame on which the mask stops shrinking, and "THX.wav" heard from
-// the first frame. The sounds are found by matching their own waveforms in the decoded sound.
-//   video_check VIDEO ASSET_DIR
+// the first frame. The sounds are found by matching their own waveforms in the decoded sound. A
+// video enlarged SCALE times is looked at through every SCALE-th pixel, and its pictures' luma
+// checked to be square blocks of SCALE x SCALE.
+//   video_check VIDEO ASSET_DIR [SCALE]
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -123,15 +125,62 @@ long BestMatch(const std::vector<float>& sound, const std::vector<float>& tmpl, 
     return nBest;
 }
 
+// An enlarged video's luma at these moments: the share of pixels more than 8 steps off the middle
+// pixel of their block (compression noise keeps well inside that; a picture enlarged by another
+// factor, or shifted, or smoothed, has most of its edges there).
+void CheckBlocks(const std::string& video, int nScale)
+{
+    const int nW = kW * nScale, nH = kH * nScale;
+    for (double dAt : {3.0, 9.0, 11.5, 20.0, 40.0}) {
+        char at[32];
+        std::snprintf(at, sizeof at, "%.2f", dAt);
+        std::vector<uint8_t> y =
+            Run("-ss " + std::string(at) + " -i '" + video + "' -frames:v 1 -f rawvideo -pix_fmt gray -");
+        if (y.size() != size_t(nW) * nH) {
+            Check(false, "a picture of " + std::to_string(nW) + " x " + std::to_string(nH) + " at " + at + " s");
+            continue;
+        }
+        long nOff = 0, nEdges = 0;
+        for (int by = 0; by < kH; ++by)
+            for (int bx = 0; bx < kW; ++bx) {
+                const int c = y[size_t(by * nScale + nScale / 2) * nW + bx * nScale + nScale / 2];
+                for (int dy = 0; dy < nScale; ++dy)
+                    for (int dx = 0; dx < nScale; ++dx)
+                        nOff += std::abs(y[size_t(by * nScale + dy) * nW + bx * nScale + dx] - c) > 8;
+                if (bx > 0 &&
+                    std::abs(c - y[size_t(by * nScale + nScale / 2) * nW + (bx - 1) * nScale + nScale / 2]) > 8)
+                    ++nEdges;
+            }
+        const double dShare = 100.0 * double(nOff) / (double(nW) * nH);
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "at %s s the picture is blocks of %d x %d: %.3f %% of its pixels more than 8 steps off their "
+                      "block's middle (%ld edges between blocks)",
+                      at, nScale, nScale, dShare, nEdges);
+        Check(dShare < 0.2, text);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: video_check VIDEO ASSET_DIR\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: video_check VIDEO ASSET_DIR [SCALE]\n");
         return 2;
     }
     const std::string video = argv[1], assets = argv[2];
+    const int nScale = argc == 4 ? std::atoi(argv[3]) : 1;
+    if (nScale < 1 || nScale > 6) {
+        std::fprintf(stderr, "video_check: SCALE is 1 to 6\n");
+        return 2;
+    }
+    // Every SCALE-th pixel, from the middle of each block.
+    const std::string shrink = nScale == 1 ? std::string()
+                                           : " -vf 'crop=iw-" + std::to_string(nScale / 2) + ":ih-" +
+                                                 std::to_string(nScale / 2) + ":" + std::to_string(nScale / 2) + ":" +
+                                                 std::to_string(nScale / 2) + ",scale=" + std::to_string(kW) + ":" +
+                                                 std::to_string(kH) + ":flags=neighbor'";
     Rgb mask;
     const std::string background = assets + "/" + g_pszPictureFiles[0];
     if (!PaletteEntry(background, 63, mask)) {
@@ -140,8 +189,9 @@ int main(int argc, char** argv)
     }
     // The first 13 s of pictures (the opening, the flash, the zoom) and the last picture.
     const size_t cbFrame = size_t(kW) * kH * 3;
-    std::vector<uint8_t> frames = Run("-i '" + video + "' -t 13 -f rawvideo -pix_fmt rgb24 -");
-    std::vector<uint8_t> last = Run("-sseof -0.5 -i '" + video + "' -update 1 -f rawvideo -pix_fmt rgb24 -");
+    std::vector<uint8_t> frames = Run("-i '" + video + "' -t 13" + shrink + " -f rawvideo -pix_fmt rgb24 -");
+    std::vector<uint8_t> last =
+        Run("-sseof -0.5 -i '" + video + "'" + shrink + " -update 1 -f rawvideo -pix_fmt rgb24 -");
     size_t nFrames = frames.size() / cbFrame;
     if (nFrames < 13 * kFps - 1 || last.size() < cbFrame) {
         std::fprintf(stderr, "video_check: could not decode the pictures of %s\n", video.c_str());
@@ -203,5 +253,7 @@ int main(int argc, char** argv)
                   kPerFrame - 1);
     // The AAC round trip may place it a sample or so early.
     Check(nThx >= -kRate / 1000 && nThx < kPerFrame, text);
+    if (nScale > 1)
+        CheckBlocks(video, nScale);
     return g_nFailures == 0 ? 0 : 1;
 }

@@ -144,7 +144,7 @@ void CaptureHost::MixInterval()
     std::fill(m_sound.begin(), m_sound.end(), 0);
     // The pull is in step (PullsInStep): what it mixes does not depend on the machine's timing.
     if (m_pull)
-        m_pull(m_sound.data(), kFramesPerTick);
+        m_pull(m_sound.data(), m_nFramesPerTick);
 }
 
 void CaptureHost::Tick(bool bFrameEnd)
@@ -159,7 +159,7 @@ void CaptureHost::Tick(bool bFrameEnd)
         tick.dMixMicroseconds =
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - mixStart).count();
         tick.pSamples = m_sound.data();
-        tick.nFrames = kFramesPerTick;
+        tick.nFrames = m_nFramesPerTick;
         tick.bFrameEnd = bFrameEnd;
         tick.nClockMs = NowMs();
         if (!m_sink.Tick(tick))
@@ -177,7 +177,7 @@ long CaptureHost::NowMs()
 
 bool CaptureHost::OpenAudio(int nRate, int nChannels, AudioPull pull)
 {
-    if (nRate != kRate || nChannels != kChannels)
+    if (nRate != m_nRate || nChannels != kChannels)
         return false;
     std::lock_guard<std::mutex> lock(m_audioMutex);
     m_pull = std::move(pull);

@@ -28,7 +28,7 @@ struct CapturePicture {
 };
 
 // One tick: the picture shown, the sound of the frame interval (nFrames frames of interleaved
-// 16-bit stereo at 44100 Hz), and what the tick was.
+// 16-bit stereo at the host's rate), and what the tick was.
 struct CaptureTick {
     CapturePicture picture;
     const int16_t* pSamples = nullptr;
@@ -47,10 +47,16 @@ public:
 
 class CaptureHost : public Host {
 public:
-    static constexpr int kWidth = 640, kHeight = 480, kFps = 60, kRate = 44100, kChannels = 2;
-    static constexpr int kFramesPerTick = kRate / kFps;
+    static constexpr int kWidth = 640, kHeight = 480, kFps = 60, kChannels = 2;
+    // The sound's rate unless the sink asks for another: the one the stand-in mixes at, which
+    // needs no conversion.
+    static constexpr int kRate = 44100;
 
-    explicit CaptureHost(CaptureSink& sink) : m_sink(sink) {}
+    // nRate: the sound's rate, a multiple of kFps (the stand-in mixes at it).
+    explicit CaptureHost(CaptureSink& sink, int nRate = kRate)
+        : m_sink(sink), m_nRate(nRate), m_nFramesPerTick(nRate / kFps), m_sound(size_t(m_nFramesPerTick) * kChannels, 0)
+    {
+    }
     ~CaptureHost() override;
 
     // A progress line on standard error (rewritten in place) against the length the run is
@@ -83,6 +89,7 @@ public:
     bool OpenAudio(int nRate, int nChannels, AudioPull pull) override;
     void CloseAudio() override;
     bool PullsInStep() override { return true; }
+    int AudioRate() override { return m_nRate; }
     long NowMs() override;
 
 private:
@@ -95,6 +102,7 @@ private:
     void Progress(bool bFinal);
 
     CaptureSink& m_sink;
+    const int m_nRate, m_nFramesPerTick;
     std::map<uint32_t, FrameSlot> m_images;  // what each window shows: pixels, or indices and their colours
     uint32_t m_nDisplay = 0;                 // the window recorded: the display, else the last to end a frame
     bool m_bFrameSincePump = false;
@@ -102,7 +110,7 @@ private:
     std::atomic<size_t> m_nTicks{0};
     std::vector<uint32_t> m_picture = std::vector<uint32_t>(size_t(kWidth) * kHeight, 0);
     FrameConverter m_converter;  // for a paletted picture of another size
-    std::vector<int16_t> m_sound = std::vector<int16_t>(size_t(kFramesPerTick) * kChannels, 0);
+    std::vector<int16_t> m_sound;
     // The pull is called on the main thread, at the ticks; the lock keeps CloseAudio's promise.
     std::mutex m_audioMutex;
     AudioPull m_pull;

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -61,7 +62,39 @@ struct PipeEnds {
     }
 };
 
+bool EndsWith(const std::string& text, const char* pszEnd)
+{
+    const size_t n = std::strlen(pszEnd);
+    if (text.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) != pszEnd[i])
+            return false;
+    return true;
+}
+
 }  // namespace
+
+// How the pictures and the sound are coded: H.264 and AAC, or in a .webm file VP9 and Opus.
+// H.264: the High profile's 8 x 8 transform on ultrafast's other choices, at a quality that keeps
+// the blocks of an enlarged picture clean (ARCHITECTURE.md has the measurements); CABAC would make
+// the file a seventh smaller and the encoding a quarter slower. The AAC encoder runs on ffmpeg's
+// one main thread with everything else it does, and its fast coder takes a third of the default
+// one's time at the same rate. The index goes at the front of the file, so that a player starts
+// before it has all of it. VP9 at its real-time speeds, each row of blocks on a thread of its own.
+std::vector<const char*> Encoder::CodecArguments(const std::string& path)
+{
+    // clang-format off
+    if (EndsWith(path, ".webm"))
+        return {"-c:v", "libvpx-vp9", "-pix_fmt", "yuv420p", "-crf", "12", "-b:v", "0",
+                "-deadline", "realtime", "-cpu-used", "5", "-row-mt", "1",
+                "-c:a", "libopus", "-b:a", "160k"};
+    return {"-c:v", "libx264", "-preset", "ultrafast", "-x264-params", "8x8dct=1", "-profile:v", "high",
+            "-crf", "16", "-pix_fmt", "yuv420p",
+            "-c:a", "aac", "-aac_coder", "fast", "-b:a", "192k",
+            "-movflags", "+faststart"};
+    // clang-format on
+}
 
 Encoder::~Encoder()
 {
@@ -92,32 +125,36 @@ bool Encoder::Start(const std::string& path, std::string& error)
         error = std::string("cannot make the pipes to ffmpeg: ") + std::strerror(errno);
         return false;
     }
-    const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight);
+    // An enlarged picture is megabytes: the larger the pipe, the fewer turns the two sides take
+    // at it. (The most an unprivileged process may ask for; less is no fault.)
+    fcntl(video.write, F_SETPIPE_SZ, 1 << 20);
+    const std::string size = std::to_string(kWidth * m_nScale) + "x" + std::to_string(kHeight * m_nScale);
     const std::string fps = std::to_string(kFps), rate = std::to_string(kRate), channels = std::to_string(kChannels);
     const std::string soundInput = "pipe:" + std::to_string(kSoundFd);
-    // The pictures arrive as the encoder's own 4:2:0 planes. "ultrafast" at a quality of 18 keeps
-    // the pictures sharp (the file is larger) and encodes over five times faster than they play
-    // on two cores, where "veryfast" managed two and a half. The AAC encoder runs on ffmpeg's one
-    // main thread with everything else it does: its default coder took as long as the whole
-    // picture encoding there, the fast one a third of that, at the same rate. bitexact: two
+    // The pictures arrive as the encoder's own 4:2:0 planes, already enlarged. bitexact: two
     // renders write the same file. ffmpeg opens its inputs one after the other and, by default,
     // reads seconds of each to learn what it already knows here; meanwhile the other pipe would
     // fill and the recorder wait on it for ever, so neither input is probed.
     // The options in the groups ffmpeg reads them in.
     // clang-format off
-    const char* argv[] = {"ffmpeg", "-hide_banner", "-nostats", "-loglevel", "error", "-y",
-                          "-probesize", "32", "-analyzeduration", "0",
-                          "-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", size.c_str(), "-framerate", fps.c_str(),
-                          "-i", "pipe:0",
-                          "-probesize", "32", "-analyzeduration", "0",
-                          "-f", "s16le", "-ar", rate.c_str(), "-ac", channels.c_str(), "-i", soundInput.c_str(),
-                          "-map", "0:v", "-map", "1:a",
-                          "-c:v", "libx264", "-preset", "ultrafast", "-crf", "18", "-pix_fmt", "yuv420p",
-                          "-c:a", "aac", "-aac_coder", "fast", "-b:a", "192k",
-                          "-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a", "+bitexact",
-                          "-map_metadata", "-1", "-movflags", "+faststart",
-                          path.c_str(), nullptr};
+    std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-nostats", "-loglevel", "error", "-y",
+                                     "-probesize", "32", "-analyzeduration", "0",
+                                     "-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", size, "-framerate", fps,
+                                     "-i", "pipe:0",
+                                     "-probesize", "32", "-analyzeduration", "0",
+                                     "-f", "s16le", "-ar", rate, "-ac", channels, "-i", soundInput,
+                                     "-map", "0:v", "-map", "1:a"};
     // clang-format on
+    for (const char* pszArg : CodecArguments(path))
+        args.push_back(pszArg);
+    for (const char* pszArg :
+         {"-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a", "+bitexact", "-map_metadata", "-1"})
+        args.push_back(pszArg);
+    args.push_back(path);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid < 0) {
         error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
@@ -127,7 +164,7 @@ bool Encoder::Start(const std::string& path, std::string& error)
         // dup2 clears close-on-exec on the copies: exactly these reach ffmpeg.
         if (dup2(video.read, 0) < 0 || dup2(audio.read, kSoundFd) < 0 || dup2(messages.write, 2) < 0)
             _exit(127);
-        execvp("ffmpeg", const_cast<char* const*>(argv));
+        execvp("ffmpeg", argv.data());
         int nErr = errno;
         ssize_t n = ::write(exec.write, &nErr, sizeof nErr);
         (void)n;
@@ -184,18 +221,18 @@ bool Encoder::Picture(const uint8_t* pIndices, const uint32_t* pPalette)
 
 void Encoder::ToPlanes(std::vector<uint8_t>& buffer)
 {
-    m_planes.resize(YuvConverter::Size(kWidth, kHeight));
+    m_planes.resize(YuvConverter::Size(kWidth * m_nScale, kHeight * m_nScale));
     const uint8_t* pData = buffer.data() + 1;
     if (buffer[0] == kPalettedPicture) {
         uint32_t palette[256];
         std::memcpy(palette, pData + kPixels, sizeof palette);
-        m_yuv.FromIndices(pData, palette, kWidth, kHeight, m_planes.data());
+        m_yuv.FromIndices(pData, palette, kWidth, kHeight, m_planes.data(), m_nScale);
     } else {
         // The queue's bytes hold whole words at an odd offset: they are read where they lie.
         std::vector<uint32_t>& xrgb = m_xrgb;
         xrgb.resize(kPixels);
         std::memcpy(xrgb.data(), pData, kPixels * sizeof(uint32_t));
-        m_yuv.FromXrgb(xrgb.data(), kWidth, kHeight, m_planes.data());
+        m_yuv.FromXrgb(xrgb.data(), kWidth, kHeight, m_planes.data(), m_nScale);
     }
     buffer.swap(m_planes);
 }

@@ -1,9 +1,10 @@
 // The video file the recorder writes: an ffmpeg process fed raw pictures on its standard input
-// and raw sound on a second pipe, which it encodes as H.264 and AAC. Each pipe has a writer
-// thread of its own, so that ffmpeg may read its two inputs in whatever order it likes without
-// the recorder and it ever waiting on each other: pictures wait in a short queue, the sound (a
-// few kilobytes a frame) in one as long as it needs. The pictures' writer also converts them to
-// the 4:2:0 planes the encoder takes, beside the recorder's own work.
+// and raw sound on a second pipe, which it encodes as H.264 and AAC (or, for a .webm file, VP9 and
+// Opus). Each pipe has a writer thread of its own, so that ffmpeg may read its two inputs in
+// whatever order it likes without the recorder and it ever waiting on each other: pictures wait
+// in a short queue, the sound (a few kilobytes a frame) in one as long as it needs. The pictures'
+// writer also converts them to the 4:2:0 planes the encoder takes, enlarged as asked, beside the
+// recorder's own work.
 #pragma once
 
 #include <condition_variable>
@@ -25,9 +26,14 @@ namespace host {
 
 class Encoder {
 public:
-    static constexpr int kWidth = 640, kHeight = 480, kFps = 60, kRate = 44100, kChannels = 2;
+    // The pictures it is given (kWidth × kHeight) and the sound (kRate: video sites keep 48 kHz
+    // as it is, and Opus takes nothing else).
+    static constexpr int kWidth = 640, kHeight = 480, kFps = 60, kRate = 48000, kChannels = 2;
+    static constexpr int kMaxScale = 6;
 
-    Encoder() = default;
+    // The video's pictures are the given ones enlarged nScale times (1 to kMaxScale), each pixel a
+    // block of nScale × nScale.
+    explicit Encoder(int nScale = 1) : m_nScale(nScale < 1 ? 1 : nScale > kMaxScale ? kMaxScale : nScale) {}
     ~Encoder();
     Encoder(const Encoder&) = delete;
     Encoder& operator=(const Encoder&) = delete;
@@ -62,6 +68,7 @@ private:
         // Turns what was queued into what is written, on the writer's thread; null: as it is.
         std::function<void(std::vector<uint8_t>& buffer)> prepare;
     };
+    static std::vector<const char*> CodecArguments(const std::string& path);
     // Queues the bytes of each piece, one after the other, as one buffer.
     bool Push(Pipe& pipe, std::initializer_list<std::pair<const void*, size_t>> pieces);
     void ToPlanes(std::vector<uint8_t>& buffer);
@@ -77,6 +84,7 @@ private:
     bool m_bFailed = false;
     std::string m_lastMessage;  // ffmpeg's last line on its standard error
     std::string m_path;
+    const int m_nScale;
     // The pictures' writer's own: its converter, a picture's pixels, the planes it writes.
     YuvConverter m_yuv;
     std::vector<uint32_t> m_xrgb;

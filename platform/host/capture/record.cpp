@@ -85,11 +85,11 @@ std::string UnfinishedVideo(const std::string& path, long nPid)
     return path.substr(0, path.size() - ending.size()) + ".unfinished-" + std::to_string(nPid) + ending;
 }
 
-int RecordToVideo(const std::string& path, bool bReplace, double dExpectedSeconds, const std::string& program,
+int RecordToVideo(const std::string& path, int nScale, bool bReplace, double dExpectedSeconds, const std::string& program,
                   const std::function<int()>& run)
 {
     static_assert(CaptureHost::kWidth == Encoder::kWidth && CaptureHost::kHeight == Encoder::kHeight &&
-                      CaptureHost::kFps == Encoder::kFps && CaptureHost::kRate == Encoder::kRate,
+                      CaptureHost::kFps == Encoder::kFps && Encoder::kRate % Encoder::kFps == 0,
                   "the host records what the encoder takes");
     std::string error;
     if (!CheckVideoTarget(path, bReplace, error)) {
@@ -103,12 +103,12 @@ int RecordToVideo(const std::string& path, bool bReplace, double dExpectedSecond
         std::fprintf(stderr, "%s: %s\n", program.c_str(), Named(why, unfinished, path).c_str());
         return 1;
     };
-    Encoder encoder;
+    Encoder encoder(nScale);
     RemoveOnSecondSignal(unfinished);
     if (!encoder.Start(unfinished, error))
         return fail(error);
     EncoderSink sink(encoder);
-    auto pHost = std::make_unique<CaptureHost>(sink);
+    auto pHost = std::make_unique<CaptureHost>(sink, Encoder::kRate);
     CaptureHost& capture = *pHost;
     capture.ShowProgress(dExpectedSeconds, "recording " + path);
     Install(std::move(pHost));

@@ -21,11 +21,12 @@ bool CheckVideoTarget(const std::string& path, bool bReplace, std::string& error
 // Where a render to path is written until it is whole: beside it, "NAME.unfinished-PID.EXT".
 std::string UnfinishedVideo(const std::string& path, long nPid);
 
-// Runs run() on the capture host, writing path (bReplace: over a file already there). Returns
-// run()'s result; 2 when path is no target (CheckVideoTarget), and run() is not called; 1 when
-// the file could not be written (run() is not called at all if ffmpeg could not even be started).
-// dExpectedSeconds: the run's usual length, for the progress line's percentage.
-int RecordToVideo(const std::string& path, bool bReplace, double dExpectedSeconds, const std::string& program,
+// Runs run() on the capture host, writing path with its pictures enlarged nScale times (1 to 6;
+// bReplace: over a file already there). Returns run()'s result; 2 when path is no target
+// (CheckVideoTarget), and run() is not called; 1 when the file could not be written (run() is not
+// called at all if ffmpeg could not even be started). dExpectedSeconds: the run's usual length,
+// for the progress line's percentage.
+int RecordToVideo(const std::string& path, int nScale, bool bReplace, double dExpectedSeconds, const std::string& program,
                   const std::function<int()>& run);
 
 }  // namespace host

@@ -119,7 +119,7 @@ void SdlHost::ToImage(Event& event)
         return;
     int nWinW = 0, nWinH = 0;
     SDL_GetWindowSize(w->pWindow, &nWinW, &nWinH);
-    FitRect f = FitImage(w->nModeW, w->nModeH, nWinW, nWinH);
+    FitRect f = PlaceImage(m_scaling, w->nModeW, w->nModeH, nWinW, nWinH);
     if (f.nWidth <= 0 || f.nHeight <= 0)
         return;
     event.x = static_cast<int>(std::floor(double(event.x - f.x) * w->nModeW / f.nWidth));

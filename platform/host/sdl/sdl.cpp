@@ -11,10 +11,10 @@
 namespace host {
 
 SdlHost::SdlHost(const SdlOptions& options)
-    : m_bInWindow(options.bDisplayInWindow),
+    : m_bInWindow(options.bDisplayInWindow), m_scaling(options.scaling),
       m_launch(options.bReportFirstFrame, options.dLaunchedAtMs, options.bLaunchGiven), m_frameLog(options.frameLog)
 {
-    // Whole-factor scaling keeps pixels square and sharp; nothing is filtered.
+    // The image's own pixels are never filtered; only the display's smooth step is (windows.cpp).
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
 }
 

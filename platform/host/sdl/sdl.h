@@ -8,12 +8,16 @@
 #include <string>
 
 #include "platform/host/host.h"
+#include "platform/host/sdl/display.h"
 
 namespace host {
 
 struct SdlOptions {
     // The exclusive display in a desktop window rather than over the whole screen, to begin with.
     bool bDisplayInWindow = false;
+    // How the display's 640 × 480 image meets the screen or the window: filled at the largest size
+    // of its shape with its pixels kept sharp, or at whole factors only.
+    Scaling scaling = Scaling::Fit;
 
     // For measuring and testing (the process entry reads them from the environment):
     // The time from the launch to the first frame, step by step, on standard error.

@@ -58,8 +58,10 @@ private:
     struct Win {
         SDL_Window* pWindow = nullptr;
         SDL_Renderer* pRenderer = nullptr;
-        SDL_Texture* pTexture = nullptr;
+        SDL_Texture* pTexture = nullptr;  // the image as it came
         int nTexW = 0, nTexH = 0;
+        SDL_Texture* pPrescaled = nullptr;  // the display's image at a whole factor, for the smooth step
+        int nPreW = 0, nPreH = 0;
         int nClientW = 0, nClientH = 0;
         bool bShown = false;    // by ShowWindow, not by taking the display
         bool bDisplay = false;  // the exclusive display
@@ -73,6 +75,7 @@ private:
     static void Upload(Win& w, const uint32_t* pXrgb, int nWidth, int nHeight);
     void Show(Win& w);
     void ShowWhereNoticeIsStale();
+    static SDL_Texture* Prescaled(Win& w, const FitRect& place);
     void Release(Win& w);
 
     // exclusive_display.cpp
@@ -101,6 +104,7 @@ private:
 
     std::thread::id m_mainThread = std::this_thread::get_id();  // the one that made the host
     bool m_bInWindow;  // the display in a desktop window rather than over the whole screen
+    Scaling m_scaling;
     bool m_bCursorWanted = true;
     ViewerDispatch m_viewer{*this, &WallClockMs};
     SdlAudio m_audio{[this] { return m_viewer.Now(); }};

@@ -140,18 +140,23 @@ void SdlHost::Show(Win& w)
     w.frame.Show();
     if (!w.pTexture)
         return;
-    SDL_SetRenderDrawColor(w.pRenderer, 0, 0, 0, 255);
-    SDL_RenderClear(w.pRenderer);
     if (w.bDisplay) {
         int nOutW = 0, nOutH = 0;
         SDL_GetRendererOutputSize(w.pRenderer, &nOutW, &nOutH);
-        FitRect f = FitImage(w.nTexW, w.nTexH, nOutW, nOutH);
+        FitRect f = PlaceImage(m_scaling, w.nTexW, w.nTexH, nOutW, nOutH);
+        SDL_Texture* pShown = w.pTexture;
+        if (m_scaling == Scaling::Fit)
+            pShown = Prescaled(w, f);
+        SDL_SetRenderDrawColor(w.pRenderer, 0, 0, 0, 255);
+        SDL_RenderClear(w.pRenderer);
         SDL_Rect dst = {f.x, f.y, f.nWidth, f.nHeight};
-        SDL_RenderCopy(w.pRenderer, w.pTexture, nullptr, &dst);
+        SDL_RenderCopy(w.pRenderer, pShown, nullptr, &dst);
         if (m_viewer.Paused())
             DrawPauseMark(w.pRenderer, dst.x, dst.y, dst.w, w.nTexW);
         m_notice.Draw(w.pRenderer, dst, w.nTexW, WallClockMs());
     } else {
+        SDL_SetRenderDrawColor(w.pRenderer, 0, 0, 0, 255);
+        SDL_RenderClear(w.pRenderer);
         SDL_RenderCopy(w.pRenderer, w.pTexture, nullptr, nullptr);
         m_notice.Draw(w.pRenderer, SDL_Rect{0, 0, w.nClientW, w.nClientH}, w.nTexW, WallClockMs());
     }
@@ -169,9 +174,44 @@ void SdlHost::ShowWhereNoticeIsStale()
             Show(entry.second);
 }
 
+// The texture that goes to the display's place in the sharp fill: the image itself where a whole
+// factor reaches the place exactly (drawn with nearest neighbours: exact pixels) or where the
+// place is smaller than the image (shrunk smoothly); else the image drawn with nearest neighbours
+// into a texture of a whole factor at least the place's size, which the renderer then shrinks
+// smoothly into the place (PrescaleFactor says why that keeps the pixels sharp). Where the renderer
+// cannot draw into a texture, the image goes smoothly to its place.
+SDL_Texture* SdlHost::Prescaled(Win& w, const FitRect& place)
+{
+    SDL_RendererInfo info = {};
+    SDL_GetRendererInfo(w.pRenderer, &info);
+    const int k = PrescaleFactor(w.nTexW, w.nTexH, place, info.max_texture_width, info.max_texture_height);
+    const int nW = w.nTexW * k, nH = w.nTexH * k;
+    const bool bExact = nW == place.nWidth && nH == place.nHeight;
+    SDL_SetTextureScaleMode(w.pTexture, bExact ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    if (bExact || k == 1 || !SDL_RenderTargetSupported(w.pRenderer))
+        return w.pTexture;
+    if (!w.pPrescaled || w.nPreW != nW || w.nPreH != nH) {
+        if (w.pPrescaled)
+            SDL_DestroyTexture(w.pPrescaled);
+        w.pPrescaled = SDL_CreateTexture(w.pRenderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET, nW, nH);
+        w.nPreW = nW;
+        w.nPreH = nH;
+        if (w.pPrescaled)
+            SDL_SetTextureScaleMode(w.pPrescaled, SDL_ScaleModeLinear);
+    }
+    if (!w.pPrescaled || SDL_SetRenderTarget(w.pRenderer, w.pPrescaled) != 0)
+        return w.pTexture;
+    SDL_SetTextureScaleMode(w.pTexture, SDL_ScaleModeNearest);
+    SDL_RenderCopy(w.pRenderer, w.pTexture, nullptr, nullptr);
+    SDL_SetRenderTarget(w.pRenderer, nullptr);
+    return w.pPrescaled;
+}
+
 void SdlHost::Release(Win& w)
 {
     m_notice.Forget(w.pRenderer);
+    if (w.pPrescaled)
+        SDL_DestroyTexture(w.pPrescaled);
     if (w.pTexture)
         SDL_DestroyTexture(w.pTexture);
     if (w.pRenderer)

@@ -1,6 +1,7 @@
 // The recorder's pictures as the encoder's 4:2:0 planes: known colours at their studio-range
-// values, each 2 x 2 block's chroma the mean of its four pixels, and a paletted picture giving
-// exactly the planes of the same picture as pixels.
+// values, each 2 x 2 block's chroma the mean of its four pixels, a paletted picture giving
+// exactly the planes of the same picture as pixels, and an enlarged picture's planes exactly those
+// of the picture enlarged first, by every factor.
 #ifndef _WIN32
 #include <gtest/gtest.h>
 
@@ -82,6 +83,66 @@ TEST(YuvConverter, PalettedPicturesGiveThePlanesOfTheSamePixels)
         converter.FromIndices(indices.data(), palette.data(), w, h, fromIndices.data());
         EXPECT_EQ(fromIndices, FromXrgb(xrgb, w, h).bytes) << "palette " << nPalette;
     }
+}
+
+// The picture with each pixel an n x n block.
+std::vector<uint32_t> Enlarge(const std::vector<uint32_t>& xrgb, int w, int h, int n)
+{
+    std::vector<uint32_t> big(size_t(w) * n * size_t(h) * n);
+    for (int y = 0; y < h * n; ++y)
+        for (int x = 0; x < w * n; ++x)
+            big[size_t(y) * w * n + x] = xrgb[size_t(y / n) * w + x / n];
+    return big;
+}
+
+TEST(YuvConverter, AnEnlargedPicturesPlanesAreThoseOfThePictureEnlargedFirst)
+{
+    std::mt19937 random(11);
+    // Odd factors put chroma samples across the blocks' edges; 10 x 6 is not a multiple of 4.
+    for (int w : {10, 2}) {  // 2 x 2: rows shorter than the eight bytes the widening stores at once
+        const int h = w == 10 ? 6 : 2;
+        std::vector<uint32_t> palette(256);
+        for (uint32_t& c : palette)
+            c = random() & 0xFFFFFF;
+        std::vector<uint8_t> indices(size_t(w) * h);
+        std::vector<uint32_t> xrgb(indices.size());
+        for (size_t i = 0; i < indices.size(); ++i) {
+            indices[i] = static_cast<uint8_t>(random());
+            xrgb[i] = palette[indices[i]];
+        }
+        host::YuvConverter converter;
+        for (int n = 1; n <= 6; ++n) {
+            SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + ", x" + std::to_string(n));
+            const Planes expected = FromXrgb(Enlarge(xrgb, w, h, n), w * n, h * n);
+            // One byte past the planes, which must stay as it was.
+            std::vector<uint8_t> fromIndices(host::YuvConverter::Size(w * n, h * n) + 1, 0xEE);
+            converter.FromIndices(indices.data(), palette.data(), w, h, fromIndices.data(), n);
+            EXPECT_EQ(fromIndices.back(), 0xEE);
+            fromIndices.pop_back();
+            EXPECT_EQ(fromIndices, expected.bytes);
+            std::vector<uint8_t> fromXrgb(host::YuvConverter::Size(w * n, h * n) + 1, 0xEE);
+            converter.FromXrgb(xrgb.data(), w, h, fromXrgb.data(), n);
+            EXPECT_EQ(fromXrgb.back(), 0xEE);
+            fromXrgb.pop_back();
+            EXPECT_EQ(fromXrgb, expected.bytes);
+        }
+    }
+}
+
+TEST(YuvConverter, AnOddFactorsChromaAcrossTwoBlocksIsTheirMean)
+{
+    // Red beside blue, enlarged three times: columns 0-2 red, 3-5 blue. The chroma sample over
+    // columns 2 and 3 takes two of each; those over 0-1 and 4-5 one colour alone.
+    const std::vector<uint32_t> xrgb = {0xFF0000, 0x0000FF, 0xFF0000, 0x0000FF};
+    Planes p{std::vector<uint8_t>(host::YuvConverter::Size(6, 6)), 6, 6};
+    host::YuvConverter converter;
+    converter.FromXrgb(xrgb.data(), 2, 2, p.bytes.data(), 3);
+    EXPECT_EQ(p.Y(2, 0), 82);
+    EXPECT_EQ(p.Y(3, 5), 41);
+    EXPECT_EQ(p.U(0, 0), 90);
+    EXPECT_EQ(p.U(2, 0), 165);  // (90 + 240) / 2
+    EXPECT_EQ(p.U(4, 4), 240);
+    EXPECT_EQ(p.V(2, 2), 175);  // (240 + 110) / 2
 }
 
 }  // namespace

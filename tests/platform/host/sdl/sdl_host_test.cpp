@@ -66,6 +66,7 @@ TEST(SdlHost, ItsClockIsTheWallClock)
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -95,6 +96,81 @@ TEST(SdlDisplayFit, TheLargestWholeFactorCentredElseTheLargestFitOfTheSameShape)
     EXPECT_EQ(r.nWidth, 0);
 }
 
+TEST(SdlDisplayFit, TheSharpFillIsTheLargestRectangleOfTheShapeCentred)
+{
+    struct Case {
+        int nOutW, nOutH, x, y, nWidth, nHeight, nPrescale;
+    } kCases[] = {
+        {1366, 768, 171, 0, 1024, 768, 2},    // x1.6: x2, then shrunk
+        {1920, 1080, 240, 0, 1440, 1080, 3},  // x2.25
+        {800, 600, 0, 0, 800, 600, 2},        // x1.25
+        {320, 240, 0, 0, 320, 240, 1},        // half size: shrunk straight away
+        {1280, 1000, 0, 20, 1280, 960, 2},    // x2 exactly: no smooth step at all
+        {1000, 700, 33, 0, 933, 700, 2},      // a window: 700 * 4 / 3 is 933 and a third
+        {1400, 1000, 33, 0, 1333, 1000, 3},  {500, 400, 0, 12, 500, 375, 1},
+        {3840, 2160, 480, 0, 2880, 2160, 5},  // x4.5
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(std::to_string(c.nOutW) + " x " + std::to_string(c.nOutH));
+        host::FitRect r = host::PlaceImage(host::Scaling::Fit, 640, 480, c.nOutW, c.nOutH);
+        EXPECT_EQ(r.x, c.x);
+        EXPECT_EQ(r.y, c.y);
+        EXPECT_EQ(r.nWidth, c.nWidth);
+        EXPECT_EQ(r.nHeight, c.nHeight);
+        EXPECT_EQ(host::PrescaleFactor(640, 480, r), c.nPrescale);
+    }
+    // Whole factors where asked for.
+    host::FitRect r = host::PlaceImage(host::Scaling::Whole, 640, 480, 1366, 768);
+    EXPECT_EQ(r.nWidth, 640);
+    EXPECT_EQ(r.x, 363);
+    EXPECT_EQ(r.y, 144);
+    // A renderer's largest texture caps the step (x5 of 640 is 3200, past 2048).
+    r = host::PlaceImage(host::Scaling::Fit, 640, 480, 3840, 2160);
+    EXPECT_EQ(host::PrescaleFactor(640, 480, r, 2048, 2048), 3);
+    EXPECT_EQ(host::PrescaleFactor(640, 480, r, 600, 600), 1);
+    // Nothing to show on.
+    r = host::PlaceImage(host::Scaling::Fit, 640, 480, 0, 0);
+    EXPECT_EQ(r.nWidth, 0);
+    EXPECT_EQ(host::PrescaleFactor(640, 480, r), 1);
+}
+
+// The shrinking step of the sharp fill, worked as a renderer's straight-line filter does it (each
+// output pixel's centre mapped into the texture, the two texels around it blended): only one
+// output pixel at most at each edge between two source pixels is a blend, and from twice the
+// image's size up every source pixel also shows in pixels of its own colour alone (below that a
+// source pixel is less than two output pixels wide, and one may fall between two blends).
+TEST(SdlDisplayFit, EachSourcePixelStaysABlockWithAtMostOnePixelOfSoftEdge)
+{
+    for (int nOut = 100; nOut <= 4000; nOut += 7) {
+        SCOPED_TRACE(nOut);
+        const int nSource = 64;  // one row of source pixels, each its own colour (its index)
+        host::FitRect r;
+        r.nWidth = nOut;
+        r.nHeight = nOut * 3 / 4;
+        const int k = host::PrescaleFactor(nSource, nSource * 3 / 4, r);
+        const int nTexels = nSource * k;
+        std::vector<int> pure(size_t(nSource), 0);
+        int nBlendsAtOneEdge = 0, nLastEdge = -1;
+        for (int x = 0; x < nOut; ++x) {
+            const double u = (x + 0.5) * nTexels / nOut - 0.5;
+            const int t0 = std::max(0, static_cast<int>(std::floor(u))), t1 = std::min(nTexels - 1, t0 + 1);
+            const double f = u - std::floor(u);
+            const int a = t0 / k, b = t1 / k;  // the source pixels of the two texels
+            if (a == b || f == 0.0) {
+                ++pure[size_t(a)];
+                continue;
+            }
+            nBlendsAtOneEdge = nLastEdge == a ? nBlendsAtOneEdge + 1 : 1;
+            nLastEdge = a;
+            ASSERT_LE(nBlendsAtOneEdge, 1) << "two blended pixels at the edge after source pixel " << a;
+        }
+        if (nOut >= 2 * nSource) {
+            for (int n = 0; n < nSource; ++n)
+                ASSERT_GE(pure[size_t(n)], 1) << "source pixel " << n << " shows nowhere in its own colour";
+        }
+    }
+}
+
 LRESULT CALLBACK PlainProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
     return DefWindowProcA(hWnd, nMsg, wParam, lParam);
@@ -106,7 +182,11 @@ TEST(SdlDisplay, FlipsSixtyTimesASecondWithNoLongGaps)
     if (!std::getenv("VADURER_FLIP_RATE"))
         GTEST_SKIP() << "needs an X display; run by the sdl_flip_rate test";
     std::string error;
-    auto pHost = host::MakeSdlHost(error);
+    // The pacing is measured here, not the scaling: whole factors, the least drawing (what the
+    // sharp fill costs a frame, make bench's display benchmark says).
+    host::SdlOptions options;
+    options.scaling = host::Scaling::Whole;
+    auto pHost = host::MakeSdlHost(error, options);
     ASSERT_TRUE(pHost) << error;
     host::Install(std::move(pHost));
     WNDCLASSA wc = {};
