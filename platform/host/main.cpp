@@ -45,7 +45,7 @@ struct Options {
     HostChoice host = kDefaultHost;
     bool bDisplayInWindow = false;
     std::string record;
-    bool bForce = false;  // the render may replace a file already there
+    bool bForce = false;             // the render may replace a file already there
     const char* pszScale = nullptr;  // as given: fit or whole for a display, a factor for a video
 #ifndef __EMSCRIPTEN__
     host::Scaling scaling = host::Scaling::Fit;

@@ -85,8 +85,8 @@ std::string UnfinishedVideo(const std::string& path, long nPid)
     return path.substr(0, path.size() - ending.size()) + ".unfinished-" + std::to_string(nPid) + ending;
 }
 
-int RecordToVideo(const std::string& path, int nScale, bool bReplace, double dExpectedSeconds, const std::string& program,
-                  const std::function<int()>& run)
+int RecordToVideo(const std::string& path, int nScale, bool bReplace, double dExpectedSeconds,
+                  const std::string& program, const std::function<int()>& run)
 {
     static_assert(CaptureHost::kWidth == Encoder::kWidth && CaptureHost::kHeight == Encoder::kHeight &&
                       CaptureHost::kFps == Encoder::kFps && Encoder::kRate % Encoder::kFps == 0,

@@ -26,7 +26,7 @@ std::string UnfinishedVideo(const std::string& path, long nPid);
 // (CheckVideoTarget), and run() is not called; 1 when the file could not be written (run() is not
 // called at all if ffmpeg could not even be started). dExpectedSeconds: the run's usual length,
 // for the progress line's percentage.
-int RecordToVideo(const std::string& path, int nScale, bool bReplace, double dExpectedSeconds, const std::string& program,
-                  const std::function<int()>& run);
+int RecordToVideo(const std::string& path, int nScale, bool bReplace, double dExpectedSeconds,
+                  const std::string& program, const std::function<int()>& run);
 
 }  // namespace host
