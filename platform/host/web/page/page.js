@@ -714,6 +714,7 @@
     ? 'It runs about 69 seconds with sound. On this touch screen the stop button beside the picture ends it early.'
     : 'It runs about 69 seconds with sound. Escape or a click on the picture ends it early.';
   $('cover').addEventListener('click', () => stats.state === 'ready' && start(true));
+  $('licence').addEventListener('click', (e) => e.stopPropagation());  // it opens the text, not the run
   $('again').addEventListener('click', () => {
     sessionStorage.setItem('vadurer-again', '1');
     location.reload();

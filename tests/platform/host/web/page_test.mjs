@@ -181,6 +181,26 @@ async function play(browser, p) {
     check(Math.abs(fit.w - 640 * s) <= 1 && Math.abs(fit.h - 480 * s) <= 1 && Math.abs(fit.x - (fit.W - fit.w) / 2) <= 1 &&
       Math.abs(fit.y - (fit.H - fit.h) / 2) <= 1, 'F takes the page fullscreen, the picture as large as the screen allows, centred',
     `${fit.w} × ${fit.h} at ${fit.x}, ${fit.y} on ${fit.W} × ${fit.H} (${fit.whole ? 'whole factor' : `x${fit.k} then smoothed`})`);
+    // Where the scale is not whole, what the browser smooths is the frame at a whole factor, each
+    // pixel a block of its own colour.
+    const blocks = await p.evaluate(() => {
+      const { k, whole } = vadurerStats().layout;
+      if (whole) return { whole };
+      const screen = document.getElementById('screen'), view = document.getElementById('view');
+      const a = screen.getContext('2d').getImageData(0, 0, 640, 480).data;
+      const b = view.getContext('2d').getImageData(0, 0, view.width, view.height).data;
+      let bad = 0;
+      for (let y = 0; y < view.height; ++y)
+        for (let x = 0; x < view.width; ++x) {
+          const i = 4 * (y * view.width + x), j = 4 * (Math.floor(y / k) * 640 + Math.floor(x / k));
+          if (a[j] !== b[i] || a[j + 1] !== b[i + 1] || a[j + 2] !== b[i + 2]) ++bad;
+        }
+      return { k, width: view.width, height: view.height, bad };
+    });
+    if (!blocks.whole)
+      check(blocks.width === 640 * blocks.k && blocks.height === 480 * blocks.k && blocks.bad === 0,
+        `the browser smooths the frame from x${blocks.k}, each pixel a ${blocks.k} × ${blocks.k} block`,
+        `${blocks.width} × ${blocks.height}, ${blocks.bad} pixels not their block's`);
   }
   await p.keyboard.press('F12');
   await sleep(700);
