@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -30,7 +31,7 @@ protected:
         ASSERT_NE(mkdtemp(szDir), nullptr);
         m_dir = szDir;
     }
-    void TearDown() override { std::system(("rm -rf '" + m_dir + "'").c_str()); }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
 
     std::vector<uint8_t> ReadFile(const std::string& path)
     {
