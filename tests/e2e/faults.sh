@@ -187,10 +187,11 @@ notice_of() {
   import -window root "$out/$name-after.png" 2>/dev/null
   key Escape
   ended 5
-  # The display is 1024 x 768: the frame x1 at (192,144), 640 x 480.
+  # The display is 1024 x 768, which the frame fills (640 x 480 fitted): the notice in its
+  # bottom 60 rows, the rest above them.
   local corner rest
-  corner=$(compare -metric AE "$out/$name-with.png[640x60+192+564]" "$out/$name-after.png[640x60+192+564]" null: 2>&1)
-  rest=$(compare -metric AE "$out/$name-with.png[640x400+192+144]" "$out/$name-after.png[640x400+192+144]" null: 2>&1)
+  corner=$(compare -metric AE "$out/$name-with.png[1024x60+0+708]" "$out/$name-after.png[1024x60+0+708]" null: 2>&1)
+  rest=$(compare -metric AE "$out/$name-with.png[1024x640+0+0]" "$out/$name-after.png[1024x640+0+0]" null: 2>&1)
   echo "$name: the frame's bottom edge differed in $corner pixels while the notice showed; the rest in $rest"
   [ "${corner%% *}" -gt 1000 ] 2>/dev/null || fail "$name: no notice over the frame's bottom left corner"
   [ "${rest%% *}" = 0 ] || fail "$name: the notice changed more than its corner"
@@ -204,7 +205,7 @@ notice() {
   notice_of notice-saved "$out/pictures"
   grep -q "^vadurer: screenshot written to $out/pictures/vadurer-" "$out/notice-saved-stderr.txt" ||
     fail "no screenshot said on stderr"
-  [ "$(compare -metric AE "$out/notice-fails-with.png[640x60+192+564]" "$out/notice-saved-with.png[640x60+192+564]" \
+  [ "$(compare -metric AE "$out/notice-fails-with.png[1024x60+0+708]" "$out/notice-saved-with.png[1024x60+0+708]" \
     null: 2>&1 | cut -d' ' -f1)" != 0 ] || fail "the two notices say the same"
 }
 
