@@ -517,6 +517,12 @@
     notice(`Playing without sound: ${why}.`, 0);
   }
 
+  // The output's latency is asked once, a second after the sound started: Firefox answers
+  // outputLatency under a lock its audio thread takes too, and a page that asked it again and
+  // again while the output started was seen to stop there for good (its main thread waiting
+  // inside the question).
+  let outputLatency = null;
+
   // The sound as the feeder's words tell it, and how far the picture shown and the sound heard lie
   // apart: the production's clock when the frame on the screen was made, and the frames the output
   // has played (as sound, as silence owed or skipped past, but not the silence of a pause) less
@@ -524,7 +530,8 @@
   function soundStats() {
     if (!ring) return { audioWritten: 0, audioRead: 0, audioPeak: 0, audioStarved: 0, audioMissed: 0, audioSkipped: 0 };
     const w = (i) => Atomics.load(ring.view, i);
-    const played = (w(5) + w(6) + w(2) - w(8)) >>> 0, latency = audio.baseLatency + (audio.outputLatency || 0);
+    if (outputLatency === null && stats.soundAt && performance.now() - stats.soundAt > 1000) outputLatency = audio.outputLatency || 0;
+    const played = (w(5) + w(6) + w(2) - w(8)) >>> 0, latency = audio.baseLatency + (outputLatency || 0);
     const soundMs = played * 1000 / audio.sampleRate - 1000 * latency, pictureMs = pacing.shownClock - audioClock;
     return {
       audioWritten: w(0), audioRead: w(5), audioPeak: w(1), audioStarved: w(7), audioMissed: w(6),
@@ -620,6 +627,7 @@
   }
 
   let started = false;
+  const kAgainWaitMs = 1000;  // a replay's wait for the sound before it asks for a click
   function start(byGesture) {
     if (started) return;
     started = true;
@@ -629,14 +637,23 @@
     // Started within the click, where the browser allows it; not waited for.
     const resumed = audio ? audio.resume() : Promise.resolve();
     if (!byGesture && audio) {
-      // Played again after the reload: without a click the browser may keep the sound off, and
-      // then the visitor is asked for the click after all.
-      Promise.race([resumed, new Promise((r) => setTimeout(r, 500))]).then(() => {
-        if (audio.state === 'running') return run();
+      // Played again after the reload: without a click the browser may keep the sound off. The
+      // run starts as soon as the sound does; where it has not within a moment (Firefox may take
+      // a second or two where it allows it) the visitor is asked for the click meanwhile, and
+      // whichever comes first starts the run.
+      const ask = setTimeout(() => {
+        if (stats.state !== 'starting') return;
         started = false;
         stats.state = 'ready';
         $('cover').hidden = false;
-      });
+      }, kAgainWaitMs);
+      resumed.then(() => {
+        if (audio.state !== 'running' || !['starting', 'ready'].includes(stats.state)) return;
+        clearTimeout(ask);
+        started = true;
+        $('cover').hidden = true;
+        run();
+      }, () => {});
       return;
     }
     resumed.catch((e) => console.warn('vadurer: the sound did not start: ' + describe(e)));

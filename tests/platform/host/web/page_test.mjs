@@ -290,7 +290,8 @@ async function missingPicture(p) {
     const v = await stats(p);
     return v.state === 'running' && v.frames > 60 ? v : null;
   }, 15000).catch((e) => ({ state: e.message }));
-  check(/"SS\.bmp"/.test(again.text) && replay.state === 'running', 'played again, Return chooses OK and the production plays on', replay.state);
+  check(/"SS\.bmp"/.test(again.text) && replay.state === 'running', 'played again, Return chooses OK and the production plays on',
+    `${again.text.split('\n')[0]}; ${replay.state}`);
   if (replay.state !== 'running') return;
   await p.mouse.click(640, 440);
   const clicked = await untilEnded(p, 'the end after a left click', 10000);
