@@ -82,16 +82,19 @@ under_wine() {
 # core's work for two and a half minutes, from here on beside the native and Windows runs of the
 # unit program, which each take one core, and the Wine runs, which mostly wait on the
 # production's clock.
-suite_beside threads env TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/vadurer_tests --threaded
+# The unit programs write their files where they run, and run beside each other: a folder each.
+run_in() { mkdir -p "build/test-run/$1" && echo "build/test-run/$1"; }
+suite_beside threads env -C "$(run_in threads)" TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 \
+  "$root/build/tsan/tests/vadurer_tests" --threaded
 # The C++ as .clang-format says, every file.
 check format scripts/format.sh --check
-suite native env TESTS_LABEL=native build/linux/tests/vadurer_tests
+suite native env -C "$(run_in native)" TESTS_LABEL=native "$root/build/linux/tests/vadurer_tests"
 # Leaks fail the sanitizers' run (below), but for what is meant to live until the process ends
 # (tests/lsan.supp).
-sanitizers=(env TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1
+sanitizers=(env -C "$(run_in sanitizers)" TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1
   LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" UBSAN_OPTIONS=print_stacktrace=1
-  build/asan/tests/vadurer_tests)
-suite windows "${wine_run[@]}" "$wintree/tests/vadurer_tests.exe"
+  "$root/build/asan/tests/vadurer_tests")
+suite windows env -C "$(run_in windows)" "$root/scripts/wine-run.sh" --arch "$route" "$root/$wintree/tests/vadurer_tests.exe"
 
 under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production build/linux/assets "$wintree/vadurer.exe"
 under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
