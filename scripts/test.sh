@@ -100,8 +100,8 @@ under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production
 under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
 suite_joined threads
 
-# The sanitizers' run works a core for over a minute: alone, since beside the whole production in
-# real time it once starved the SDL host's sound writer (the sound written came out seconds short).
+# The sanitizers' run works a core for 40 s: alone, since beside the whole production in real time
+# the SDL check's sound writer fell further behind (its bang 3 s early in the file, 1 to 2 s alone).
 suite sanitizers "${sanitizers[@]}"
 ctests production -R '^sdl_production$'
 # Two at a time: a test on a display beside one that works a core, never two of a kind (their
