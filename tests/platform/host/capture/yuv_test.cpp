@@ -64,21 +64,30 @@ TEST(YuvConverter, ABlocksChromaIsTheMeanOfItsFourPixels)
     EXPECT_EQ(p.V(0, 0), 175);  // (240 + 110) / 2
 }
 
+// A picture of random indices into a random palette, and the same pixels as colours.
+struct RandomPicture {
+    RandomPicture(std::mt19937& random, int w, int h) : palette(256), indices(size_t(w) * h), xrgb(indices.size())
+    {
+        for (uint32_t& c : palette)
+            c = random() & 0xFFFFFF;
+        for (size_t i = 0; i < indices.size(); ++i) {
+            indices[i] = static_cast<uint8_t>(random());
+            xrgb[i] = palette[indices[i]];
+        }
+    }
+    std::vector<uint32_t> palette;
+    std::vector<uint8_t> indices;
+    std::vector<uint32_t> xrgb;
+};
+
 TEST(YuvConverter, PalettedPicturesGiveThePlanesOfTheSamePixels)
 {
     std::mt19937 random(7);
     const int w = 64, h = 48;
     host::YuvConverter converter;
     for (int nPalette = 0; nPalette < 3; ++nPalette) {
-        std::vector<uint32_t> palette(256);
-        for (uint32_t& c : palette)
-            c = random() & 0xFFFFFF;
-        std::vector<uint8_t> indices(size_t(w) * h);
-        std::vector<uint32_t> xrgb(indices.size());
-        for (size_t i = 0; i < indices.size(); ++i) {
-            indices[i] = static_cast<uint8_t>(random());
-            xrgb[i] = palette[indices[i]];
-        }
+        const RandomPicture pic(random, w, h);
+        const auto& [palette, indices, xrgb] = pic;
         std::vector<uint8_t> fromIndices(host::YuvConverter::Size(w, h));
         converter.FromIndices(indices.data(), palette.data(), w, h, fromIndices.data());
         EXPECT_EQ(fromIndices, FromXrgb(xrgb, w, h).bytes) << "palette " << nPalette;
@@ -101,15 +110,8 @@ TEST(YuvConverter, AnEnlargedPicturesPlanesAreThoseOfThePictureEnlargedFirst)
     // Odd factors put chroma samples across the blocks' edges; 10 x 6 is not a multiple of 4.
     for (int w : {10, 2}) {  // 2 x 2: rows shorter than the eight bytes the widening stores at once
         const int h = w == 10 ? 6 : 2;
-        std::vector<uint32_t> palette(256);
-        for (uint32_t& c : palette)
-            c = random() & 0xFFFFFF;
-        std::vector<uint8_t> indices(size_t(w) * h);
-        std::vector<uint32_t> xrgb(indices.size());
-        for (size_t i = 0; i < indices.size(); ++i) {
-            indices[i] = static_cast<uint8_t>(random());
-            xrgb[i] = palette[indices[i]];
-        }
+        const RandomPicture pic(random, w, h);
+        const auto& [palette, indices, xrgb] = pic;
         host::YuvConverter converter;
         for (int n = 1; n <= 6; ++n) {
             SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + ", x" + std::to_string(n));
