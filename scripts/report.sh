@@ -74,6 +74,18 @@ suite_joined() {
   report_counted "$name" "$rc" "${report_beside_starts[$name]}"
 }
 
+# report_tally NAME EXIT-CODE PASSED FAILED WHEN: a count joins the totals; an exit code other
+# than 0 where nothing failed fails NAME all the same (WHEN says what it came after).
+report_tally() {
+  report_pass "$3"
+  if [ "$4" -gt 0 ]; then
+    report_fail "$1" "$4"
+  elif [ "$2" -ne 0 ]; then
+    echo "FAILED: $1 exited with $2 $5"
+    report_fail "$1"
+  fi
+}
+
 # report_counted NAME EXIT-CODE START: the last count line of NAME's log joins the totals.
 report_counted() {
   local name=$1 rc=$2 t0=$3 line n m
@@ -86,13 +98,7 @@ report_counted() {
   fi
   n=$(sed -E 's/^[a-z0-9-]+: ([0-9]+) passed.*/\1/' <<<"$line")
   m=$(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")
-  report_pass "$n"
-  if [ "$m" -gt 0 ]; then
-    report_fail "$name" "$m"
-  elif [ "$rc" -ne 0 ]; then
-    echo "FAILED: $name exited with $rc after its count"
-    report_fail "$name"
-  fi
+  report_tally "$name" "$rc" "$n" "$m" "after its count"
 }
 
 ctests() {
@@ -110,13 +116,7 @@ ctests() {
   fi
   total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
   nbad=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")
-  report_pass $((total - nbad))
-  if [ "$nbad" -gt 0 ]; then
-    report_fail "$name" "$nbad"
-  elif [ "$rc" -ne 0 ]; then
-    echo "FAILED: $name exited with $rc with no test failed"
-    report_fail "$name"
-  fi
+  report_tally "$name" "$rc" $((total - nbad)) "$nbad" "with no test failed"
 }
 
 report_end() {
