@@ -28,17 +28,18 @@ void AudioRing::Reset()
         p->store(0);
 }
 
-void AudioFeeder::Start(AudioRing& ring, int nRate, AudioPull pull)
+void AudioFeeder::Start(AudioRing& ring, int nRate, AudioPull pull, Clock clock)
 {
     m_pRing = &ring;
     m_nRate = nRate;
     m_pull = std::move(pull);
+    m_clock = std::move(clock);
     m_bStop = false;
     m_bHeard = false;
     m_bStarted = false;
     m_nMissedSeen = 0;
     m_nOwed = 0;
-    m_nStartMs = WallClockMs();
+    m_nStartMs = m_clock();
     m_nBehindSinceMs = m_nStartMs;
     m_thread = std::thread([this] { Run(); });
 }
@@ -54,6 +55,7 @@ void AudioFeeder::Stop()
 void AudioFeeder::Run()
 {
     while (!m_bStop.load()) {
+        long nNowMs = m_clock();  // once a round, held or not
         bool bHeld = m_bHeld.load(std::memory_order_acquire);
         if (bHeld) {
             // What the worklet misses while held is not owed, and the output's lag is taken
@@ -63,7 +65,7 @@ void AudioFeeder::Run()
             m_nMissedSeen = nMissed;
             m_bHeard = false;
         } else {
-            m_nOwed += NewlyOwed();
+            m_nOwed += NewlyOwed(nNowMs);
             if (m_nOwed > 0) {
                 Skip();
                 continue;
@@ -82,7 +84,7 @@ void AudioFeeder::Run()
 // What the output's clock says must be skipped since the last look: the frames the worklet played
 // as silence, and the time the output stood still while the wall clock went on, less what the ring
 // held then (dropped, as stale).
-uint32_t AudioFeeder::NewlyOwed()
+uint32_t AudioFeeder::NewlyOwed(long nNowMs)
 {
     AudioRing& r = *m_pRing;
     uint32_t nMissed = r.nMissed.load(std::memory_order_acquire);
@@ -90,7 +92,6 @@ uint32_t AudioFeeder::NewlyOwed()
     m_nMissedSeen = nMissed;
     uint32_t nRead = r.nRead.load(std::memory_order_acquire);
     uint32_t nHeard = nRead + nMissed + r.nSkipped.load(std::memory_order_relaxed);
-    long nNowMs = WallClockMs();
     uint32_t nWall = uint32_t(int64_t(nNowMs - m_nStartMs) * m_nRate / 1000);
     int32_t nLag = int32_t(nWall - nHeard);
     bool bBehind = m_bHeard && nLag - m_nLagBase > kStallMs * m_nRate / 1000;

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <thread>
 
 #include "platform/host/host.h"
@@ -45,7 +46,10 @@ public:
     // a busy page still has room before the worklet runs dry.
     static constexpr uint32_t kAhead = 2048;
 
-    void Start(AudioRing& ring, int nRate, AudioPull pull);
+    // The output's clock is measured against this one (milliseconds): the wall clock, or one a
+    // test steps.
+    using Clock = std::function<long()>;
+    void Start(AudioRing& ring, int nRate, AudioPull pull, Clock clock = WallClockMs);
     void Stop();  // returns once the pull has returned for the last time
 
     // While held (the viewer's pause) the worklet gets silence and the pull is not called, so that
@@ -58,13 +62,14 @@ private:
     static constexpr int kChunk = 256;
 
     void Run();
-    uint32_t NewlyOwed();
+    uint32_t NewlyOwed(long nNowMs);
     void Skip();
     void Queue(bool bSilence);
 
     AudioRing* m_pRing = nullptr;
     int m_nRate = 0;
     AudioPull m_pull;
+    Clock m_clock;
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bHeld{false};
     std::thread m_thread;

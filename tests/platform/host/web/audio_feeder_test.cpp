@@ -24,13 +24,19 @@ protected:
     void SetUp() override
     {
         m_ring.Reset();
-        m_feeder.Start(m_ring, kRate, [this](int16_t* pSamples, int nFrames) {
-            uint32_t n = m_nMixed.fetch_add(uint32_t(nFrames));
-            for (int i = 0; i < nFrames; ++i) {
-                pSamples[2 * i] = int16_t((n + uint32_t(i)) & 0x7FFF);
-                pSamples[2 * i + 1] = int16_t(((n + uint32_t(i)) >> 15) & 0x7FFF);
-            }
-        });
+        m_feeder.Start(
+            m_ring, kRate,
+            [this](int16_t* pSamples, int nFrames) {
+                uint32_t n = m_nMixed.fetch_add(uint32_t(nFrames));
+                for (int i = 0; i < nFrames; ++i) {
+                    pSamples[2 * i] = int16_t((n + uint32_t(i)) & 0x7FFF);
+                    pSamples[2 * i + 1] = int16_t(((n + uint32_t(i)) >> 15) & 0x7FFF);
+                }
+            },
+            [this] {
+                m_nLooks.fetch_add(1);
+                return m_nNowMs.load();
+            });
     }
     void TearDown() override { m_feeder.Stop(); }
 
@@ -53,17 +59,28 @@ protected:
         }
         return nFirst;
     }
-    // Quanta at the output's pace for so long, as a sound card asks for them: as many as the time
-    // gone says, however late this thread woke.
-    void PlayFor(std::chrono::milliseconds duration)
+    // Returns once the feeder has gone round once with the ring and the clock as they are now: it
+    // looks at the clock first in each round.
+    void Settle()
     {
-        auto start = std::chrono::steady_clock::now();
+        uint32_t n = m_nLooks.load();
+        ASSERT_TRUE(WaitFor([&] { return m_nLooks.load() >= n + 2; })) << "the feeder stopped going round";
+    }
+    // The clock goes on by so much, a few milliseconds at a time, the feeder looking at each step;
+    // the output plays its quanta as the clock says (as a sound card asks for them), or stands
+    // still.
+    void PlayFor(long nMs) { Advance(nMs, true); }
+    void StandStillFor(long nMs) { Advance(nMs, false); }
+    void Advance(long nMs, bool bPlaying)
+    {
+        const long nFromMs = m_nNowMs.load();
         int64_t nPlayed = 0;
-        for (auto now = start; now - start < duration; now = std::chrono::steady_clock::now()) {
-            int64_t nDue = std::chrono::duration_cast<std::chrono::microseconds>(now - start).count() * kRate / 1000000;
-            for (; nPlayed + 128 <= nDue; nPlayed += 128)
+        while (m_nNowMs.load() - nFromMs < nMs) {
+            m_nNowMs.fetch_add(kStepMs);
+            int64_t nDue = (m_nNowMs.load() - nFromMs) * kRate / 1000;
+            for (; bPlaying && nPlayed + 128 <= nDue; nPlayed += 128)
                 PlayQuantum();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            Settle();
         }
     }
     // The mix's number of the frame at this place in the ring.
@@ -72,27 +89,30 @@ protected:
         const int16_t* p = &m_ring.samples[2 * (nIndex & kMask)];
         return p[0] | (p[1] << 15);
     }
-    // How far the stretch of the mix played now lies from the wall clock (frames; the same while
-    // the two keep in step).
+    // How far the stretch of the mix played now lies from the clock (frames; the same while the
+    // two keep in step).
     int32_t Offset()
     {
         int nPlayed = PlayQuantum();
-        auto elapsed = std::chrono::steady_clock::now() - m_start;
-        auto nWall = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() * kRate / 1000000;
-        return int32_t(nPlayed - nWall);
+        return int32_t(nPlayed - (m_nNowMs.load() - m_nStartMs) * kRate / 1000);
     }
+    // Whether this comes true while the feeder works (it sleeps a millisecond between rounds when
+    // the ring is full; ten seconds is for a machine loaded well past that).
     template <typename Done>
     static bool WaitFor(Done done)
     {
-        for (int i = 0; i < 2000 && !done(); ++i)
+        for (int i = 0; i < 10000 && !done(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return done();
     }
 
+    static constexpr long kStepMs = 3;  // about one render quantum
     AudioRing m_ring;
     AudioFeeder m_feeder;
     std::atomic<uint32_t> m_nMixed{0};
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::atomic<long> m_nNowMs{1000};  // the clock the feeder measures the output against
+    std::atomic<uint32_t> m_nLooks{0};
+    long m_nStartMs = 1000;
 };
 
 THREADED_SUITE(WebAudioFeeder);  // the feeder mixes on a thread of its own
@@ -101,9 +121,8 @@ TEST_F(WebAudioFeeder, KeepsAShortStretchAheadAndNeverOverrunsTheRing)
 {
     ASSERT_TRUE(WaitFor([&] { return m_ring.nWrite.load() >= AudioFeeder::kAhead - 256; }));
     EXPECT_EQ(PlayQuantum(), 0) << "the mix from its first frame";
-    // (Then on, or further on where this thread was slow to start playing: the clock went on.)
-    EXPECT_GE(PlayQuantum(), 128);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(PlayQuantum(), 128) << "then on";
+    Settle();
     EXPECT_LE(m_ring.nWrite.load() - m_ring.nRead.load(), AudioFeeder::kAhead) << "it waits for the worklet";
 }
 
@@ -126,13 +145,12 @@ TEST_F(WebAudioFeeder, MixesPastWhatTheWorkletPlayedAsSilence)
 
 TEST_F(WebAudioFeeder, AnOutputThatStoodStillDropsTheStaleRingAndJumpsToTheClock)
 {
-    m_start = std::chrono::steady_clock::now();
-    PlayFor(std::chrono::milliseconds(200));
+    PlayFor(200);
     int32_t nOffsetBefore = Offset();
     ASSERT_NE(m_ring.nWrite.load(), m_ring.nRead.load());
     int nNext = NumberAt(m_ring.nRead.load());
     // The output stands still for 0.6 s (a suspended audio context) while the clock goes on.
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    StandStillFor(600);
     EXPECT_EQ(m_ring.nFlush.load(), 1u) << "the worklet is asked to drop what the ring holds";
     EXPECT_GT(m_ring.nSkipped.load(), uint32_t(kRate / 10)) << "and the mix has gone on with the clock";
     // The first quantum after it drops the ring (and comes short); the next plays what the feeder
@@ -141,7 +159,7 @@ TEST_F(WebAudioFeeder, AnOutputThatStoodStillDropsTheStaleRingAndJumpsToTheClock
     ASSERT_TRUE(WaitFor([&] { return m_ring.nWrite.load() != m_ring.nRead.load(); }));
     int nFirst = PlayQuantum();
     EXPECT_GT(nFirst, nNext + kRate / 10) << "the stale stretch is not played; the mix has gone on";
-    PlayFor(std::chrono::milliseconds(400));
+    PlayFor(400);
     int32_t nOffsetAfter = Offset();
     EXPECT_LT(std::abs(nOffsetAfter - nOffsetBefore), kRate / 10)
         << "what is heard is with the clock again: " << nOffsetBefore << " frames from it before, " << nOffsetAfter
@@ -153,25 +171,23 @@ TEST_F(WebAudioFeeder, AnOutputThatStartsLateJoinsTheClockAndNotTheStartOfTheMix
     // The output starts 0.7 s after the sound opened (a browser's output taking its time); the
     // production's clock has gone on meanwhile.
     ASSERT_TRUE(WaitFor([&] { return m_ring.nWrite.load() >= AudioFeeder::kAhead - 256; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    StandStillFor(700);
     EXPECT_EQ(m_nMixed.load(), m_ring.nWrite.load()) << "nothing is mixed before the output runs";
-    m_start = std::chrono::steady_clock::now();
     PlayQuantum();
     ASSERT_TRUE(WaitFor([&] { return m_ring.nFlush.load() == 1; })) << "the first frames queued are stale";
     EXPECT_GT(m_ring.nSkipped.load(), uint32_t(kRate / 2)) << "the mix goes on to the clock";
-    PlayFor(std::chrono::milliseconds(300));
+    PlayFor(300);
     int nPlayed = PlayQuantum();
-    auto nSinceOpen =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start).count() + 700;
-    EXPECT_NEAR(nPlayed, nSinceOpen * kRate / 1000, kRate / 10)
+    long nSinceOpenMs = m_nNowMs.load() - m_nStartMs;
+    EXPECT_NEAR(nPlayed, nSinceOpenMs * kRate / 1000, kRate / 10)
         << "what is heard is what the clock says, not the mix's first second";
-    PlayFor(std::chrono::milliseconds(300));
+    PlayFor(300);
     EXPECT_LT(m_ring.nSkipped.load(), uint32_t(kRate)) << "skipped once, not again";
 }
 
 TEST_F(WebAudioFeeder, AnOutputThatStartsAtOnceSkipsNothing)
 {
-    PlayFor(std::chrono::milliseconds(300));
+    PlayFor(300);
     EXPECT_EQ(m_ring.nSkipped.load(), 0u);
     EXPECT_EQ(m_ring.nFlush.load(), 0u);
 }
@@ -179,24 +195,24 @@ TEST_F(WebAudioFeeder, AnOutputThatStartsAtOnceSkipsNothing)
 TEST_F(WebAudioFeeder, APauseWhileTheOutputStoodStillSkipsNothing)
 {
     // The viewer pauses while the browser has stopped the output (a hidden tab); both end together.
-    PlayFor(std::chrono::milliseconds(200));
+    PlayFor(200);
     m_feeder.Hold(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    StandStillFor(600);
     uint32_t nStopped = m_nMixed.load();
     m_feeder.Hold(false);
-    PlayFor(std::chrono::milliseconds(400));
+    PlayFor(400);
     EXPECT_EQ(m_ring.nSkipped.load(), 0u) << "the production's clock stood still: nothing to catch up";
     EXPECT_LT(m_nMixed.load() - nStopped, uint32_t(kRate / 2)) << "the mix takes up where it stopped";
 }
 
 TEST_F(WebAudioFeeder, AHoldPlaysSilenceAndTakesUpAtTheFrameWhereItStopped)
 {
-    PlayFor(std::chrono::milliseconds(200));
+    PlayFor(200);
     m_feeder.Hold(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a pull under way returns
+    Settle();  // a pull under way returns
     uint32_t nStopped = m_nMixed.load();
     // The output goes on through the pause.
-    PlayFor(std::chrono::milliseconds(600));
+    PlayFor(600);
     EXPECT_EQ(m_nMixed.load(), nStopped) << "nothing is mixed while held";
     EXPECT_GT(m_ring.nHeld.load(), uint32_t(kRate / 2)) << "the pause's silence is counted as such";
     m_feeder.Hold(false);
@@ -208,7 +224,7 @@ TEST_F(WebAudioFeeder, AHoldPlaysSilenceAndTakesUpAtTheFrameWhereItStopped)
         nNext = PlayQuantum(1);
     }
     EXPECT_EQ(uint32_t(nNext), nStopped) << "no jump and no repeat";
-    PlayFor(std::chrono::milliseconds(400));
+    PlayFor(400);
     EXPECT_EQ(m_ring.nSkipped.load(), 0u) << "the pause was no stall";
 }
 
