@@ -377,7 +377,7 @@ TEST_F(StreamSound, AShortStreamPlaysThroughToItsOwnStop)
     EXPECT_FALSE(dwStatus & DSBSTATUS_PLAYING) << "stopped by its thread";
     EXPECT_GE(dwTook, 1000u) << "two blocks are 1.5 s";
     EXPECT_TRUE(snd.IsStopped());
-    EXPECT_EQ(WaitForSingleObject(snd.m_hThread, 2000), WAIT_OBJECT_0) << "the thread has ended";
+    EXPECT_EQ(WaitForSingleObject(snd.m_hThread, 10000), WAIT_OBJECT_0) << "the thread has ended";
     snd.Play();  // and it starts again
     snd.m_lpDSBuffer->GetStatus(&dwStatus);
     EXPECT_TRUE(dwStatus & DSBSTATUS_PLAYING);
@@ -408,7 +408,7 @@ TEST_F(StreamSound, ARestartWhileTheThreadFinishesPlaysThroughAgain)
     } while ((dwStatus & DSBSTATUS_PLAYING) && GetTickCount() - dwStart < 8000);
     EXPECT_FALSE(dwStatus & DSBSTATUS_PLAYING);
     EXPECT_GE(GetTickCount() - dwStart, 1000u) << "a whole new run of two blocks";
-    EXPECT_EQ(WaitForSingleObject(snd.m_hThread, 2000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(snd.m_hThread, 10000), WAIT_OBJECT_0);
 }
 
 #endif
