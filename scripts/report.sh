@@ -2,12 +2,14 @@
 # suite runs with its output shown and kept in a log folder, its time said, its result counted; at
 # the end one line names what failed and one gives the totals.
 #   report_start LOG_DIR
-#   check NAME COMMAND...         one check: passes or fails by its exit code
+#   check NAME COMMAND...         one check: passes or fails by its exit code, which it returns
 #   suite NAME COMMAND...         a program that prints "LABEL: N passed, M failed"; its counts join
 #                                 the totals. No count, or a non-zero exit with no failure counted,
 #                                 is one failure more.
 #   suite_beside NAME COMMAND...  the same, started in the background, its output kept until
 #   suite_joined NAME             prints and counts it
+#   lane_beside NAME FUNCTION     FUNCTION's checks and suites, one after another in the background,
+#   lane_joined NAME              their output kept until this prints it and adds their counts
 #   ctests NAME CTEST-ARGS...     ctest's tests (of build/linux unless the args say otherwise), one by one
 #   report_end LABEL              "failed: ..." and "LABEL: N passed, M failed"; false if any failed
 # Each command runs on the left of a pipe, in a subshell of its own: an `exit` inside a shell
@@ -47,6 +49,7 @@ check() {
     echo "FAILED: $name (exit code $rc)"
     report_fail "$name"
   fi
+  return "$rc"
 }
 
 suite() {
@@ -72,6 +75,35 @@ suite_joined() {
   echo "== $name"
   cat "$report_log/$name.log"
   report_counted "$name" "$rc" "${report_beside_starts[$name]}"
+}
+
+lane_beside() {
+  local name=$1 fn=$2
+  echo "== $name (beside what follows)"
+  report_beside_starts[$name]=$SECONDS
+  rm -f "$report_log/$name.tally"
+  (
+    report_passed=0 report_failed=0 report_bad=()
+    "$fn"
+    echo "$report_passed $report_failed ${report_bad[*]}" >"$report_log/$name.tally"
+  ) >"$report_log/$name.log" 2>&1 &
+  report_beside_pids[$name]=$!
+}
+
+lane_joined() {
+  local name=$1 passed failed bad b
+  wait "${report_beside_pids[$name]}"
+  echo "== $name (its checks ran beside the others)"
+  cat "$report_log/$name.log"
+  report_took "$name" "${report_beside_starts[$name]}"
+  if ! read -r passed failed bad 2>/dev/null <"$report_log/$name.tally"; then
+    echo "FAILED: $name ended before its count"
+    report_fail "$name"
+    return
+  fi
+  report_pass "$passed"
+  report_failed=$((report_failed + failed))
+  for b in $bad; do report_fail "$b" 0; done
 }
 
 # report_tally NAME EXIT-CODE PASSED FAILED WHEN: a count joins the totals; an exit code other

@@ -78,43 +78,40 @@ under_wine() {
   check "$name" "${wine_run[@]}" --shell "$script" "${args[@]}" "$wine" "$root/$exe"
 }
 
-# The suites that declare that their code runs on more than one thread, under ThreadSanitizer: a
-# core's work for two and a half minutes, from here on beside the native and Windows runs of the
-# unit program, which each take one core, and the Wine runs, which mostly wait on the
-# production's clock.
 # The unit programs write their files where they run, and run beside each other: a folder each.
 run_in() { mkdir -p "build/test-run/$1" && echo "build/test-run/$1"; }
+# Three at a time on two cores, none of them timed against the wall clock: the suites that declare
+# that their code runs on more than one thread, under ThreadSanitizer (a core's work for two and a
+# half minutes); the whole production and the display under Wine, which mostly wait on the
+# production's clock; and, meanwhile, the other unit programs and the page's build.
 suite_beside threads env -C "$(run_in threads)" TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 \
   "$root/build/tsan/tests/vadurer_tests" --threaded
+wine_lane() {
+  under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production build/linux/assets "$wintree/vadurer.exe"
+  under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
+}
+lane_beside wine wine_lane
 # The C++ as .clang-format says, every file.
 check format scripts/format.sh --check
 suite native env -C "$(run_in native)" TESTS_LABEL=native "$root/build/linux/tests/vadurer_tests"
-# Leaks fail the sanitizers' run (below), but for what is meant to live until the process ends
-# (tests/lsan.supp).
-sanitizers=(env -C "$(run_in sanitizers)" TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1
-  LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" UBSAN_OPTIONS=print_stacktrace=1
-  "$root/build/asan/tests/vadurer_tests")
 suite windows env -C "$(run_in windows)" "$root/scripts/wine-run.sh" --arch "$route" "$root/$wintree/tests/vadurer_tests.exe"
-
-under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production build/linux/assets "$wintree/vadurer.exe"
-under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
+# Leaks fail the sanitizers' run, but for what is meant to live until the process ends
+# (tests/lsan.supp).
+suite sanitizers env -C "$(run_in sanitizers)" TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1 \
+  LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" UBSAN_OPTIONS=print_stacktrace=1 \
+  "$root/build/asan/tests/vadurer_tests"
+web_built=false
+check web-build env JOBS="$jobs" scripts/web.sh build/linux build/web && web_built=true
+lane_joined wine
 suite_joined threads
 
-# The sanitizers' run works a core for 40 s: alone, since beside the whole production in real time
-# the SDL check's sound writer fell further behind (its bang 3 s early in the file, 1 to 2 s alone).
-suite sanitizers "${sanitizers[@]}"
-ctests production -R '^sdl_production$'
-# Two at a time: a test on a display beside one that works a core, never two of a kind (their
-# RESOURCE_LOCKs, tests/CMakeLists.txt).
-ctests end-to-end -j2 -E '^(unit|sdl_production)$'
-
-echo "== the page (emscripten build) in Chromium, Firefox and WebKitGTK, served with the isolation headers and plain"
-t0=$SECONDS
-if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; then
-  echo "-- the page built in $((SECONDS - t0)) s"
-  page=tests/platform/host/web
+# The page in Chromium, Firefox and WebKitGTK, served with the isolation headers and plain, one
+# engine at a time, beside the native end-to-end checks.
+page=tests/platform/host/web
+page_lane() {
   suite web-release node $page/release_test.mjs "$log/web-release"
-  page_test=(node $page/page_test.mjs build/web build/web-stage/assets)
+  local page_test=(node $page/page_test.mjs build/web build/web-stage/assets)
+  local engine
   for engine in chromium firefox; do
     suite web-$engine "${page_test[@]}" "$log/web-$engine" --engine $engine
     # As most static hosts serve it: no headers, the page's own service worker isolates it.
@@ -129,11 +126,12 @@ if JOBS=$jobs scripts/web.sh build/linux build/web >"$log/web-build.log" 2>&1; t
   # What a visit transfers and how long it takes on slow networks, kept files, offline, a new
   # release, installability and the preview.
   suite web-load node $page/load_test.mjs build/web build/web-stage/assets "$log/web-load"
-else
-  tail -30 "$log/web-build.log"
-  echo "make test: building the page failed"
-  report_fail web-build
-fi
+}
+$web_built && lane_beside pages page_lane
+# Two at a time: a test on a display beside one that works a core, never two of a kind (their
+# RESOURCE_LOCKs, tests/CMakeLists.txt).
+ctests end-to-end -j2 -E '^unit$'
+$web_built && lane_joined pages
 
 # The releases, made from the trees above (and a native one with Debian's build flags), each
 # checked with its platform's own tools.
