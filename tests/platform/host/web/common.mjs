@@ -5,7 +5,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import puppeteer from 'puppeteer-core';
+import puppeteer, { PredefinedNetworkConditions } from 'puppeteer-core';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../..');
 
@@ -109,6 +109,81 @@ export async function launchChromium(report, { args = [], ...options } = {}) {
   });
   report.cleanups.unshift(() => browser.close());
   return browser;
+}
+
+// scripts/serve.mjs, each response it sends counted: the bytes a visit transfers are those it sent
+// meanwhile (bodies; headers are a few hundred bytes a file more).
+export class CountingServer {
+  constructor(report) {
+    this.report = report;
+    this.sent = [];
+  }
+  async start(dir, port = 0) {
+    const child = spawn('node', [path.join(root, 'scripts/serve.mjs'), dir, String(port)], {
+      stdio: ['ignore', 'pipe', 'inherit'], env: { ...process.env, VADURER_SERVE_LOG: '1' } });
+    this.report.children.push(child);
+    this.child = child;
+    let text = '';
+    this.url = await new Promise((resolve, reject) => {
+      child.stdout.on('data', (d) => {
+        text += d;
+        for (let i; (i = text.indexOf('\n')) >= 0; text = text.slice(i + 1)) {
+          const line = text.slice(0, i);
+          const m = /^served (\S+) (\d+) (\d+)$/.exec(line);
+          if (m) this.sent.push({ path: m[1], status: Number(m[2]), bytes: Number(m[3]) });
+          const a = /serving .* at (http:\S+)/.exec(line);
+          if (a) resolve(a[1]);
+        }
+      });
+      child.on('exit', (code) => reject(new Error(`serve.mjs exited (${code})`)));
+    });
+    return this.url;
+  }
+  async stop() {
+    const gone = new Promise((r) => this.child.once('exit', r));
+    this.child.kill();
+    await gone;
+  }
+  mark() { return this.sent.length; }
+  since(mark) { return this.sent.slice(mark); }
+}
+export const mb = (n) => `${(n / 1e6).toFixed(2)} MB`;
+
+// What a first visit may transfer, and how soon "click to start" should show on Chromium's network
+// profiles (the load test holds the page to the first; bench/page.mjs measures the others).
+export const kVisitAims = { bytes: 2.2e6, 'Fast 4G': 3500, 'Fast 3G': 15000 };
+
+// The service worker's caches of releases, whether a newer worker waits, and whether one answers
+// the page.
+export const release = (p) => p.evaluate(async () => ({
+  caches: (await caches.keys()).filter((k) => k.startsWith('vadurer-')),
+  waiting: !!(await navigator.serviceWorker.getRegistration())?.waiting,
+  controlled: !!navigator.serviceWorker.controller,
+}));
+
+// A first visit in a fresh profile on a network profile: the time from the navigation to
+// "click to start", and what the server sent for it (the worker's keeping included). A screenshot
+// of the start screen in shotDir, where given. Waits as long as a busy machine may take, and
+// throws where the start screen never comes.
+export async function firstVisit(browser, server, profile, incognito, shotDir) {
+  const stats = (p) => p.evaluate(() => window.vadurerStats && vadurerStats());
+  // (A context of its own, as a fresh visitor; the browser's own is kept for the installability
+  // check, which Chromium does not make in one of those.)
+  const context = incognito ? await browser.createBrowserContext() : browser.defaultBrowserContext();
+  const p = await context.newPage();
+  await p.emulateNetworkConditions(PredefinedNetworkConditions[profile]);
+  const mark = server.mark();
+  await p.goto(server.url, { timeout: 180000 });
+  await until('the start screen', async () => (await stats(p))?.state === 'ready', 180000, 50);
+  const v = await stats(p);
+  console.log(`${profile}: ${v.marks.map(([w, t]) => `${w} ${t}`).join(', ')}`);
+  // Until the worker keeps the release the page has loaded (it is fetched in once the page is ready).
+  await until('the release kept', async () => (await release(p)).caches.length > 0 &&
+    await p.evaluate(async (id) => !!(await caches.open((await caches.keys()).find((k) => k.endsWith(id)))).match('pictures.lzma'),
+      (await stats(p)).release), 60000, 200).catch(() => {});
+  const sent = server.since(mark);
+  if (shotDir) await p.screenshot({ path: path.join(shotDir, `ready-${profile.replace(/ /g, '-').toLowerCase()}.png`) });
+  return { p, context, readyMs: v.readyMs, bytes: sent.reduce((n, r) => n + r.bytes, 0), sent };
 }
 
 export async function until(what, fn, timeoutMs, everyMs = 100) {
