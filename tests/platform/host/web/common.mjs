@@ -11,9 +11,9 @@ const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../.
 
 export const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
-// The checks of one test program: "ok"/"FAIL" lines and a closing "LABEL: N passed, M failed".
-// Children started through it are killed however the test ends, and the page's console is written
-// to OUT_DIR/console.log.
+// The checks of one test program: "ok"/"FAIL" lines and a closing "LABEL: N passed, M failed"
+// (none where the label is null: a benchmark's, which only measures). Children started through
+// it are killed however the test ends, and the page's console is written to OUT_DIR/console.log.
 export class Report {
   constructor(label, outDir, limitMs) {
     this.label = label;
@@ -43,7 +43,7 @@ export class Report {
     for (const c of this.cleanups.splice(0)) await Promise.resolve().then(c).catch(() => {});
     for (const c of this.children) c.kill('SIGKILL');
     fs.writeFileSync(path.join(this.outDir, 'console.log'), this.lines.join('\n') + '\n');
-    console.log(`${this.label}: ${this.passed} passed, ${this.failed} failed`);
+    if (this.label !== null) console.log(`${this.label}: ${this.passed} passed, ${this.failed} failed`);
     process.exit(code ?? (this.failed ? 1 : 0));
   }
   // Starts a process and resolves with the match of waitFor in its output.
