@@ -363,7 +363,7 @@ export const kWatchFrames = `(${() => {
 // Returns the frames of the stretch.
 export function checkFrames(report, frames, fromMs, toMs, what) {
   const kFrameMs = 1000 / 60;
-  const first = frames[0].clock;
+  const first = frames.length ? frames[0].clock : 0;
   const stretch = [];  // [the frame, the last one before it handed at a refresh, the one before it]
   for (let i = 1, atRefresh = null; i < frames.length; ++i) {
     if (frames[i].clock - first >= fromMs && frames[i].clock - first < toMs) stretch.push([frames[i], atRefresh, frames[i - 1]]);

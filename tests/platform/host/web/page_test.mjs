@@ -240,8 +240,8 @@ async function play(browser, p) {
   if (!silent) {
     const sound = (stillPaused.audioRead - pausedAt.audioRead) - (stillPaused.audioHeld - pausedAt.audioHeld);
     check(stillPaused.audioHeld > pausedAt.audioHeld && sound <= 8192, 'P holds the sound too: the pause plays silence',
-      `${((stillPaused.audioHeld - pausedAt.audioHeld) / 44.1).toFixed(0)} ms of the pause's silence; ${sound} frames of sound ` +
-      'played while paused');
+      `${((stillPaused.audioHeld - pausedAt.audioHeld) / 44.1).toFixed(0)} ms of the pause's silence; ${Math.max(0, sound)} frames of ` +
+      'sound played while paused');
   }
   check(shots.length === 1 && /^vadurer-\d{4}-\d\d-\d\d-\d{6}\.png$/.test(shots[0].name) && shots[0].bytes > 1000 &&
     said === `saved to ${shots[0].name}`, 'F12 saves the frame as a PNG named by the time and says so over the frame',
