@@ -302,7 +302,7 @@ export const kWatchFrames = `(${() => {
   const raf = window.requestAnimationFrame.bind(window);
   const page = window.VadurerPage, { present, nextFrame } = page;
   const frames = [];
-  let refresh = null, waiting = null, made = { clock: null, madeAt: null };
+  let refresh = null, waiting = null, image = { clock: null, madeAt: null };
   window.requestAnimationFrame = (callback) => raf((t) => {
     const w = waiting;
     refresh = t;
@@ -314,12 +314,12 @@ export const kWatchFrames = `(${() => {
     }
   });
   page.present = (heap, ptr, w, h, clockMs) => {
-    made = { clock: clockMs, madeAt: performance.now() };
+    image = { clock: clockMs, madeAt: performance.now() };
     return present.call(page, heap, ptr, w, h, clockMs);
   };
   page.nextFrame = (frame, calledAt, wakeUp) => {
     if (!frame) return nextFrame.call(page, frame, calledAt, wakeUp);
-    const f = { since: performance.now(), held: [], ...made };
+    const f = { since: performance.now(), held: [], ...image };
     waiting = f;
     return nextFrame.call(page, frame, calledAt, (value) => {
       if (waiting === f) {
