@@ -266,25 +266,50 @@ const count = (d, colours) => [...d.counts].filter(([c]) => colours.some((e) => 
 // The cube at 9.5 s over the background picture (fully faded in by 7 s), in the palette's entries
 // 119 to 127, and no mask yet (it comes at 10 s); and the mask over it at 12.5 s, in entry 63.
 // Returns what was seen. (A look made on the production's clock, testFrames.lookAt, says when.)
+//
+// The cube drops in by the frame, not by the clock: a spring stepped once a frame brings it down
+// from above the screen, overshoots below the middle and settles there, until the zoom ends at
+// 11 s. A 60 Hz run has made 150 frames of scene 1 (from 7 s) by 9.5 s, and the cube turns near
+// the middle; a run that other work held to fewer frames shows it wherever its spring has got to,
+// which may be above or below the screen. Given the frames (kWatchFrames'), the cube's size is
+// checked where its spring has it well within the screen by then (its middle within 400 units of
+// the screen's, some 160 rows), give or take the frames the count may be off by; what is drawn,
+// the cube's colours only, in any case.
+function cubeHeight(k) {
+  let y = -1400, v = 0, damping = 1;
+  for (let i = 0; i < k; ++i, damping += 0.0005) {
+    v += -y / 1000;
+    y = (y + v) / damping;
+  }
+  return y;
+}
+function cubeInView(frames, toMs) {
+  if (!frames) return true;
+  const k = frames.filter((f) => f.clock - frames[0].clock >= 7000 && f.clock - frames[0].clock <= toMs).length;
+  return [-3, -2, -1, 0, 1, 2, 3].every((e) => Math.abs(cubeHeight(Math.max(0, k + e))) <= 400) || `${k} frames of scene 1`;
+}
 const made = (look) => (look.at === undefined ? '' : `; the frame made at ${(look.at / 1000).toFixed(3)} s${look.stalled ? ', then none' : ''}`);
 export const describeLook = (look) => `${look.n} pixels drawn over the background` +
   `${look.g < 0.99 ? ` (the fade ended at ${look.g.toFixed(3)})` : ''}, ${describe({ counts: new Map(look.counts) })}${made(look)}`;
-export function checkCube(report, look, background) {
+export function checkCube(report, look, background, frames) {
   const cube = background.palette.slice(119, 128).map((c) => faded(c, look.g)), mask = faded(background.palette[63], look.g);
   const d = { n: look.n, counts: new Map(look.counts) };
   const seen = describeLook(look);
   report.check(look.width === 640 && look.height === 480, 'the canvas holds the 640 × 480 image', `${look.width} × ${look.height}`);
-  const n = count(d, cube);
-  report.check(n > 3000 && n >= 0.98 * d.n && count(d, [mask]) === 0,
-    'at 9.5 s the cube turns over the background in its own colours, no mask yet', `${n} cube pixels; ${seen}`);
+  const n = count(d, cube), inView = cubeInView(frames, look.at);
+  report.check((n > 3000 || inView !== true) && n >= 0.98 * d.n && count(d, [mask]) === 0,
+    'at 9.5 s the cube turns over the background in its own colours, no mask yet',
+    `${n} cube pixels${inView === true ? '' : ` (${inView}: the cube may be off the screen)`}; ${seen}`);
   return seen;
 }
-export function checkMask(report, look, background) {
+export function checkMask(report, look, background, frames) {
   const cube = background.palette.slice(119, 128).map((c) => faded(c, look.g)), mask = faded(background.palette[63], look.g);
   const d = { n: look.n, counts: new Map(look.counts) };
-  const nMask = count(d, [mask]), nCube = count(d, cube);
-  report.check(nMask > 2000 && nCube > 1000 && nMask + nCube >= 0.98 * d.n,
-    'at 12.5 s the mask is over the cube in its colour', `${nMask} mask and ${nCube} cube pixels of ${d.n}; ${describe(d)}${made(look)}`);
+  const nMask = count(d, [mask]), nCube = count(d, cube), inView = cubeInView(frames, 11000);
+  report.check(nMask > 2000 && (nCube > 1000 || inView !== true) && nMask + nCube >= 0.98 * d.n,
+    'at 12.5 s the mask is over the cube in its colour',
+    `${nMask} mask and ${nCube} cube pixels of ${d.n}${inView === true ? '' : ` (${inView} by 11 s: the cube may be off the screen)`}; ` +
+    `${describe(d)}${made(look)}`);
 }
 
 // The frames as the page hands them to the browser, watched from inside the page from before the

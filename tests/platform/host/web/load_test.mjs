@@ -67,7 +67,8 @@ async function main() {
     await p.evaluate(installBackground(background));
     await p.evaluate(kWatchFrames);
     await p.mouse.click(640, 512);
-    checkCube(report, await p.evaluate(`testFrames.lookAt(9500, () => ${kLook})`), background);
+    const look = await p.evaluate(`testFrames.lookAt(9500, () => ${kLook})`);
+    checkCube(report, look, background, await p.evaluate(() => testFrames.frames));
     await p.screenshot({ path: path.join(outDir, 'offline-at-9.5s.png') });
     await p.keyboard.press('Escape');
   }

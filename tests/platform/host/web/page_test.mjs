@@ -150,8 +150,9 @@ async function play(browser, p) {
     looks[at] = await p.evaluate(`testFrames.lookAt(${at}, () => ${kLook})`);
     await shot(p, `at-${at / 1000}s.png`);
   }
-  const seen = checkCube(report, looks[9500], background);
-  checkMask(report, looks[12500], background);
+  const scene = await p.evaluate(() => testFrames.frames);
+  const seen = checkCube(report, looks[9500], background, scene);
+  checkMask(report, looks[12500], background, scene);
   const mid = await stats(p);
   check(mid.state === 'running', 'the production is running at 12.5 s', mid.state);
   if (silent) {

@@ -96,7 +96,7 @@ async function withSharedMemory(url, pulse) {
   // At the first refresh that shows a frame made 9.5 s after the first on the production's clock.
   const look = await d.executeScript(`return testFrames.lookAt(9500, () => ${kLook})`);
   await shot(d, 'at-9.5s.png');
-  const seen = checkCube(report, look, background);
+  const seen = checkCube(report, look, background, await d.executeScript('return testFrames.frames'));
   const mid = await stats(d);
   check(mid.state === 'running' && mid.sound === 'playing' && mid.audioRead > 44100 * 5 && mid.audioPeak > 1000,
     'its sound runs', `${mid.state}, ${mid.sound}, ${mid.audioState} at ${mid.audioRate} Hz, ${mid.audioRead} frames played, peak ${mid.audioPeak}`);
