@@ -1,116 +1,50 @@
 // The page as it travels and as it is kept, in Chromium, served by scripts/serve.mjs (which sends
-// the brotli and gzip copies and answers revalidations): what a first visit transfers and how long
-// it takes to "click to start" on Chromium's "Fast 4G" and "Fast 3G" network profiles; that a second
-// visit fetches nothing of the release again; that with the network cut a reload still plays (the
-// cube at 9.5 s); that a new build served at the same address replaces the kept files; Chromium's
-// own installability check, the web app manifest's fields, the preview's tags and picture, and
-// the page's HTML through tidy. Prints the figures and "web-load: N passed, M failed".
+// the brotli and gzip copies and answers revalidations): what a first visit transfers, and that it
+// comes up to "click to start" on Chromium's "Fast 4G" and "Fast 3G" network profiles (how soon, the
+// figures line says, and bench/page.mjs measures against its aims: the time is mostly the
+// processor's, which other work on the machine takes); that a second visit fetches nothing of the
+// release again; that with the network cut a reload still plays (the cube at 9.5 s on the
+// production's clock); that a new build served at the same address replaces the kept files;
+// Chromium's own installability check, the web app manifest's fields, the preview's tags and
+// picture, and the page's HTML through tidy. Prints the figures and "web-load: N passed, M failed".
 //   node tests/platform/host/web/load_test.mjs WEB_DIR ASSET_DIR OUT_DIR
-import { execFileSync, spawn } from 'node:child_process';
+import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import puppeteer, { PredefinedNetworkConditions } from 'puppeteer-core';
-import { Report, sleep, until, readBmp, installBackground, kLook, checkCube } from './common.mjs';
+import {
+  Report, until, readBmp, installBackground, kLook, kWatchFrames, checkCube, launchChromium, CountingServer, firstVisit, release,
+  kVisitAims, mb,
+} from './common.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../..');
 const [webDir, assetDir, outDir] = process.argv.slice(2);
-const report = new Report('web-load', outDir, 170000);
+const report = new Report('web-load', outDir, 360000);
 const check = report.check.bind(report);
-const kAimBytes = 2.2e6, kAim4gMs = 3500, kAim3gMs = 15000;
-const mb = (n) => `${(n / 1e6).toFixed(2)} MB`;
-
-// scripts/serve.mjs, each response it sends counted: the bytes a visit transfers are those it sent
-// meanwhile (bodies; headers are a few hundred bytes a file more).
-class Server {
-  constructor() { this.sent = []; }
-  async start(dir, port = 0) {
-    const child = spawn('node', [path.join(root, 'scripts/serve.mjs'), dir, String(port)], {
-      stdio: ['ignore', 'pipe', 'inherit'], env: { ...process.env, VADURER_SERVE_LOG: '1' } });
-    report.children.push(child);
-    this.child = child;
-    let text = '';
-    this.url = await new Promise((resolve, reject) => {
-      child.stdout.on('data', (d) => {
-        text += d;
-        for (let i; (i = text.indexOf('\n')) >= 0; text = text.slice(i + 1)) {
-          const line = text.slice(0, i);
-          const m = /^served (\S+) (\d+) (\d+)$/.exec(line);
-          if (m) this.sent.push({ path: m[1], status: Number(m[2]), bytes: Number(m[3]) });
-          const a = /serving .* at (http:\S+)/.exec(line);
-          if (a) resolve(a[1]);
-        }
-      });
-      child.on('exit', (code) => reject(new Error(`serve.mjs exited (${code})`)));
-    });
-    return this.url;
-  }
-  async stop() {
-    const gone = new Promise((r) => this.child.once('exit', r));
-    this.child.kill();
-    await gone;
-  }
-  mark() { return this.sent.length; }
-  since(mark) { return this.sent.slice(mark); }
-}
-const total = (responses) => responses.reduce((n, r) => n + r.bytes, 0);
+// How long the test waits for what the page does next before it calls it a failure: long enough
+// for a machine that other work keeps busy, since these are no measure of speed.
+const kWaitMs = 30000;
 
 const stats = (p) => p.evaluate(() => window.vadurerStats && vadurerStats());
-const ready = (p, ms = 30000) => until('the start screen', async () => (await stats(p))?.state === 'ready', ms, 50);
-const release = (p) => p.evaluate(async () => ({
-  caches: (await caches.keys()).filter((k) => k.startsWith('vadurer-')),
-  waiting: !!(await navigator.serviceWorker.getRegistration())?.waiting,
-  controlled: !!navigator.serviceWorker.controller,
-}));
-// Until the worker keeps the release the page has loaded (it is fetched in once the page is ready).
-const kept = (p) => until('the release kept', async () => (await release(p)).caches.length > 0 &&
-  await p.evaluate(async (id) => !!(await caches.open((await caches.keys()).find((k) => k.endsWith(id)))).match('pictures.lzma'),
-    (await stats(p)).release), 20000, 200);
-
-// A first visit in a fresh profile on a network profile: the time from the navigation to
-// "click to start", and what the server sent for it (the worker's keeping included).
-async function firstVisit(browser, server, profile, incognito) {
-  // (A context of its own, as a fresh visitor; the browser's own is kept for the installability
-  // check, which Chromium does not make in one of those.)
-  const context = incognito ? await browser.createBrowserContext() : browser.defaultBrowserContext();
-  const p = await context.newPage();
-  await p.emulateNetworkConditions(PredefinedNetworkConditions[profile]);
-  const mark = server.mark();
-  await p.goto(server.url);
-  await ready(p, 60000);
-  const v = await stats(p);
-  console.log(`${profile}: ${v.marks.map(([w, t]) => `${w} ${t}`).join(', ')}`);
-  await kept(p).catch(() => {});
-  const sent = server.since(mark);
-  await p.screenshot({ path: path.join(outDir, `ready-${profile.replace(/ /g, '-').toLowerCase()}.png`) });
-  return { p, context, readyMs: v.readyMs, bytes: total(sent), sent };
-}
+const ready = (p, ms = 2 * kWaitMs) => until('the start screen', async () => (await stats(p))?.state === 'ready', ms, 50);
 
 async function main() {
-  const server = new Server();
+  const server = new CountingServer(report);
   await server.start(webDir);
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'vadurer-load-'));
-  report.cleanups.push(() => fs.rmSync(profile, { recursive: true, force: true }));
-  const browser = await puppeteer.launch({
-    browser: 'chrome', executablePath: process.env.VADURER_CHROMIUM || '/usr/bin/chromium', headless: true,
-    userDataDir: profile, defaultViewport: { width: 1280, height: 1024 },
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', '--autoplay-policy=no-user-gesture-required'],
-  });
-  report.cleanups.unshift(() => browser.close());
+  const browser = await launchChromium(report, { defaultViewport: { width: 1280, height: 1024 } });
 
-  // ---- Size and load times.
-  const slow = await firstVisit(browser, server, 'Fast 3G', true);
+  // ---- Size, and the slow networks. (A first visit waits for "click to start" as long as a busy
+  // machine may take, and fails the test where it never comes.)
+  const slow = await firstVisit(browser, server, 'Fast 3G', true, outDir);
   await slow.context.close();
-  const fast = await firstVisit(browser, server, 'Fast 4G', false);
+  const fast = await firstVisit(browser, server, 'Fast 4G', false, outDir);
   const p = fast.p;
   const byFile = fast.sent.filter((r) => r.bytes > 20000).map((r) => `${r.path.slice(1)} ${(r.bytes / 1e3).toFixed(0)} KB`).join(', ');
+  const s = (ms) => `${(ms / 1000).toFixed(2)} s`;
   console.log(`figures (web-load): first visit ${mb(fast.bytes)} in ${fast.sent.length} responses (${byFile}); ` +
-    `"click to start" ${(fast.readyMs / 1000).toFixed(2)} s on Fast 4G, ${(slow.readyMs / 1000).toFixed(2)} s on Fast 3G`);
-  check(fast.bytes <= kAimBytes, `a first visit transfers at most ${mb(kAimBytes)}`, mb(fast.bytes));
-  check(fast.readyMs <= kAim4gMs, `"click to start" within ${kAim4gMs / 1000} s on Fast 4G`, `${(fast.readyMs / 1000).toFixed(2)} s`);
-  check(slow.readyMs <= kAim3gMs, `"click to start" within ${kAim3gMs / 1000} s on Fast 3G`, `${(slow.readyMs / 1000).toFixed(2)} s`);
+    `"click to start" ${s(fast.readyMs)} on Fast 4G (aim ${s(kVisitAims['Fast 4G'])}), ${s(slow.readyMs)} on Fast 3G ` +
+    `(aim ${s(kVisitAims['Fast 3G'])})`);
+  check(fast.bytes <= kVisitAims.bytes, `a first visit transfers at most ${mb(kVisitAims.bytes)}`, mb(fast.bytes));
   const progress = await p.evaluate(() => vadurerStats().loaded);
   check(progress > 1.5e6, 'the progress bar counted the bytes as they came', `${progress} bytes counted`);
 
@@ -131,9 +65,10 @@ async function main() {
   if (check(offline === true, 'with the network cut, a reload comes up from the kept files', String(offline))) {
     const background = readBmp(path.join(assetDir, '3Z-ER-AVE.bmp'));
     await p.evaluate(installBackground(background));
+    await p.evaluate(kWatchFrames);
     await p.mouse.click(640, 512);
-    await sleep(9500);
-    checkCube(report, await p.evaluate(kLook), background);
+    const look = await p.evaluate(`testFrames.lookAt(9500, () => ${kLook})`);
+    checkCube(report, look, background, await p.evaluate(() => testFrames.frames));
     await p.screenshot({ path: path.join(outDir, 'offline-at-9.5s.png') });
     await p.keyboard.press('Escape');
   }
@@ -153,10 +88,10 @@ async function main() {
   await p.reload();
   await ready(p);
   const updated = await p.evaluate(() => navigator.serviceWorker.getRegistration().then((r) => r.update()).then(() => 'looked', (e) => e.message));
-  const fetched = await until('the new release fetched', async () => (await release(p)).waiting, 30000, 200).catch((e) => e.message);
+  const fetched = await until('the new release fetched', async () => (await release(p)).waiting, 2 * kWaitMs, 200).catch((e) => e.message);
   console.log(`the newer release: ${updated}, ${fetched}; ${JSON.stringify(await release(p))}`);
   await p.reload();  // the new release takes over, and the page loads once more
-  await until('the new release', async () => (await stats(p))?.release !== oldRelease && (await stats(p))?.state === 'ready', 30000, 200)
+  await until('the new release', async () => (await stats(p))?.release !== oldRelease && (await stats(p))?.state === 'ready', 2 * kWaitMs, 200)
     .catch(() => {});
   const after = await release(p), newRelease = (await stats(p))?.release;
   check(newRelease !== oldRelease && after.caches.length === 1 && after.caches[0].endsWith(newRelease),

