@@ -84,7 +84,7 @@ dist-check: dist
 fuzz: deps-native
 	@scripts/fuzz.sh $(BUILD)/fuzz
 
-bench: deps-native
+bench: deps-native deps-web
 	@JOBS=$(JOBS) scripts/bench.sh $(BUILD)/bench
 
 contact-sheets: deps-native

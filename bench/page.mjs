@@ -59,7 +59,7 @@ async function sceneOne(browser, url) {
   await p.evaluate(kWatchFrames);
   await p.mouse.click(640, 512);
   // Picture and sound once a second of the production's clock over scene 1, and the look at 9.5 s.
-  const lead = async (at) => (await p.evaluate(`testFrames.lookAt(${at}, () => ({ lead: vadurerStats().pictureLeadsMs }))`)).lead;
+  const lead = async (at) => (await p.evaluate(`testFrames.lookAt(${at}, () => ({ lead: vadurerStats(true).pictureLeadsMs }))`)).lead;
   const leads = [await lead(8000), await lead(9000)];
   const look = await p.evaluate(`testFrames.lookAt(9500, () => ${kLook})`);
   for (const at of [10000, 11000, 12000, 13000, 14000]) leads.push(await lead(at));

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (optimised, without the tests) and runs each from the build folder; the
-# display's is measured on the SDL host, on a virtual X server of its own.
+# display's is measured on the SDL host, on a virtual X server of its own; then the whole
+# production's figures and the page's.
 #   scripts/bench.sh BUILD_DIR
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,3 +21,6 @@ for b in "$build"/bench/*_bench; do
   esac
 done
 "$root/bench/production.sh" "$build"
+# The page, built from this tree as make web builds it, and its figures in Chromium beside their aims.
+JOBS=$jobs "$root/scripts/web.sh" "$build" "$build/web" >"$build/web-build.log" 2>&1 || { tail -30 "$build/web-build.log"; exit 1; }
+node "$root/bench/page.mjs" "$build/web" "$build/web-stage/assets"

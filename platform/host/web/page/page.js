@@ -517,20 +517,23 @@
     notice(`Playing without sound: ${why}.`, 0);
   }
 
-  // The output's latency is asked once, a second after the sound started: Firefox answers
-  // outputLatency under a lock its audio thread takes too, and a page that asked it again and
-  // again while the output started was seen to stop there for good (its main thread waiting
-  // inside the question).
+  // The output's latency is asked only by a caller that wants it (make bench, in Chromium), and
+  // then once, a second after the sound started: Firefox answers outputLatency under a lock its
+  // audio thread takes too, and a page that asked it, on a busy machine or again and again while
+  // the output started, was seen to stop there for good (its main thread waiting inside the
+  // question).
   let outputLatency = null;
 
   // The sound as the feeder's words tell it, and how far the picture shown and the sound heard lie
   // apart: the production's clock when the frame on the screen was made, and the frames the output
   // has played (as sound, as silence owed or skipped past, but not the silence of a pause) less
   // what still lies between it and the speakers, both counted from the sound's start.
-  function soundStats() {
+  function soundStats(withLatency) {
     if (!ring) return { audioWritten: 0, audioRead: 0, audioPeak: 0, audioStarved: 0, audioMissed: 0, audioSkipped: 0 };
     const w = (i) => Atomics.load(ring.view, i);
-    if (outputLatency === null && stats.soundAt && performance.now() - stats.soundAt > 1000) outputLatency = audio.outputLatency || 0;
+    if (withLatency && outputLatency === null && stats.soundAt && performance.now() - stats.soundAt > 1000) {
+      outputLatency = audio.outputLatency || 0;
+    }
     const played = (w(5) + w(6) + w(2) - w(8)) >>> 0, latency = audio.baseLatency + (outputLatency || 0);
     const soundMs = played * 1000 / audio.sampleRate - 1000 * latency, pictureMs = pacing.shownClock - audioClock;
     return {
@@ -539,7 +542,7 @@
     };
   }
 
-  window.vadurerStats = () => ({
+  window.vadurerStats = (withLatency = false) => ({
     state: stats.state, error: stats.error, exitCode: stats.exitCode, sound: stats.sound,
     release: kRelease && kRelease.id, loaded: counted.loaded, readyMs: stats.readyAt || null, marks: stats.marks,
     crossOriginIsolated: window.crossOriginIsolated,
@@ -547,7 +550,7 @@
     handedAt: stats.handedAt.map((t) => t - stats.clickAt), workMs: stats.workMs,
     waits: stats.waits, unwindMs: stats.unwindMs, rewindMs: stats.rewindMs,
     audioState: audio ? audio.state : 'none', audioRate: audio ? audio.sampleRate : 0,
-    ...soundStats(), soundStartMs: stats.soundAt ? stats.soundAt - stats.clickAt : null,
+    ...soundStats(withLatency), soundStartMs: stats.soundAt ? stats.soundAt - stats.clickAt : null,
     paused: stats.paused, screenshots: stats.screenshots, layout: stats.layout,
   });
 
