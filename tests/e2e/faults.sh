@@ -58,14 +58,24 @@ shown() {
   [ -n "$wid" ]
 }
 # boxed CAPTION: waits until a box of that caption shows (the pictures' box has the production's
-# own title: then two windows of that name).
+# own title: the smaller window of that name), and gives it the keyboard; its id in $box. False,
+# and what was shown said, where none did within 30 s.
 boxed() {
-  local want=1 _
-  [ "$1" = "$title" ] && want=2
+  local ids id size best _
   for _ in $(seq 300); do
-    [ "$(xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l)" -ge "$want" ] && return 0
+    box='' best=''
+    ids=$(xdotool search --onlyvisible --name "$1" 2>/dev/null)
+    for id in $ids; do
+      size=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null | awk -F= '/^WIDTH/ { w = $2 } /^HEIGHT/ { h = $2 } END { print w * h }')
+      if [ -z "$best" ] || [ "${size:-0}" -lt "$best" ]; then best=${size:-0} box=$id; fi
+    done
+    if [ -n "$box" ] && { [ "$1" != "$title" ] || [ "$(wc -w <<<"$ids")" -ge 2 ]; }; then
+      xdotool windowfocus --sync "$box" 2>/dev/null
+      return 0
+    fi
     sleep 0.1
   done
+  echo "no box \"$1\": windows of that name shown: ${ids:-none}"
   return 1
 }
 # ended SECONDS: the exit code in $code once the program ends within that time (124 if not).
