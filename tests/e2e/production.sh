@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
 # The whole production as a viewer gets it, on an X display that is already there: run from the
-# folder that holds its pictures and sounds, screenshots at moments of the timeline, checked for
-# the colours each moment must show; the run ends by itself (or, for "escape", by a real Escape
-# key press), and with SDL's disk audio the sound it played is checked too.
+# folder that holds its pictures and sounds, screenshots of the moments of the timeline, checked for
+# the colours each moment must show; the run ends by itself (or, for "escape", by a real Escape key
+# press), and with SDL's disk audio the sound it played is checked too.
+# A moment is looked for in a series of screenshots over a stretch of the wall clock wide enough that
+# a slow start (a busy machine, Wine starting) cannot put it outside, and the series stops at the
+# first that shows it; each is said with its time after the launch and, on the SDL host, the
+# production's own time at it (its frame log). Moments in order of the timeline are looked for in
+# that order: the mask, say, only in shots after the one that showed the cube.
 #   tests/e2e/production.sh KIND OUT_DIR ASSET_DIR PROGRAM [ARGS...]
 # KIND: sdl (the whole run on the SDL host, its audio written to OUT_DIR/audio.raw),
-#       escape (ended by Escape in scene 1), wine (the whole run in Wine's virtual desktop),
-#       wine-escape (in Wine's virtual desktop, ended by Escape in scene 1).
+#       escape (ended by Escape once the mask of scene 1 shows), wine (the whole run in Wine's
+#       virtual desktop), wine-escape (in Wine's virtual desktop, ended by Escape as escape).
 set -u
 kind=$1 out=$2 assets=$3; shift 3
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 assets=$(cd "$assets" && pwd)
-rm -f "$out"/shot-*.png "$out/audio.raw"
+rm -f "$out"/shot-*.png "$out/audio.raw" "$out/frames.txt"
 failures=0
 fail() { echo "$*"; failures=$((failures + 1)); }
+# shellcheck source=tests/e2e/frame_clock.sh
+. "$(dirname "$0")/frame_clock.sh"
+# The SDL host's frame log, for the production's time at each shot (Wine's program writes none).
+export VADURER_FRAME_LOG=$out/frames.txt
 
 # The background's palette entry N as #RRGGBB (the colour table starts at byte 54, blue first).
 entry() {
@@ -22,111 +31,192 @@ entry() {
   read -r b g r _ < <(od -An -tu1 -j $((54 + 4 * $1)) -N4 "$assets/3Z-ER-AVE.bmp")
   printf '#%02X%02X%02X' "$r" "$g" "$b"
 }
-# How many pixels of a screenshot have this colour, each component within 3 %: the palette a
-# fade leaves behind may stop a step short of full strength.
+# count FILE COLOUR...: how many pixels of a screenshot have these colours, each component within
+# 3 %: the palette a fade leaves behind may stop a step short of full strength. (Each colour's
+# plane of matches is one large integer, so that the count is a few operations, not a loop.)
 count() {
-  convert "$1" -depth 8 rgb:- | python3 -c '
+  local file=$1; shift
+  convert "$file" -depth 8 rgb:- | python3 -c '
 import sys
 pixels = sys.stdin.buffer.read()
-want = bytes.fromhex(sys.argv[1].lstrip("#"))
-near = [bytes(range(max(0, w - 8), min(255, w + 8) + 1)) for w in want]
-print(sum(1 for i in range(0, len(pixels) - 2, 3)
-          if pixels[i] in near[0] and pixels[i + 1] in near[1] and pixels[i + 2] in near[2]))
-' "$2"
+planes = [pixels[i::3] for i in range(3)]
+def near(plane, want):
+    table = bytes(1 if abs(v - want) <= 8 else 0 for v in range(256))
+    return int.from_bytes(plane.translate(table), "big")
+total = 0
+for colour in sys.argv[1:]:
+    want = bytes.fromhex(colour.lstrip("#"))
+    total += (near(planes[0], want[0]) & near(planes[1], want[1]) & near(planes[2], want[2])).bit_count()
+print(total)
+' "$@"
 }
-shoot() {  # shoot NAME: the screen (Wine: its desktop window)
-  local target=root
-  if [ "$kind" = wine ] || [ "$kind" = wine-escape ]; then
-    target=$(xdotool search --name "Wine desktop" 2>/dev/null | head -1)
-    [ -n "$target" ] || target=root
-  fi
-  import -window "$target" "$out/shot-$1.png" 2>/dev/null
-}
+colours() { convert "$1" -format %k info:; }
+elapsed() { awk -v s="$start" -v now="$(date +%s.%N)" 'BEGIN { printf "%.1f", now - s }'; }
 at() {  # at SECONDS: sleeps until that many seconds after the launch
   local now
   now=$(date +%s.%N)
   sleep "$(awk -v t="$1" -v now="$now" -v s="$start" 'BEGIN { d = t - (now - s); print (d > 0 ? d : 0) }')"
 }
-colours() { convert "$1" -format %k info:; }
+shoot() {  # shoot FILE: the screen (Wine: its desktop window)
+  local target=root
+  if [ "$kind" = wine ] || [ "$kind" = wine-escape ]; then
+    target=$(xdotool search --name "Wine desktop" 2>/dev/null | head -1)
+    [ -n "$target" ] || target=root
+  fi
+  import -window "$target" "$1" 2>/dev/null
+}
+
+# What each moment shows.
+cube=()
+for n in 119 120 121 122 123 124 125 126 127; do cube+=("$(entry "$n")"); done
+mask=$(entry 63)
+shows_cube() {  # the cube (the background's colours 119 to 127) over the background
+  local c
+  c=$(count "$1" "${cube[@]}")
+  [ "${c:-0}" -gt 500 ] && [ "$(colours "$1")" -gt 50 ]
+}
+shows_mask() { local m; m=$(count "$1" "$mask"); [ "${m:-0}" -gt 1000 ]; }
+shows_rising() { [ "$(colours "$1")" -gt 30 ]; }
+shows_band() { [ "$(colours "$1")" -gt 50 ]; }
+shows_scroller() { [ "$(colours "$1")" -gt 20 ]; }
+shows_credits() { [ "$(colours "$1")" -gt 20 ]; }
+
+# look MOMENT FROM UNTIL WHAT: from FROM s after the launch until UNTIL s, screenshots until one
+# shows the moment (shows_MOMENT); it is kept as shot-MOMENT.png, the last that did not as
+# shot-MOMENT-not.png. False, and the failure said, where none did.
+look() {
+  local moment=$1 from=$2 until=$3 what=$4 n=0 shot when ms
+  at "$from"
+  while :; do
+    n=$((n + 1))
+    shot=$out/shot-$moment-$n.png
+    when=$(elapsed)
+    ms=$(production_ms "$VADURER_FRAME_LOG")
+    shoot "$shot"
+    if "shows_$moment" "$shot"; then
+      mv "$shot" "$out/shot-$moment.png"
+      echo "$what: shown at $when s after the launch$([ "$ms" -ge 0 ] && echo ", $ms ms of the production's clock") (shot $n)"
+      return 0
+    fi
+    mv "$shot" "$out/shot-$moment-not.png" 2>/dev/null
+    if [ "$(awk -v s="$start" -v now="$(date +%s.%N)" -v u="$until" 'BEGIN { print (now - s >= u) }')" = 1 ]; then
+      fail "$what does not show in any of $n screenshots from $from s to $until s after the launch"
+      return 1
+    fi
+    kill -0 "$pid" 2>/dev/null || { fail "$what never showed: the program ended $(elapsed) s after the launch"; return 1; }
+  done
+}
 
 start=$(date +%s.%N)
 if [ "$kind" = sdl ]; then
   (cd "$assets" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$out/audio.raw" SDL_DISKAUDIODELAY=6 \
-     VADURER_REPORT_FIRST_FRAME=1 exec timeout 120 "$@") 2>"$out/stderr.txt" & pid=$!
+     VADURER_REPORT_FIRST_FRAME=1 exec timeout 180 "$@") 2>"$out/stderr.txt" & pid=$!
 else
-  (cd "$assets" && exec timeout 120 "$@") 2>"$out/stderr.txt" & pid=$!
+  (cd "$assets" && exec timeout 180 "$@") 2>"$out/stderr.txt" & pid=$!
 fi
 
+# The timeline (app/Timeline.h): the background rises from black for 7 s; scene 1, the cube, from
+# 7 s, its flash at 10 s, the mask frozen from 11 s to 14 s; the band from 14 s, the scroller from
+# 16 s to 26 s, the credits from 29 s to the end at 69 s.
+[ "$kind" = sdl ] && look rising 2 9 "the rising background"
+look cube 7.5 25 "the cube (the background's colours 119 to 127)" || true
 case "$kind" in
   escape | wine-escape)
-    at 9; shoot 9
-    at 12; shoot 12
+    look mask 0 30 "the mask (colour 63, $mask)"
     wid=$(xdotool search --onlyvisible --name "Stop The Vadurer" 2>/dev/null | head -1)
     [ -n "$wid" ] || wid=$(xdotool search --onlyvisible --name "Wine desktop" 2>/dev/null | head -1)
     [ -n "$wid" ] && xdotool windowfocus --sync "$wid" 2>/dev/null
+    escaped=$(date +%s%N)
     xdotool key --clearmodifiers Escape
     ;;
-  wine)
-    at 9; shoot 9
-    ;;
-  *)
-    for t in 3 9 12 15 20 40; do at $t; shoot $t; done
+  sdl)
+    look mask 0 30 "the mask (colour 63, $mask)"
+    look band 15 35 "the band over the background"
+    look scroller 20 40 "the scroller"
+    look credits 40 60 "a credit page"
     ;;
 esac
 wait $pid
 code=$?
+ended=$(date +%s%N)
 cat "$out/stderr.txt"
-[ "$code" = 124 ] && fail "the production did not end by itself within 120 s"
+echo "the run ended $(elapsed) s after the launch$([ -n "${escaped:-}" ] && echo ", $(((ended - escaped) / 1000000)) ms after Escape")"
+[ "$code" = 124 ] && fail "the production did not end by itself within 180 s"
 if [ "$kind" = escape ] || [ "$kind" = wine-escape ]; then
   [ "$code" = 27 ] || fail "expected exit code 27 after Escape, got $code"
 fi
 
-cube=0
-for n in 119 120 121 122 123 124 125 126 127; do
-  c=$(count "$out/shot-9.png" "$(entry $n)" 2>/dev/null)
-  cube=$((cube + ${c:-0}))
-done 2>/dev/null
-mask=$(entry 63)
-[ "$cube" -gt 500 ] || fail "at 9 s the cube (the background's colours 119 to 127) does not show: $cube pixels"
-[ "$(colours "$out/shot-9.png")" -gt 50 ] || fail "at 9 s the background does not show"
-if [ "$kind" = escape ] || [ "$kind" = wine-escape ]; then
-  m=$(count "$out/shot-12.png" "$mask")
-  [ "${m:-0}" -gt 1000 ] || fail "at 12 s the frozen mask (colour 63, $mask) does not show"
-fi
 if [ "$kind" = sdl ]; then
-  [ "$(colours "$out/shot-3.png")" -gt 30 ] || fail "at 3 s the rising background does not show"
-  m=$(count "$out/shot-12.png" "$mask")
-  [ "${m:-0}" -gt 1000 ] || fail "at 12 s the frozen mask (colour 63, $mask) does not show"
-  [ "$(colours "$out/shot-15.png")" -gt 50 ] || fail "at 15 s the band over the background does not show"
-  [ "$(colours "$out/shot-20.png")" -gt 20 ] || fail "at 20 s the scroller does not show"
-  [ "$(colours "$out/shot-40.png")" -gt 20 ] || fail "at 40 s no credit page shows"
-  # The audio: the music for the whole run, and the bang of the zoom's end near 11 s.
-  python3 - "$out/audio.raw" <<'EOF' || failures=$((failures + 1))
-import struct, sys, math
-raw = open(sys.argv[1], 'rb').read()
-frames = len(raw) // 4
-rate = 44100
-secs = frames / rate
-print(f"audio: {secs:.1f} s written")
-if secs < 60:
-    print("the written audio is shorter than the production"); sys.exit(1)
-def rms(t0, t1):
-    a, b = int(t0 * rate), int(t1 * rate)
-    s = struct.unpack(f"<{(b - a) * 2}h", raw[a * 4:b * 4])
-    return math.sqrt(sum(v * v for v in s) / max(1, len(s)))
-if rms(20, 60) < 300:
-    print("the music is missing"); sys.exit(1)
-# The largest rise of the 25 ms level between 7 and 14 s: the bang. SDL's disk driver, which
-# stands in for the device here, plays a few per cent slow (its sleeps overshoot), and the host
-# drops what a device falls behind by, to keep the sound in step with the picture: the file comes
-# out seconds short, and the bang up to 2 s early in it.
-step = 0.025
-levels = [(7 + i * step, rms(7 + i * step, 7 + (i + 1) * step)) for i in range(int(7 / step))]
-rise = max(range(1, len(levels)), key=lambda i: levels[i][1] - levels[i - 1][1])
-onset = levels[rise][0]
-print(f"audio: the bang's onset at {onset:.2f} s of the written audio")
-if not 8.0 <= onset <= 12.0:
-    print("the bang is not near 11 s"); sys.exit(1)
+  # The sound: the music played through from its start to its end, never back, and the bang of the
+  # zoom's end where the timeline puts it in the music. SDL's disk driver, which stands in for the
+  # device here, plays slower than the clock (its sleeps overshoot, the more so on a busy machine),
+  # and the host drops what the device falls behind by, to keep the sound with the picture: the
+  # written sound skips forward through the music now and then, and comes out shorter than the run.
+  # So the music is followed through the file, sample for sample, rather than timed by its length.
+  python3 - "$out/audio.raw" "$assets/Ruzuzireve.wav" <<'EOF' || failures=$((failures + 1))
+import struct, sys
+rate, B, N = 44100, 4, 256  # frames a second, bytes a frame (two channels of 16 bits), frames a key
+raw = open(sys.argv[1], "rb").read()
+wav = open(sys.argv[2], "rb").read()
+i = wav.find(b"data")
+music = wav[i + 8:i + 8 + struct.unpack("<I", wav[i + 4:i + 8])[0]]
+print(f"audio: {len(raw) / B / rate:.1f} s written")
+def find(key, k=0):
+    k = music.find(key, k)
+    while k >= 0 and k % B:
+        k = music.find(key, k + 1)
+    return k
+def where(at):  # the music's frame that the written frame `at` is, from the 256 frames there on
+    key = raw[at * B:(at + N) * B]
+    if len(key) < N * B or key == bytes(len(key)):
+        return None
+    k = find(key)
+    # (the music's last second is near silence that repeats: a place found twice says nothing)
+    return None if k < 0 or find(key, k + 1) >= 0 else k // B
+# Every quarter second of the file, where in the music it is: only the music plays but for the
+# first 7 s (the opening sound), from 11 s to 12.6 s (the bang) and from 16 s to 17 s.
+found = [(at, m) for at in range(0, len(raw) // B - N, rate // 4) if (m := where(at)) is not None]
+if len(found) < 2:
+    print("FAILED: the music is not in the written sound"); sys.exit(1)
+first, last = found[0][1] / rate, found[-1][1] / rate
+skipped = (found[-1][1] - found[0][1]) - (found[-1][0] - found[0][0])
+print(f"audio: the music found at {len(found)} quarter seconds of the file, from {first:.2f} s to {last:.2f} s "
+      f"of the music; {skipped / rate:.2f} s of it dropped to keep in step")
+ok = True
+if first > 12 or last < 60:
+    print("FAILED: the music does not play from its start to its end"); ok = False
+# Between two places found, the music moved on at least as far as the file did: it never went back
+# or played anything twice, and skipped only forward.
+back = [(a / rate, b / rate) for (a, b), (c, d) in zip(found, found[1:]) if d - b < c - a]
+if back:
+    print(f"FAILED: the music goes back or repeats after {len(back)} places, the first at "
+          f"{back[0][0]:.2f} s of the file ({back[0][1]:.2f} s of the music)"); ok = False
+# The bang: from the last place found before 10.5 s of the music, the written sound is followed
+# against the music, frame by frame, until it is no longer the music: where it is the music again
+# further on, that was a drop, and it is followed on from there; else the bang has come in. The
+# music is kept with the production's clock, so where the bang comes in the music is where it
+# comes in the timeline (11 s), whatever was dropped before.
+frames = len(raw) // B
+def same(a, m, n):
+    return a + n <= frames and raw[a * B:(a + n) * B] == music[m * B:(m + n) * B]
+before = [(at, m) for at, m in found if m <= 10.5 * rate]
+if not before:
+    print("FAILED: the music before the bang is not in the written sound"); sys.exit(1)
+at, m = before[-1]
+while True:
+    while same(at, m, N):
+        at, m = at + N, m + N
+    while same(at, m, 1):
+        at, m = at + 1, m + 1
+    k = where(at)
+    if k is None or k <= m:
+        break
+    at, m = at, k
+bang = m / rate
+print(f"audio: the bang comes in at {at / rate:.2f} s of the file, {bang:.2f} s into the music")
+if not 10.5 <= bang <= 12.0:
+    print("FAILED: the bang is not at 11 s of the music"); ok = False
+sys.exit(0 if ok else 1)
 EOF
 fi
 echo "production ($kind): exit code $code; screenshots in $out"

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
+#include <utility>
 
 namespace host {
 
@@ -82,6 +84,13 @@ inline int PrescaleFactor(int nWidth, int nHeight, const FitRect& r, int nMaxW =
     return std::max(1, k);
 }
 
+// What the pacer reads and waits on: the steady clock, or a clock a test steps itself.
+struct PacerClock {
+    using TimePoint = std::chrono::steady_clock::time_point;
+    std::function<TimePoint()> now = [] { return std::chrono::steady_clock::now(); };
+    std::function<void(TimePoint)> sleepUntil = [](TimePoint t) { std::this_thread::sleep_until(t); };
+};
+
 // Flips at 60 per second. Where the display itself refreshes at 60 Hz and the renderer waits for
 // it, the display paces the flips; a vsync that turns out not to hold them back (a virtual
 // display, a driver that ignores it) hands the pacing to the clock, as does any other rate. The
@@ -89,14 +98,18 @@ inline int PrescaleFactor(int nWidth, int nHeight, const FitRect& r, int nMaxW =
 // starts again from now after a stall rather than catching up in a burst.
 class FramePacer {
 public:
-    using Clock = std::chrono::steady_clock;
+    using TimePoint = PacerClock::TimePoint;
     static constexpr std::chrono::nanoseconds kInterval{16666667};
+    // Flips this close together, this many in a row, show that a vsync does not hold them back.
+    static constexpr int kFastFlipsToDistrust = 5;
+
+    explicit FramePacer(PacerClock clock = PacerClock()) : m_clock(std::move(clock)) {}
 
     void Start(bool bDisplayPaces)
     {
         m_bVsync = bDisplayPaces;
-        m_next = Clock::time_point();
-        m_last = Clock::time_point();
+        m_next = TimePoint();
+        m_last = TimePoint();
         m_nFast = 0;
     }
 
@@ -107,18 +120,18 @@ public:
     {
         if (m_bVsync)
             return;
-        Clock::time_point now = Clock::now();
-        if (m_next == Clock::time_point() || now - m_next > 2 * kInterval)
+        TimePoint now = m_clock.now();
+        if (m_next == TimePoint() || now - m_next > 2 * kInterval)
             m_next = now;
         else if (now < m_next)
-            std::this_thread::sleep_until(m_next);
+            m_clock.sleepUntil(m_next);
     }
 
     // After the flip.
     void Flipped()
     {
-        Clock::time_point now = Clock::now();
-        if (m_bVsync && m_last != Clock::time_point()) {
+        TimePoint now = m_clock.now();
+        if (m_bVsync && m_last != TimePoint()) {
             m_nFast = now - m_last < kInterval * 3 / 4 ? m_nFast + 1 : 0;
             if (m_nFast >= kFastFlipsToDistrust) {
                 m_bVsync = false;
@@ -131,9 +144,9 @@ public:
     }
 
 private:
-    static constexpr int kFastFlipsToDistrust = 5;
+    PacerClock m_clock;
     bool m_bVsync = false;
-    Clock::time_point m_next, m_last;
+    TimePoint m_next, m_last;
     int m_nFast = 0;
 };
 

@@ -11,7 +11,7 @@
 namespace host {
 
 SdlHost::SdlHost(const SdlOptions& options)
-    : m_bInWindow(options.bDisplayInWindow), m_scaling(options.scaling),
+    : m_bInWindow(options.bDisplayInWindow), m_scaling(options.scaling), m_pacerClock(options.pacerClock),
       m_launch(options.bReportFirstFrame, options.dLaunchedAtMs, options.bLaunchGiven), m_frameLog(options.frameLog)
 {
     // The image's own pixels are never filtered; only the display's smooth step is (windows.cpp).

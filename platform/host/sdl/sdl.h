@@ -29,6 +29,8 @@ struct SdlOptions {
     // Where not empty, a line for each frame the display ends: the wall clock's and the
     // production's milliseconds, and the palette index the whole frame shows (-1 for more).
     std::string frameLog;
+    // What the display's pacing reads and waits on: the steady clock, or one a test steps.
+    PacerClock pacerClock;
 };
 
 // Null with the reason in error when there is no display to open.

@@ -105,6 +105,7 @@ private:
     std::thread::id m_mainThread = std::this_thread::get_id();  // the one that made the host
     bool m_bInWindow;  // the display in a desktop window rather than over the whole screen
     Scaling m_scaling;
+    PacerClock m_pacerClock;
     bool m_bCursorWanted = true;
     ViewerDispatch m_viewer{*this, &WallClockMs};
     SdlAudio m_audio{[this] { return m_viewer.Now(); }};

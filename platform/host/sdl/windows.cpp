@@ -13,6 +13,7 @@ namespace host {
 bool SdlHost::OpenWindow(uint32_t id, const std::string& title, int nWidth, int nHeight)
 {
     Win w;
+    w.pacer = FramePacer(m_pacerClock);
     m_launch.Mark(LaunchReport::kSdl);
     w.pWindow = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, std::max(1, nWidth),
                                  std::max(1, nHeight), SDL_WINDOW_HIDDEN);
