@@ -128,9 +128,9 @@ page_lane() {
   suite web-load node $page/load_test.mjs build/web build/web-stage/assets "$log/web-load"
 }
 $web_built && lane_beside pages page_lane
-# Two at a time: a test on a display beside one that works a core, never two of a kind (their
+# Three at a time, each on a display of its own, and never two that work the cores (their
 # RESOURCE_LOCKs, tests/CMakeLists.txt).
-ctests end-to-end -j2 -E '^unit$'
+ctests end-to-end -j3 -E '^unit$'
 $web_built && lane_joined pages
 
 # The releases, made from the trees above (and a native one with Debian's build flags), each
