@@ -7,7 +7,8 @@
 # a slow start (a busy machine, Wine starting) cannot put it outside, and the series stops at the
 # first that shows it; each is said with its time after the launch and, on the SDL host, the
 # production's own time at it (its frame log). Moments in order of the timeline are looked for in
-# that order: the mask, say, only in shots after the one that showed the cube.
+# that order: the mask, say, only in shots after the one that showed the cube. On the SDL host the
+# mask, which shows for three seconds only, is shot with the program held at it (held, below).
 #   tests/e2e/production.sh KIND OUT_DIR ASSET_DIR PROGRAM [ARGS...]
 # KIND: sdl (the whole run on the SDL host, its audio written to OUT_DIR/audio.raw),
 #       escape (ended by Escape once the mask of scene 1 shows), wine (the whole run in Wine's
@@ -107,6 +108,24 @@ look() {
   done
 }
 
+# held MOMENT MS WHAT: on the SDL host, once the production's clock has passed MS (its frame log),
+# the program is stopped (SIGSTOP) so that the screen holds that moment however long the
+# screenshot takes, shot, and let go on; its clock then jumps ahead, as after any stall.
+held() {
+  local moment=$1 ms=$2 what=$3 program
+  at_production "$ms" "$VADURER_FRAME_LOG" "$pid" || { fail "$what: the production never reached it"; return 1; }
+  program=$(pgrep -P "$pid" | head -1)
+  [ -n "$program" ] && kill -STOP "$program"
+  ms=$(production_ms "$VADURER_FRAME_LOG")
+  shoot "$out/shot-$moment.png"
+  [ -n "$program" ] && kill -CONT "$program"
+  if "shows_$moment" "$out/shot-$moment.png"; then
+    echo "$what: shown at $ms ms of the production's clock, the program held there"
+  else
+    fail "$what does not show at $ms ms of the production's clock (shot-$moment.png)"
+  fi
+}
+
 start=$(date +%s.%N)
 if [ "$kind" = sdl ]; then
   (cd "$assets" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$out/audio.raw" SDL_DISKAUDIODELAY=6 \
@@ -122,7 +141,11 @@ fi
 look cube 7.5 25 "the cube (the background's colours 119 to 127)" || true
 case "$kind" in
   escape | wine-escape)
-    look mask 0 30 "the mask (colour 63, $mask)"
+    if [ "$kind" = escape ]; then
+      held mask 12000 "the mask (colour 63, $mask)"
+    else
+      look mask 0 30 "the mask (colour 63, $mask)"
+    fi
     wid=$(xdotool search --onlyvisible --name "Stop The Vadurer" 2>/dev/null | head -1)
     [ -n "$wid" ] || wid=$(xdotool search --onlyvisible --name "Wine desktop" 2>/dev/null | head -1)
     [ -n "$wid" ] && xdotool windowfocus --sync "$wid" 2>/dev/null
@@ -130,7 +153,7 @@ case "$kind" in
     xdotool key --clearmodifiers Escape
     ;;
   sdl)
-    look mask 0 30 "the mask (colour 63, $mask)"
+    held mask 12000 "the mask (colour 63, $mask)"
     look band 15 35 "the band over the background"
     look scroller 20 40 "the scroller"
     look credits 40 60 "a credit page"
