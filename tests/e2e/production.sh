@@ -132,8 +132,8 @@ else
 fi
 
 # The timeline (app/Timeline.h): the background rises from black for 7 s; scene 1 from 7 s, the
-# cube dropping in, its flash at 10 s, the mask frozen from 11 s to 14 s; the band from 14 s, the scroller from
-# 16 s to 26 s, the credits from 29 s to the end at 69 s.
+# cube dropping in, its flash at 10 s, the mask frozen from 11 s to 14 s; the band from 14 s, the
+# scroller from 16 s to 26 s, the credits from 29 s to the end at 69 s.
 [ "$kind" = sdl ] && look rising 2 9 "the rising background"
 look cube 7.5 25 "the cube (the background's colours 119 to 122)" || true
 case "$kind" in
