@@ -61,7 +61,7 @@ resumed() {
 }
 # focus: the program's window, once shown, has the keyboard.
 focus() {
-  wid=$(timeout 10 xdotool search --sync --onlyvisible --name "$title" 2>/dev/null | head -1)
+  wid=$(timeout 30 xdotool search --sync --onlyvisible --name "$title" 2>/dev/null | head -1)
   [ -n "$wid" ] || { fail "the window never showed"; return 1; }
   xdotool windowfocus --sync "$wid" 2>/dev/null
   return 0
