@@ -133,12 +133,15 @@ held() {
   program=$(pgrep -P "$pid" | head -1)
   [ -n "$program" ] && kill -STOP "$program"
   ms=$(production_ms "$VADURER_FRAME_LOG")
-  shoot "$out/shot-$moment.png"
+  shoot "$out/shot-$moment.ppm"
   [ -n "$program" ] && kill -CONT "$program"
-  if "shows_$moment" "$out/shot-$moment.png"; then
-    echo "$what: shown at $ms ms of the production's clock, the program held there"
+  read -r cube_pixels mask_pixels colours < <(measure "$out/shot-$moment.ppm" 2>/dev/null || echo 0 0 0)
+  if "shows_$moment"; then
+    echo "$what: shown at $ms ms of the production's clock, the program held there ($cube_pixels pixels of" \
+      "the cube's colours, $mask_pixels of the mask's, $colours colours)"
   else
-    fail "$what does not show at $ms ms of the production's clock (shot-$moment.png)"
+    fail "$what does not show at $ms ms of the production's clock (shot-$moment.ppm: $cube_pixels pixels of" \
+      "the cube's colours, $mask_pixels of the mask's, $colours colours)"
   fi
 }
 
