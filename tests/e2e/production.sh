@@ -8,7 +8,8 @@
 # first that shows it; each is said with its time after the launch and, on the SDL host, the
 # production's own time at it (its frame log). Moments in order of the timeline are looked for in
 # that order: the mask, say, only in shots after the one that showed the cube. On the SDL host the
-# mask, which shows for three seconds only, is shot with the program held at it (held, below).
+# mask, which shows for three seconds only, is shot with the program held at 13 s, its colour
+# whole again after the flash (held, below).
 #   tests/e2e/production.sh KIND OUT_DIR ASSET_DIR PROGRAM [ARGS...]
 # KIND: sdl (the whole run on the SDL host, its audio written to OUT_DIR/audio.raw),
 #       escape (ended by Escape once the mask of scene 1 shows), wine (the whole run in Wine's
@@ -127,14 +128,15 @@ look() {
 # held MOMENT MS WHAT: on the SDL host, once the production's clock has passed MS (its frame log),
 # the program is stopped (SIGSTOP) so that the screen holds that moment however long the
 # screenshot takes, shot, and let go on; its clock then jumps ahead, as after any stall.
+descendants() { local p; for p in $(pgrep -P "$1"); do echo "$p"; descendants "$p"; done; }
 held() {
   local moment=$1 ms=$2 what=$3 program
   at_production "$ms" "$VADURER_FRAME_LOG" "$pid" || { fail "$what: the production never reached it"; return 1; }
-  program=$(pgrep -P "$pid" | head -1)
-  [ -n "$program" ] && kill -STOP "$program"
+  program=$(descendants "$pid")  # the program, and what started it (a launcher)
+  [ -n "$program" ] && kill -STOP $program
   ms=$(production_ms "$VADURER_FRAME_LOG")
   shoot "$out/shot-$moment.ppm"
-  [ -n "$program" ] && kill -CONT "$program"
+  [ -n "$program" ] && kill -CONT $program
   read -r cube_pixels mask_pixels colours < <(measure "$out/shot-$moment.ppm" 2>/dev/null || echo 0 0 0)
   if "shows_$moment"; then
     echo "$what: shown at $ms ms of the production's clock, the program held there ($cube_pixels pixels of" \
@@ -161,7 +163,7 @@ look cube 7.5 25 "the cube (the background's colours 119 to 122)" || true
 case "$kind" in
   escape | wine-escape)
     if [ "$kind" = escape ]; then
-      held mask 12000 "the mask (colour 63, $mask)"
+      held mask 13000 "the mask (colour 63, $mask)"
     else
       look mask 0 30 "the mask (colour 63, $mask)"
     fi
@@ -172,7 +174,7 @@ case "$kind" in
     xdotool key --clearmodifiers Escape
     ;;
   sdl)
-    held mask 12000 "the mask (colour 63, $mask)"
+    held mask 13000 "the mask (colour 63, $mask)"
     look band 15 35 "the band over the background"
     look scroller 20 40 "the scroller"
     look credits 40 60 "a credit page"
