@@ -5,12 +5,14 @@
 # starts an X server is this one.
 # The server picks a free display itself and says which once it is ready (-displayfd): several
 # start at the same moment when the tests run side by side, and a display number chosen from
-# outside (xvfb-run -a looks for a free one) can be taken by another in between.
+# outside (xvfb-run -a looks for a free one) can be taken by another in between. It does not reset
+# when its last client goes (-noreset): a program started just as the one before it ended would
+# otherwise find no server while it starts again.
 on_xvfb() {
   local size=$1; shift
   local dir xpid n="" rc i
   dir=$(mktemp -d)
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
   xpid=$!
   on_xvfb_server=$xpid
   for ((i = 0; i < 300; i++)); do  # 30 s at most, for a machine that is busy
