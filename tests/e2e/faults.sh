@@ -197,10 +197,14 @@ box-keys() {
 }
 
 # F12 while paused: the notice over the frame's bottom left corner, looked for in the screen's
-# dumps from the key press on, then gone again. The display is 1024 x 768, which the frame fills
-# (640 x 480 fitted): the notice in its bottom 60 rows, the rest above them.
-corner() { compare -metric AE "$1[1024x60+0+708]" "$2[1024x60+0+708]" null: 2>&1 | cut -d' ' -f1; }
-above() { compare -metric AE "$1[1024x640+0+0]" "$2[1024x640+0+0]" null: 2>&1 | cut -d' ' -f1; }
+# dumps from the key press on, then gone again. The frame fills the display (a 4:3 screen): the
+# notice in its bottom 60 rows, the rest above them.
+read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
+corner() {
+  compare -metric AE "$1[${screen_w}x60+0+$((screen_h - 60))]" "$2[${screen_w}x60+0+$((screen_h - 60))]" null: 2>&1 |
+    cut -d' ' -f1
+}
+above() { compare -metric AE "$1[${screen_w}x$((screen_h - 128))+0+0]" "$2[${screen_w}x$((screen_h - 128))+0+0]" null: 2>&1 | cut -d' ' -f1; }
 notice_of() {
   local name=$1 pictures=$2 home=$out/home-$1 before with after pressed n went=""
   before=$out/$name-before.png with=$out/$name-with.png after=$out/$name-after.png
