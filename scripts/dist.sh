@@ -69,14 +69,41 @@ tagged() {
     -metadata copyright="$holder, released under the MIT licence" -fflags +bitexact -movflags +faststart "$2"
 }
 
+# same_build A B: the two programs are the same but for their build IDs, which hash their debugging
+# sections and, with them, the folders they were built in.
+same_build() {
+  local a=$stage/same-build-a b=$stage/same-build-b rc=1
+  strip --remove-section=.note.gnu.build-id -o "$a" "$1" 2>/dev/null &&
+    strip --remove-section=.note.gnu.build-id -o "$b" "$2" 2>/dev/null && cmp -s "$a" "$b" && rc=0
+  rm -f "$a" "$b"
+  return "$rc"
+}
+
+# render NAME FILE RENDERED [ARGS...]: the production rendered to FILE (scripts/video.sh ARGS), or a
+# copy of RENDERED where make test's end-to-end tests have just rendered it: by VADURER_RENDERED_BY,
+# the same program as this one but for where it was built, from the assets folder beside RENDERED,
+# the same as these. A render of the same program and assets is the same bytes.
+render() {
+  local name=$1 file=$2 rendered=$3
+  shift 3
+  if [ -n "$rendered" ] && [ -s "$rendered" ] && [ -n "${VADURER_RENDERED_BY:-}" ] &&
+    same_build "$VADURER_RENDERED_BY" "$release/vadurer" &&
+    diff -rq "$(dirname "$rendered")/assets" "$release/assets" >/dev/null 2>&1; then
+    echo "   $name: $rendered, rendered in make test by the same program from the same assets"
+    cp "$rendered" "$file"
+  else
+    quiet "$name" scripts/video.sh "$release/vadurer" "$release/assets" "$file" "$@"
+  fi
+}
+
 video() {
   echo "== the videos"
-  quiet video scripts/video.sh "$release/vadurer" "$release/assets" "$stage/$base.mp4"
+  render video "$stage/$base.mp4" "${VADURER_RENDERED_X1:-}"
   # The AppStream metadata's screenshot: the cube inside the emblem as it zooms away.
   quiet screenshot ffmpeg -v error -y -ss 10.7 -i "$stage/$base.mp4" -frames:v 1 "$stage/screenshot.png"
   quiet video-tag tagged "$stage/$base.mp4" "$out/$base.mp4"
   # For video sites: each pixel a block of 3 x 3, which their own coding keeps sharp.
-  quiet video-x3 scripts/video.sh "$release/vadurer" "$release/assets" "$stage/$base-1920x1440.mp4" --scale 3
+  render video-x3 "$stage/$base-1920x1440.mp4" "${VADURER_RENDERED_X3:-}" --scale 3
   quiet video-x3-tag tagged "$stage/$base-1920x1440.mp4" "$out/$base-1920x1440.mp4"
 }
 

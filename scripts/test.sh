@@ -105,41 +105,51 @@ check web-build env JOBS="$jobs" scripts/web.sh build/linux build/web && web_bui
 lane_joined wine
 suite_joined threads
 
-# The page in Chromium, Firefox and WebKitGTK, served with the isolation headers and plain, one
-# engine at a time, beside the native end-to-end checks.
+# The page in Chromium, Firefox and WebKitGTK, served with the isolation headers and plain, in two
+# lanes of one engine at a time, beside the native end-to-end checks. The page's suites mostly wait
+# on the production's clock.
 page=tests/platform/host/web
-page_lane() {
+page_test=(node $page/page_test.mjs build/web build/web-stage/assets)
+pages_chromium_webkit() {
   suite web-release node $page/release_test.mjs "$log/web-release"
-  local page_test=(node $page/page_test.mjs build/web build/web-stage/assets)
-  local engine
-  for engine in chromium firefox; do
-    suite web-$engine "${page_test[@]}" "$log/web-$engine" --engine $engine
-    # As most static hosts serve it: no headers, the page's own service worker isolates it.
-    suite web-$engine-plain "${page_test[@]}" "$log/web-$engine-plain" --engine $engine --plain
-  done
-  # Firefox with no sound server at all: the production plays on without sound and says so.
-  suite web-firefox-silent "${page_test[@]}" "$log/web-firefox-silent" --engine firefox --silent
+  suite web-chromium "${page_test[@]}" "$log/web-chromium" --engine chromium
+  # As most static hosts serve it: no headers, the page's own service worker isolates it.
+  suite web-chromium-plain "${page_test[@]}" "$log/web-chromium-plain" --engine chromium --plain
   suite web-webkit scripts/xvfb.sh 1280x1024 node $page/webkit_test.mjs build/web build/web-stage/assets "$log/web-webkit"
   suite web-webkit-plain scripts/xvfb.sh 1280x1024 node $page/webkit_test.mjs build/web build/web-stage/assets \
     "$log/web-webkit-plain" --plain
   suite web-devices node $page/devices_test.mjs build/web "$log/web-devices"
+}
+pages_firefox() {
+  suite web-firefox "${page_test[@]}" "$log/web-firefox" --engine firefox
+  suite web-firefox-plain "${page_test[@]}" "$log/web-firefox-plain" --engine firefox --plain
+  # Firefox with no sound server at all: the production plays on without sound and says so.
+  suite web-firefox-silent "${page_test[@]}" "$log/web-firefox-silent" --engine firefox --silent
   # What a visit transfers and how long it takes on slow networks, kept files, offline, a new
   # release, installability and the preview.
   suite web-load node $page/load_test.mjs build/web build/web-stage/assets "$log/web-load"
 }
-$web_built && lane_beside pages page_lane
+if $web_built; then
+  lane_beside pages pages_chromium_webkit
+  lane_beside pages-firefox pages_firefox
+fi
 # Three at a time, each on a display of its own, and never two that work the cores (their
 # RESOURCE_LOCKs, tests/CMakeLists.txt).
 ctests end-to-end -j3 -E '^unit$'
-$web_built && lane_joined pages
+if $web_built; then
+  lane_joined pages
+  lane_joined pages-firefox
+fi
 
 # The releases, made from the trees above (and a native one with Debian's build flags), each
 # checked with its platform's own tools.
 # The page's folder in the zip is compared with the one the page tests above played, rather than
-# played once more, and the Windows program, which played to its end under Wine above, plays its
-# first seconds from the zip's folder.
+# played once more; the Windows program, which played to its end under Wine above, plays its
+# first seconds from the zip's folder; and the videos are the end-to-end tests' renders where the
+# release's program is the one they rendered with.
 check dist env VADURER_PAGE_PLAYED="$root/build/web" VADURER_WINE_PLAYED="$root/$wintree/vadurer.exe" \
-  make --no-print-directory dist-check JOBS="$jobs"
+  VADURER_RENDERED_BY="$root/build/linux/vadurer" VADURER_RENDERED_X1="$root/build/linux/e2e/video/a.mp4" \
+  VADURER_RENDERED_X3="$root/build/linux/e2e/video-scaled/x3.mp4" make --no-print-directory dist-check JOBS="$jobs"
 
 echo "Windows route: $route; $(( ($(date +%s) - started) / 60 )) min $(( ($(date +%s) - started) % 60 )) s in all"
 report_end total
