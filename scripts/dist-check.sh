@@ -275,6 +275,14 @@ licence() {
   say "the videos: their copyright tag names the licence"
 }
 
+# The Windows zip's checks beside the others: its program plays under Wine while the package's plays
+# natively.
+windows_checks() {
+  check windows-unpack windows_unpack
+  check windows-resources windows_resources
+  check windows-play windows_play
+}
+lane_beside windows-zip windows_checks
 check sums sums
 check licence licence
 check deb-lintian deb_lintian
@@ -282,9 +290,7 @@ check deb-files deb_files
 check deb-install deb_install
 check deb-play deb_play
 check deb-remove deb_remove
-check windows-unpack windows_unpack
-check windows-resources windows_resources
-check windows-play windows_play
 check web-page web_page
 check video videos
+lane_joined windows-zip
 report_end dist

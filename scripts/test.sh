@@ -80,34 +80,8 @@ under_wine() {
 
 # The unit programs write their files where they run, and run beside each other: a folder each.
 run_in() { mkdir -p "build/test-run/$1" && echo "build/test-run/$1"; }
-# Three at a time on two cores, none of them timed against the wall clock: the suites that declare
-# that their code runs on more than one thread, under ThreadSanitizer (a core's work for two and a
-# half minutes); the whole production and the display under Wine, which mostly wait on the
-# production's clock; and, meanwhile, the other unit programs and the page's build.
-suite_beside threads env -C "$(run_in threads)" TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 \
-  "$root/build/tsan/tests/vadurer_tests" --threaded
-wine_lane() {
-  under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production build/linux/assets "$wintree/vadurer.exe"
-  under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
-}
-lane_beside wine wine_lane
-# The C++ as .clang-format says, every file.
-check format scripts/format.sh --check
-suite native env -C "$(run_in native)" TESTS_LABEL=native "$root/build/linux/tests/vadurer_tests"
-suite windows env -C "$(run_in windows)" "$root/scripts/wine-run.sh" --arch "$route" "$root/$wintree/tests/vadurer_tests.exe"
-# Leaks fail the sanitizers' run, but for what is meant to live until the process ends
-# (tests/lsan.supp).
-suite sanitizers env -C "$(run_in sanitizers)" TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1 \
-  LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" UBSAN_OPTIONS=print_stacktrace=1 \
-  "$root/build/asan/tests/vadurer_tests"
-web_built=false
-check web-build env JOBS="$jobs" scripts/web.sh build/linux build/web && web_built=true
-lane_joined wine
-suite_joined threads
-
 # The page in Chromium, Firefox and WebKitGTK, served with the isolation headers and plain, in two
-# lanes of one engine at a time, beside the native end-to-end checks. The page's suites mostly wait
-# on the production's clock.
+# lanes of one engine at a time. The page's suites mostly wait on the production's clock.
 page=tests/platform/host/web
 page_test=(node $page/page_test.mjs build/web build/web-stage/assets)
 pages_chromium_webkit() {
@@ -129,13 +103,41 @@ pages_firefox() {
   # release, installability and the preview.
   suite web-load node $page/load_test.mjs build/web build/web-stage/assets "$log/web-load"
 }
+wine_lane() {
+  under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production build/linux/assets "$wintree/vadurer.exe"
+  under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
+}
+# The native end-to-end checks three at a time, each on a display of its own, the longest first.
+end_to_end() { ctests end-to-end -j3 -E '^unit$'; }
+
+# Everything at once but the unit programs, which run one after another: no test is timed against
+# the wall clock, and most of them wait on the production's clock. Started first, the longest: the
+# suites that declare that their code runs on more than one thread, under ThreadSanitizer (a core's
+# work for two and a half minutes), the end-to-end checks (the enlarged video's render), the whole
+# production and the display under Wine; then the page's build, its suites once it is built, and
+# the other unit programs.
+suite_beside threads env -C "$(run_in threads)" TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 \
+  "$root/build/tsan/tests/vadurer_tests" --threaded
+lane_beside end-to-end end_to_end
+lane_beside wine wine_lane
+web_built=false
+check web-build env JOBS="$jobs" scripts/web.sh build/linux build/web && web_built=true
 if $web_built; then
   lane_beside pages pages_chromium_webkit
   lane_beside pages-firefox pages_firefox
 fi
-# Three at a time, each on a display of its own, and never two that work the cores (their
-# RESOURCE_LOCKs, tests/CMakeLists.txt).
-ctests end-to-end -j3 -E '^unit$'
+# The C++ as .clang-format says, every file.
+check format scripts/format.sh --check
+suite native env -C "$(run_in native)" TESTS_LABEL=native "$root/build/linux/tests/vadurer_tests"
+suite windows env -C "$(run_in windows)" "$root/scripts/wine-run.sh" --arch "$route" "$root/$wintree/tests/vadurer_tests.exe"
+# Leaks fail the sanitizers' run, but for what is meant to live until the process ends
+# (tests/lsan.supp).
+suite sanitizers env -C "$(run_in sanitizers)" TESTS_LABEL=sanitizers VADURER_QUIT_RUNS=10 ASAN_OPTIONS=detect_leaks=1 \
+  LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" UBSAN_OPTIONS=print_stacktrace=1 \
+  "$root/build/asan/tests/vadurer_tests"
+suite_joined threads
+lane_joined wine
+lane_joined end-to-end
 if $web_built; then
   lane_joined pages
   lane_joined pages-firefox

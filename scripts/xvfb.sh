@@ -31,6 +31,7 @@ on_xvfb() {
   rc=$?
   kill "$xpid" 2>/dev/null
   wait "$xpid" 2>/dev/null
+  on_xvfb_server=  # gone: its number may be another process's by the time the script exits
   rm -rf "$dir"
   return "$rc"
 }
