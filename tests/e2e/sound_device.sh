@@ -55,6 +55,13 @@ record() {
 # at MS: waits until the production's clock has passed MS; the run given up where it did not.
 at() { at_production "$1" "$frames" "$pid" || { fail "the production did not reach $1 ms"; exit 1; }; }
 mark() { date +%s.%N >"$out/$1.t"; }
+# said WHAT BEFORE|SINCE: how many times the program said the sound was lost or back before or since
+# the test's fault. A busy machine can stall the sound server before it: each stall the program
+# heard is then said, and its end too.
+said() {
+  awk -v t="$(cat "$out/lost.t")" -v what="vadurer: sound output $1" -v since="$2" \
+    'index($0, what) && (since == "since") == ($1 >= t) { n++ } END { print n + 0 }' "$out/stderr.txt"
+}
 escape() {
   local wid
   wid=$(xdotool search --onlyvisible --name "Stop The Vadurer" 2>/dev/null | head -1)
@@ -100,7 +107,7 @@ case "$case" in
     mark back
     # B is recorded once the program has said the sound is back, from 17.5 s of the production on,
     # for 4 s of it.
-    for _ in $(seq 300); do grep -q 'sound output back' "$out/stderr.txt" && break; sleep 0.1; done
+    for _ in $(seq 300); do [ "$(said back since)" -gt 0 ] && break; sleep 0.1; done
     at 17500
     record B
     at "$(($(production_ms "$frames") + 4000))"
@@ -120,14 +127,15 @@ cat "$out/stderr.txt"
 echo "exit code $code, $after_ms ms after Escape"
 [ "$code" = 27 ] || fail "expected Escape's 27, got $code"
 [ "$after_ms" -le 5000 ] || fail "the run took $after_ms ms to end after Escape"
-[ "$(grep -c 'vadurer: sound output lost;' "$out/stderr.txt")" = 1 ] || fail "the loss is not said once"
+[ "$(said lost since)" = 1 ] || fail "the loss is not said once"
+[ "$(said lost before)" = "$(said back before)" ] || fail "a loss before the fault is not said to have ended"
 if [ "$case" = gone ]; then
-  ! grep -q 'sound output back' "$out/stderr.txt" || fail "the sound came back from no server"
+  [ "$(said back since)" = 0 ] || fail "the sound came back from no server"
   echo "sound_device ($case): $failures failure(s)"
   [ "$failures" -eq 0 ]
   exit
 fi
-[ "$(grep -c 'vadurer: sound output back' "$out/stderr.txt")" = 1 ] || fail "the return is not said once"
+[ "$(said back since)" = 1 ] || fail "the return is not said once"
 
 python3 - "$out" "$assets/Ruzuzireve.wav" "$case" <<'EOF' || failures=$((failures + 1))
 import struct, sys
