@@ -55,12 +55,29 @@ record() {
 # at MS: waits until the production's clock has passed MS; the run given up where it did not.
 at() { at_production "$1" "$frames" "$pid" || { fail "the production did not reach $1 ms"; exit 1; }; }
 mark() { date +%s.%N >"$out/$1.t"; }
-# said WHAT BEFORE|SINCE: how many times the program said the sound was lost or back before or since
-# the test's fault. A busy machine can stall the sound server before it: each stall the program
-# heard is then said, and its end too.
-said() {
-  awk -v t="$(cat "$out/lost.t")" -v what="vadurer: sound output $1" -v since="$2" \
-    'index($0, what) && (since == "since") == ($1 >= t) { n++ } END { print n + 0 }' "$out/stderr.txt"
+# heard: what the program said of its output, as "HEARD LAST RETURN PROBLEMS": whether it said the
+# sound was lost while the test's fault held (from the fault to the server's return, where it came
+# back), how it last left it (lost or back), whether the fault's loss was said to end only once the
+# server was back, and any loss said twice in a row or return said with no loss. A busy machine can
+# stall the sound server beside the test's own fault: each stall the program heard is said, and its
+# end too.
+heard() {
+  local back=1e30
+  [ -f "$out/back.t" ] && back=$(cat "$out/back.t")
+  awk -v f="$(cat "$out/lost.t")" -v b="$back" '
+    /vadurer: sound output lost;/ {
+      if (state == "lost") bad = bad "+lost-twice"
+      state = "lost"
+      if (!heard && $1 >= f && $1 <= b) heard = 1
+      next
+    }
+    /vadurer: sound output back/ {
+      if (state != "lost") bad = bad "+back-without-loss"
+      state = "back"
+      if (heard == 1) { heard = 2; returned = ($1 >= b) ? "after" : "before" }
+    }
+    END { print (heard ? "heard" : "unheard"), (state ? state : "none"), (returned ? returned : "none"), (bad ? bad : "none") }
+  ' "$out/stderr.txt"
 }
 escape() {
   local wid
@@ -107,7 +124,7 @@ case "$case" in
     mark back
     # B is recorded once the program has said the sound is back, from 17.5 s of the production on,
     # for 4 s of it.
-    for _ in $(seq 300); do [ "$(said back since)" -gt 0 ] && break; sleep 0.1; done
+    for _ in $(seq 300); do [ "$(heard | cut -d' ' -f3)" = after ] && break; sleep 0.1; done
     at 17500
     record B
     at "$(($(production_ms "$frames") + 4000))"
@@ -127,15 +144,17 @@ cat "$out/stderr.txt"
 echo "exit code $code, $after_ms ms after Escape"
 [ "$code" = 27 ] || fail "expected Escape's 27, got $code"
 [ "$after_ms" -le 5000 ] || fail "the run took $after_ms ms to end after Escape"
-[ "$(said lost since)" = 1 ] || fail "the loss is not said once"
-[ "$(said lost before)" = "$(said back before)" ] || fail "a loss before the fault is not said to have ended"
+read -r heard last returned problems < <(heard)
+echo "what the program said of its output: $heard, last $last, the fault's loss ended $returned the server was back; problems: $problems"
+[ "$heard" = heard ] || fail "the loss is not said while the fault holds"
+[ "$problems" = none ] || fail "a loss or a return is said twice in a row ($problems)"
 if [ "$case" = gone ]; then
-  [ "$(said back since)" = 0 ] || fail "the sound came back from no server"
+  [ "$last" = lost ] || fail "the sound came back from no server"
   echo "sound_device ($case): $failures failure(s)"
   [ "$failures" -eq 0 ]
   exit
 fi
-[ "$(said back since)" = 1 ] || fail "the return is not said once"
+[ "$last" = back ] && [ "$returned" = after ] || fail "the return is not said once the server is back"
 
 python3 - "$out" "$assets/Ruzuzireve.wav" "$case" <<'EOF' || failures=$((failures + 1))
 import struct, sys
