@@ -113,7 +113,7 @@ end_to_end() { ctests end-to-end -j3 -E '^unit$'; }
 # Everything at once but the unit programs, which run one after another: no test is timed against
 # the wall clock, and most of them wait on the production's clock. Started first, the longest: the
 # suites that declare that their code runs on more than one thread, under ThreadSanitizer (a core's
-# work for two and a half minutes), the end-to-end checks (the enlarged video's render), the whole
+# work for half a minute), the end-to-end checks (the enlarged video's render), the whole
 # production and the display under Wine; then the page's build, its suites once it is built, and
 # the other unit programs.
 suite_beside threads env -C "$(run_in threads)" TESTS_LABEL=threads TSAN_OPTIONS=halt_on_error=1 \
