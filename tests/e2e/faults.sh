@@ -200,11 +200,10 @@ box-keys() {
 # dumps from the key press on, then gone again. The frame fills the display (a 4:3 screen): the
 # notice in its bottom 60 rows, the rest above them.
 read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
-corner() {
-  compare -metric AE "$1[${screen_w}x60+0+$((screen_h - 60))]" "$2[${screen_w}x60+0+$((screen_h - 60))]" null: 2>&1 |
-    cut -d' ' -f1
-}
-above() { compare -metric AE "$1[${screen_w}x$((screen_h - 128))+0+0]" "$2[${screen_w}x$((screen_h - 128))+0+0]" null: 2>&1 | cut -d' ' -f1; }
+# differ GEOMETRY A B: how many pixels of that part of the screen differ between two dumps.
+differ() { compare -metric AE "$2[$1]" "$3[$1]" null: 2>&1 | cut -d' ' -f1; }
+corner() { differ "${screen_w}x60+0+$((screen_h - 60))" "$1" "$2"; }
+above() { differ "${screen_w}x$((screen_h - 128))+0+0" "$1" "$2"; }
 notice_of() {
   local name=$1 pictures=$2 home=$out/home-$1 before with after pressed n went=""
   before=$out/$name-before.png with=$out/$name-with.png after=$out/$name-after.png
