@@ -117,11 +117,13 @@ echo "$start" >"$out/start.t"
 case "$case" in
   restart | stall)
     at 10000
-    if [ "$case" = restart ]; then kill -9 "$(server_pid)"; else kill -STOP "$(server_pid)"; fi
+    # Each mark before its change: the program can say what it heard before a busy machine has
+    # run the next command.
     mark lost
+    if [ "$case" = restart ]; then kill -9 "$(server_pid)"; else kill -STOP "$(server_pid)"; fi
     sleep 5
-    if [ "$case" = restart ]; then server_up; else kill -CONT "$(server_pid)"; fi
     mark back
+    if [ "$case" = restart ]; then server_up; else kill -CONT "$(server_pid)"; fi
     # B is recorded once the program has said the sound is back, from 17.5 s of the production on,
     # for 4 s of it.
     for _ in $(seq 300); do [ "$(heard | cut -d' ' -f3)" = after ] && break; sleep 0.1; done
@@ -132,8 +134,8 @@ case "$case" in
     ;;
   gone)
     at 3000
-    kill -9 "$(server_pid)"
     mark lost
+    kill -9 "$(server_pid)"
     at 5500
     escape
     ;;
