@@ -236,8 +236,8 @@ export const installBackground = (b) => `window.testBackground = {
 // picture's own colours (a page that stalled as the fade ended stays a little darker): the
 // factor g it ended at is taken from the background's brighter pixels first, and the picture
 // compared at that brightness.
-export const kLook = `(() => {
-  const c = document.getElementById('screen'), { palette, pixels } = window.testBackground;
+export const kLook = `((c = document.getElementById('screen')) => {
+  const { palette, pixels } = window.testBackground;
   const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
   const near = ${near.toString()}, faded = ${faded.toString()};
   const ratios = [];
@@ -257,7 +257,7 @@ export const kLook = `(() => {
     ++n;
   }
   return { width: c.width, height: c.height, n, g, counts: [...counts] };
-})()`;
+})`;
 
 const hex = (c) => c.toString(16).padStart(6, '0');
 const describe = (d) => [...d.counts].sort((a, b) => b[1] - a[1]).slice(0, 5).map(([c, k]) => `${hex(c)}×${k}`).join(' ');
@@ -288,7 +288,8 @@ function cubeInView(frames, toMs) {
   const k = frames.filter((f) => f.clock - frames[0].clock >= 7000 && f.clock - frames[0].clock <= toMs).length;
   return [-3, -2, -1, 0, 1, 2, 3].every((e) => Math.abs(cubeHeight(Math.max(0, k + e))) <= 400) || `${k} frames of scene 1`;
 }
-const made = (look) => (look.at === undefined ? '' : `; the frame made at ${(look.at / 1000).toFixed(3)} s${look.stalled ? ', then none' : ''}`);
+const made = (look) => (look.at === undefined ? '' : `; the frame made at ${(look.at / 1000).toFixed(3)} s` +
+  `${look.stalled ? ', then none' : ''}${look.next === undefined ? '' : ` (the next one made at ${(look.next / 1000).toFixed(3)} s)`}`);
 export const describeLook = (look) => `${look.n} pixels drawn over the background` +
   `${look.g < 0.99 ? ` (the fade ended at ${look.g.toFixed(3)})` : ''}, ${describe({ counts: new Map(look.counts) })}${made(look)}`;
 export function checkCube(report, look, background, frames) {
@@ -319,10 +320,13 @@ export function checkMask(report, look, background, frames) {
 // holds one entry a frame: t, the timestamp of the refresh it was handed at (null: by the timer);
 // at, when it was handed; since, when its wait began; held, the refreshes whose callbacks ran
 // while it waited and left it waiting; clock, the production's clock of the image handed; madeAt,
-// the page's time as the module presented that image. testFrames.lookAt(ms, look) resolves, at
-// the first refresh at which the frame on the canvas was made ms or more after the first frame on
-// the production's clock, with what look() returns then and that time as at (or with stalled set,
-// where no frame has come for a minute).
+// the page's time as the module presented that image. testFrames.lookAt(ms, look, until) resolves,
+// at the first refresh at which the frame on the canvas was made ms or more after the first frame
+// on the production's clock, with what look(canvas) returns then and that time as at (or with
+// stalled set, where no frame has come for a minute). Where that frame was made at until or later
+// (a busy machine held the page past the moment and the production's clock moved on to what comes
+// next), the look is at the last frame made in the second before ms, kept as it was shown, and the
+// frame that came after it is next.
 export const kWatchFrames = `(${() => {
   const raf = window.requestAnimationFrame.bind(window);
   const page = window.VadurerPage, { present, nextFrame } = page;
@@ -356,12 +360,20 @@ export const kWatchFrames = `(${() => {
       wakeUp(value);
     });
   };
-  const lookAt = (ms, look) => new Promise((resolve) => {
-    let last = frames.length, lastAt = performance.now();
+  const lookAt = (ms, look, until = Infinity) => new Promise((resolve) => {
+    const screen = document.getElementById('screen'), kept = document.createElement('canvas');
+    let last = frames.length, lastAt = performance.now(), keptAt = null;
     const step = () => {
       const at = frames.length ? frames.at(-1).clock - frames[0].clock : -1;
-      if (at >= ms) return resolve({ ...look(), at });
-      if (frames.length !== last) [last, lastAt] = [frames.length, performance.now()];
+      if (at >= until && keptAt !== null) return resolve({ ...look(kept), at: keptAt, next: at });
+      if (at >= ms) return resolve({ ...look(screen), at });
+      if (frames.length !== last) {
+        [last, lastAt] = [frames.length, performance.now()];
+        if (at >= ms - 1000) {
+          [kept.width, kept.height, keptAt] = [screen.width, screen.height, at];
+          kept.getContext('2d').drawImage(screen, 0, 0);
+        }
+      }
       if (performance.now() - lastAt > 60000) return resolve({ at, stalled: true });
       raf(step);
     };

@@ -144,10 +144,10 @@ async function play(browser, p) {
   await until('the first frame', async () => (await stats(p)).frames > 0, kWaitMs);
 
   // Each look at the canvas at the first refresh that shows a frame made that long after the first
-  // on the production's clock.
+  // on the production's clock, and before what comes next: the mask at 10 s, scene 2 at 14 s.
   const looks = {};
-  for (const at of [9500, 12500]) {
-    looks[at] = await p.evaluate(`testFrames.lookAt(${at}, () => ${kLook})`);
+  for (const [at, until] of [[9500, 10000], [12500, 14000]]) {
+    looks[at] = await p.evaluate(`testFrames.lookAt(${at}, ${kLook}, ${until})`);
     await shot(p, `at-${at / 1000}s.png`);
   }
   const scene = await p.evaluate(() => testFrames.frames);
