@@ -810,6 +810,7 @@
   // never loads itself twice in a row for either: where the page is still not isolated after that,
   // or cannot run the worker at all, it says what the host must do instead.
   const kReloaded = 'vadurer-reloaded';
+  const kTakeOverMs = 8000;
   const kHeaders = 'Cross-Origin-Opener-Policy: same-origin and Cross-Origin-Embedder-Policy: require-corp';
   const kFromFiles = 'This page cannot run from files on the disk: its threads need it served over the web. ' +
     'Run make serve to serve it on this machine (at http://127.0.0.1:8015/), or put the folder on any static host.';
@@ -839,12 +840,17 @@
   }
   const changedController = () => new Promise((r) => navigator.serviceWorker.addEventListener('controllerchange', r, { once: true }));
   const canHaveWorker = () => location.protocol !== 'file:' && window.isSecureContext && !!navigator.serviceWorker;
+  const workerInCharge = () => canHaveWorker() && !!navigator.serviceWorker.controller;
   // A newer release, waiting since an earlier visit, takes over; the page then loads anew (a
-  // promise that never settles). Else resolves at once.
+  // promise that never settles). Else resolves at once. The browser hands over only once the
+  // older worker has nothing in hand, and may leave the newer one waiting where requests reach the
+  // older as it does: the page loads anew all the same after a few seconds, once, and goes on
+  // with whichever release is then in charge.
   async function takeNewerRelease(registration) {
     if (!registration || !registration.waiting || sessionStorage.getItem(kReloaded) === 'release') return;
     registration.waiting.postMessage({ type: 'take-over' });
-    await changedController();
+    const tookOver = await Promise.race([changedController().then(() => true), new Promise((r) => setTimeout(r, kTakeOverMs, false))]);
+    if (!tookOver) console.warn(`vadurer: the newer release did not take over within ${kTakeOverMs / 1000} s; loading anew`);
     reloadOnce('release');
     await new Promise(() => {});
   }
@@ -880,9 +886,9 @@
   }
   async function boot() {
     if (window.crossOriginIsolated) {
-      sessionStorage.removeItem(kReloaded);
-      if (canHaveWorker() && navigator.serviceWorker.controller)
+      if (workerInCharge())
         await takeNewerRelease(await navigator.serviceWorker.getRegistration());
+      sessionStorage.removeItem(kReloaded);
       return true;
     }
     if (location.protocol === 'file:') return refuse('unisolated', kFromFiles);
@@ -914,7 +920,9 @@
     loadModule();
   }
   layout();
-  const early = window.crossOriginIsolated;
+  // Isolated by the server's headers, the page fetches at once; with a worker in charge, once it
+  // is known that no newer release is to take over first (no request then meets the hand-over).
+  const early = window.crossOriginIsolated && !workerInCharge();
   if (early) go();
   boot().then((ok) => {
     mark('booted');

@@ -4,7 +4,8 @@
 // figures line says, and bench/page.mjs measures against its aims: the time is mostly the
 // processor's, which other work on the machine takes); that a second visit fetches nothing of the
 // release again; that with the network cut a reload still plays (the cube at 9.5 s on the
-// production's clock); that a new build served at the same address replaces the kept files;
+// production's clock); that a new build served at the same address replaces the kept files, and
+// that one whose worker does not take over leaves the page to play the release it has;
 // Chromium's own installability check, the web app manifest's fields, the preview's tags and
 // picture, and the page's HTML through tidy. Prints the figures and "web-load: N passed, M failed".
 //   node tests/platform/host/web/load_test.mjs WEB_DIR ASSET_DIR OUT_DIR
@@ -67,7 +68,7 @@ async function main() {
     await p.evaluate(installBackground(background));
     await p.evaluate(kWatchFrames);
     await p.mouse.click(640, 512);
-    const look = await p.evaluate(`testFrames.lookAt(9500, () => ${kLook})`);
+    const look = await p.evaluate(`testFrames.lookAt(9500, ${kLook}, 10000)`);
     checkCube(report, look, background, await p.evaluate(() => testFrames.frames));
     await p.screenshot({ path: path.join(outDir, 'offline-at-9.5s.png') });
     await p.keyboard.press('Escape');
@@ -96,6 +97,36 @@ async function main() {
   const after = await release(p), newRelease = (await stats(p))?.release;
   check(newRelease !== oldRelease && after.caches.length === 1 && after.caches[0].endsWith(newRelease),
     'a new build served at the same address replaces the kept files', `${oldRelease} → ${newRelease}; caches: ${after.caches.join()}`);
+
+  // ---- A newer worker that does not take over when asked (here, one that ignores the page's word)
+  // does not hold the page on its cover: it loads anew once, a few seconds later, and the release
+  // in charge plays.
+  const stuck = path.join(outDir, 'stuck');
+  fs.rmSync(stuck, { recursive: true, force: true });
+  fs.cpSync(next, stuck, { recursive: true });
+  const worker = path.join(stuck, 'service-worker.js'), obeys = "if (e.data && e.data.type === 'take-over') self.skipWaiting();";
+  const source = fs.readFileSync(worker, 'utf8');
+  if (!source.includes(obeys)) throw new Error(`service-worker.js no longer says: ${obeys}`);
+  fs.writeFileSync(worker, source.replace(obeys, ''));
+  execFileSync('node', [path.join(root, 'scripts/web-release.mjs'), stuck, 'stuck'], { stdio: 'ignore' });
+  await server.stop();
+  await server.start(stuck, port);
+  await p.reload();
+  await ready(p);
+  await p.evaluate(() => navigator.serviceWorker.getRegistration().then((r) => r.update()));
+  await until('the stuck release fetched', async () => (await release(p)).waiting, 2 * kWaitMs, 200).catch(() => {});
+  const said = [];
+  p.on('console', (m) => said.push(m.text()));
+  const t0 = Date.now();
+  await p.reload();
+  const played = await until('the start screen', async () => {
+    const s = await stats(p);
+    return s?.state === 'ready' && s.release;
+  }, 4 * kWaitMs, 200).catch((e) => e.message);
+  const gaveUp = said.find((t) => /did not take over/.test(t));
+  check(played === newRelease && gaveUp && (await release(p)).waiting,
+    'a newer worker that does not take over leaves the page to load anew once and play the release in charge',
+    `${played} after ${((Date.now() - t0) / 1000).toFixed(1)} s; the page said: ${gaveUp || 'nothing'}`);
 
   // ---- Installable, with a manifest, icons and a preview.
   const cdp = await p.createCDPSession();
