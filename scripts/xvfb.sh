@@ -29,8 +29,15 @@ on_xvfb() {
   fi
   DISPLAY=:$n "$@"
   rc=$?
-  kill "$xpid" 2>/dev/null
-  wait "$xpid" 2>/dev/null
+  if kill -0 "$xpid" 2>/dev/null; then
+    kill "$xpid" 2>/dev/null
+    wait "$xpid" 2>/dev/null
+  else
+    # Its clients then lost it: said, with its last words, so that a failure that follows is
+    # understood.
+    wait "$xpid" 2>/dev/null
+    echo "on_xvfb: the X server on :$n ended while the command ran (status $?): $(tail -5 "$dir/log")" >&2
+  fi
   on_xvfb_server=  # gone: its number may be another process's by the time the script exits
   rm -rf "$dir"
   return "$rc"
