@@ -55,16 +55,17 @@ record() {
 # at MS: waits until the production's clock has passed MS; the run given up where it did not.
 at() { at_production "$1" "$frames" "$pid" || { fail "the production did not reach $1 ms"; exit 1; }; }
 mark() { date +%s.%N >"$out/$1.t"; }
-# heard: what the program said of its output, as "HEARD LAST RETURN PROBLEMS": whether it said the
-# sound was lost while the test's fault held (from the fault to the server's return, where it came
-# back), how it last left it (lost or back), whether the fault's loss was said to end only once the
-# server was back, and any loss said twice in a row or return said with no loss. A busy machine can
-# stall the sound server beside the test's own fault: each stall the program heard is said, and its
-# end too.
+# heard: what the program said of its output, as "HEARD LAST RETURN PROBLEMS": whether it held the
+# sound lost while the test's fault held (a loss said from the fault to the server's return, or one
+# said before the fault and not ended by then), how it last left it (lost or back), whether the
+# fault's loss was said to end only once the server was back, and any loss said twice in a row or
+# return said with no loss. A busy machine can stall the sound server beside the test's own fault,
+# just before it too: each stall the program heard is said, and its end too.
 heard() {
   local back=1e30
   [ -f "$out/back.t" ] && back=$(cat "$out/back.t")
   awk -v f="$(cat "$out/lost.t")" -v b="$back" '
+    !at_fault && $1 >= f { at_fault = 1; if (state == "lost") heard = 1 }
     /vadurer: sound output lost;/ {
       if (state == "lost") bad = bad "+lost-twice"
       state = "lost"
@@ -76,7 +77,9 @@ heard() {
       state = "back"
       if (heard == 1) { heard = 2; returned = ($1 >= b) ? "after" : "before" }
     }
-    END { print (heard ? "heard" : "unheard"), (state ? state : "none"), (returned ? returned : "none"), (bad ? bad : "none") }
+    END {
+      if (!at_fault && state == "lost") heard = 1
+      print (heard ? "heard" : "unheard"), (state ? state : "none"), (returned ? returned : "none"), (bad ? bad : "none") }
   ' "$out/stderr.txt"
 }
 escape() {
