@@ -810,7 +810,7 @@
   // never loads itself twice in a row for either: where the page is still not isolated after that,
   // or cannot run the worker at all, it says what the host must do instead.
   const kReloaded = 'vadurer-reloaded';
-  const kTakeOverMs = 8000;
+  const kTakeOverMs = 30000;
   const kHeaders = 'Cross-Origin-Opener-Policy: same-origin and Cross-Origin-Embedder-Policy: require-corp';
   const kFromFiles = 'This page cannot run from files on the disk: its threads need it served over the web. ' +
     'Run make serve to serve it on this machine (at http://127.0.0.1:8015/), or put the folder on any static host.';
@@ -842,17 +842,23 @@
   const canHaveWorker = () => location.protocol !== 'file:' && window.isSecureContext && !!navigator.serviceWorker;
   const workerInCharge = () => canHaveWorker() && !!navigator.serviceWorker.controller;
   // A newer release, waiting since an earlier visit, takes over; the page then loads anew (a
-  // promise that never settles). Else resolves at once. The browser hands over only once the
-  // older worker has nothing in hand, and may leave the newer one waiting where requests reach the
-  // older as it does: the page loads anew all the same after a few seconds, once, and goes on
-  // with whichever release is then in charge.
+  // promise that never settles). Else resolves at once. The browser hands over only once the older
+  // worker has nothing in hand, and drops the hand-over where a request reaches the older one as it
+  // does: the page asks again each second, for a few seconds, then goes on with the release in
+  // charge (the newer one is asked again at the next visit). Should the hand-over come while the
+  // page still loads, the files would come from two releases: it loads anew.
   async function takeNewerRelease(registration) {
     if (!registration || !registration.waiting || sessionStorage.getItem(kReloaded) === 'release') return;
-    registration.waiting.postMessage({ type: 'take-over' });
-    const tookOver = await Promise.race([changedController().then(() => true), new Promise((r) => setTimeout(r, kTakeOverMs, false))]);
-    if (!tookOver) console.warn(`vadurer: the newer release did not take over within ${kTakeOverMs / 1000} s; loading anew`);
-    reloadOnce('release');
-    await new Promise(() => {});
+    const changed = changedController().then(() => true);
+    for (let waited = 0; waited < kTakeOverMs; waited += 1000) {
+      if (registration.waiting) registration.waiting.postMessage({ type: 'take-over' });
+      if (await Promise.race([changed, new Promise((r) => setTimeout(r, 1000, false))])) {
+        reloadOnce('release');
+        await new Promise(() => {});
+      }
+    }
+    console.warn(`vadurer: the newer release did not take over within ${kTakeOverMs / 1000} s; the release in charge plays`);
+    changed.then(() => stats.state === 'loading' && reloadOnce('release'));
   }
   // Resolves once the worker is in charge of the page (true), or where it cannot be (false).
   async function takeWorker() {

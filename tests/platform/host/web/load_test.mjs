@@ -5,7 +5,7 @@
 // processor's, which other work on the machine takes); that a second visit fetches nothing of the
 // release again; that with the network cut a reload still plays (the cube at 9.5 s on the
 // production's clock); that a new build served at the same address replaces the kept files, and
-// that one whose worker does not take over leaves the page to play the release it has;
+// that one whose worker does not take over leaves the page to play the release in charge;
 // Chromium's own installability check, the web app manifest's fields, the preview's tags and
 // picture, and the page's HTML through tidy. Prints the figures and "web-load: N passed, M failed".
 //   node tests/platform/host/web/load_test.mjs WEB_DIR ASSET_DIR OUT_DIR
@@ -91,16 +91,24 @@ async function main() {
   const updated = await p.evaluate(() => navigator.serviceWorker.getRegistration().then((r) => r.update()).then(() => 'looked', (e) => e.message));
   const fetched = await until('the new release fetched', async () => (await release(p)).waiting, 2 * kWaitMs, 200).catch((e) => e.message);
   console.log(`the newer release: ${updated}, ${fetched}; ${JSON.stringify(await release(p))}`);
-  await p.reload();  // the new release takes over, and the page loads once more
-  await until('the new release', async () => (await stats(p))?.release !== oldRelease && (await stats(p))?.state === 'ready', 2 * kWaitMs, 200)
-    .catch(() => {});
+  // The new release takes over, and the page loads once more. (A busy browser may hold the
+  // hand-over back past the page's patience, 30 s, and the page then plays the release it has: the
+  // next visit takes it.)
+  const visit = async () => {
+    await p.reload();
+    const ok = async () => (await stats(p))?.release !== oldRelease && (await stats(p))?.state === 'ready';
+    const settled = async () => ['ready', 'running'].includes((await stats(p))?.state) && (await stats(p)).release;
+    await until('the new release', async () => await ok() || (await settled()) === oldRelease, 3 * kWaitMs, 200).catch(() => {});
+    return ok();
+  };
+  const visits = await visit() ? 1 : await visit() ? 2 : 0;
   const after = await release(p), newRelease = (await stats(p))?.release;
-  check(newRelease !== oldRelease && after.caches.length === 1 && after.caches[0].endsWith(newRelease),
-    'a new build served at the same address replaces the kept files', `${oldRelease} → ${newRelease}; caches: ${after.caches.join()}`);
+  check(visits > 0 && after.caches.length === 1 && after.caches[0].endsWith(newRelease),
+    'a new build served at the same address replaces the kept files',
+    `${oldRelease} → ${newRelease}${visits === 2 ? ' at the second visit' : ''}; caches: ${after.caches.join()}`);
 
   // ---- A newer worker that does not take over when asked (here, one that ignores the page's word)
-  // does not hold the page on its cover: it loads anew once, a few seconds later, and the release
-  // in charge plays.
+  // does not hold the page on its cover: a few seconds later the release in charge plays.
   const stuck = path.join(outDir, 'stuck');
   fs.rmSync(stuck, { recursive: true, force: true });
   fs.cpSync(next, stuck, { recursive: true });
@@ -113,6 +121,7 @@ async function main() {
   await server.start(stuck, port);
   await p.reload();
   await ready(p);
+  const inCharge = (await stats(p)).release;
   await p.evaluate(() => navigator.serviceWorker.getRegistration().then((r) => r.update()));
   await until('the stuck release fetched', async () => (await release(p)).waiting, 2 * kWaitMs, 200).catch(() => {});
   const said = [];
@@ -124,8 +133,8 @@ async function main() {
     return s?.state === 'ready' && s.release;
   }, 4 * kWaitMs, 200).catch((e) => e.message);
   const gaveUp = said.find((t) => /did not take over/.test(t));
-  check(played === newRelease && gaveUp && (await release(p)).waiting,
-    'a newer worker that does not take over leaves the page to load anew once and play the release in charge',
+  check(played === inCharge && gaveUp && (await release(p)).waiting,
+    'a newer worker that does not take over leaves the page to play the release in charge',
     `${played} after ${((Date.now() - t0) / 1000).toFixed(1)} s; the page said: ${gaveUp || 'nothing'}`);
 
   // ---- Installable, with a manifest, icons and a preview.
