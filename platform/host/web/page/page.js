@@ -805,12 +805,11 @@
   // sends them (make serve) isolates the page at once: the first visit loads from the network and
   // only then has the worker keep what it loaded (from the browser's cache, where the host says it
   // is still good). Elsewhere the first visit waits while the worker fetches the release into its
-  // cache, then loads once more, isolated. A release newer than the one in charge, fetched during
-  // an earlier visit, takes over before the page loads anything, and the page loads once more. It
-  // never loads itself twice in a row for either: where the page is still not isolated after that,
-  // or cannot run the worker at all, it says what the host must do instead.
+  // cache, then loads once more, isolated. (A release newer than the one in charge, fetched during
+  // a visit, takes charge at a visit once no tab shows the page.) It never loads itself twice in
+  // a row: where the page is still not isolated after that, or cannot run the worker at all, it
+  // says what the host must do instead.
   const kReloaded = 'vadurer-reloaded';
-  const kTakeOverMs = 30000;
   const kHeaders = 'Cross-Origin-Opener-Policy: same-origin and Cross-Origin-Embedder-Policy: require-corp';
   const kFromFiles = 'This page cannot run from files on the disk: its threads need it served over the web. ' +
     'Run make serve to serve it on this machine (at http://127.0.0.1:8015/), or put the folder on any static host.';
@@ -840,26 +839,6 @@
   }
   const changedController = () => new Promise((r) => navigator.serviceWorker.addEventListener('controllerchange', r, { once: true }));
   const canHaveWorker = () => location.protocol !== 'file:' && window.isSecureContext && !!navigator.serviceWorker;
-  const workerInCharge = () => canHaveWorker() && !!navigator.serviceWorker.controller;
-  // A newer release, waiting since an earlier visit, takes over; the page then loads anew (a
-  // promise that never settles). Else resolves at once. The browser hands over only once the older
-  // worker has nothing in hand, and drops the hand-over where a request reaches the older one as it
-  // does: the page asks again each second, for a few seconds, then goes on with the release in
-  // charge (the newer one is asked again at the next visit). Should the hand-over come while the
-  // page still loads, the files would come from two releases: it loads anew.
-  async function takeNewerRelease(registration) {
-    if (!registration || !registration.waiting || sessionStorage.getItem(kReloaded) === 'release') return;
-    const changed = changedController().then(() => true);
-    for (let waited = 0; waited < kTakeOverMs; waited += 1000) {
-      if (registration.waiting) registration.waiting.postMessage({ type: 'take-over' });
-      if (await Promise.race([changed, new Promise((r) => setTimeout(r, 1000, false))])) {
-        reloadOnce('release');
-        await new Promise(() => {});
-      }
-    }
-    console.warn(`vadurer: the newer release did not take over within ${kTakeOverMs / 1000} s; the release in charge plays`);
-    changed.then(() => stats.state === 'loading' && reloadOnce('release'));
-  }
   // Resolves once the worker is in charge of the page (true), or where it cannot be (false).
   async function takeWorker() {
     navigator.serviceWorker.addEventListener('message', (e) => {
@@ -872,13 +851,12 @@
       console.warn('vadurer: no service worker: ' + describe(e));
       return false;
     }
-    if (navigator.serviceWorker.controller) {
-      await takeNewerRelease(registration);
-      return true;
-    }
-    // Loaded past the worker (a hard reload): it is in charge of the next load.
+    if (navigator.serviceWorker.controller) return true;
+    // Loaded past the worker (a hard reload): it is in charge of the next load, whether or not a
+    // newer one is on its way.
+    if (registration.active) return true;
     const installing = registration.installing || registration.waiting;
-    if (!installing) return !!registration.active;
+    if (!installing) return false;
     // The first visit: the worker fetches the release, then takes charge; or fails.
     const failed = new Promise((resolve) => installing.addEventListener('statechange', () => {
       if (installing.state === 'redundant') resolve(false);
@@ -892,8 +870,6 @@
   }
   async function boot() {
     if (window.crossOriginIsolated) {
-      if (workerInCharge())
-        await takeNewerRelease(await navigator.serviceWorker.getRegistration());
       sessionStorage.removeItem(kReloaded);
       return true;
     }
@@ -926,9 +902,7 @@
     loadModule();
   }
   layout();
-  // Isolated by the server's headers, the page fetches at once; with a worker in charge, once it
-  // is known that no newer release is to take over first (no request then meets the hand-over).
-  const early = window.crossOriginIsolated && !workerInCharge();
+  const early = window.crossOriginIsolated;
   if (early) go();
   boot().then((ok) => {
     mark('booted');

@@ -7,8 +7,9 @@
 // name: the version and an id drawn from the files' content. A worker installs by fetching the
 // whole release into its cache, telling the page how far it has got; the first one takes charge
 // at once. A new release (a new worker, as its stamp differs) fetches its files beside the old
-// ones and waits until the page lets it take over, which the page does before it loads anything,
-// then loads itself once more; it then drops the older caches.
+// ones and waits until no tab shows the page (a reload keeps the release it has), then takes
+// charge at the next visit and drops the older caches. (Asked to take over in an open tab, a busy
+// browser can hold the hand-over back for minutes, and the page's loads with it.)
 'use strict';
 
 const kRelease = null; // the release (scripts/web-release.mjs)
@@ -21,9 +22,6 @@ const kIsolation = {
 
 self.addEventListener('install', (e) => e.waitUntil(install()));
 self.addEventListener('activate', (e) => e.waitUntil(activate()));
-self.addEventListener('message', (e) => {
-  if (e.data && e.data.type === 'take-over') self.skipWaiting();
-});
 
 async function install() {
   if (kCache) await fetchRelease();

