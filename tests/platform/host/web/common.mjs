@@ -342,6 +342,14 @@ export const kWatchFrames = `(${() => {
       if (w && waiting === w && w.held.at(-1) !== t) w.held.push(t);
     }
   });
+  // What the canvas shows: the page draws the image the module presented last at a refresh, which
+  // can come before the module has asked for its turn (and so before frames has it).
+  const context = document.getElementById('screen').getContext('2d'), put = context.putImageData.bind(context);
+  let shown = null;
+  context.putImageData = (...args) => {
+    shown = image.clock;
+    return put(...args);
+  };
   page.present = (heap, ptr, w, h, clockMs) => {
     image = { clock: clockMs, madeAt: performance.now() };
     return present.call(page, heap, ptr, w, h, clockMs);
@@ -362,13 +370,13 @@ export const kWatchFrames = `(${() => {
   };
   const lookAt = (ms, look, until = Infinity) => new Promise((resolve) => {
     const screen = document.getElementById('screen'), kept = document.createElement('canvas');
-    let last = frames.length, lastAt = performance.now(), keptAt = null;
+    let lastShown = shown, lastAt = performance.now(), keptAt = null;
     const step = () => {
-      const at = frames.length ? frames.at(-1).clock - frames[0].clock : -1;
+      const at = frames.length && shown !== null ? shown - frames[0].clock : -1;
       if (at >= until && keptAt !== null) return resolve({ ...look(kept), at: keptAt, next: at });
       if (at >= ms) return resolve({ ...look(screen), at });
-      if (frames.length !== last) {
-        [last, lastAt] = [frames.length, performance.now()];
+      if (shown !== lastShown) {
+        [lastShown, lastAt] = [shown, performance.now()];
         if (at >= ms - 1000) {
           [kept.width, kept.height, keptAt] = [screen.width, screen.height, at];
           kept.getContext('2d').drawImage(screen, 0, 0);
