@@ -831,9 +831,9 @@
     $('cover-text').textContent = text;
     return false;
   }
-  function reloadOnce(why) {
-    if (sessionStorage.getItem(kReloaded) === why) return false;
-    sessionStorage.setItem(kReloaded, why);
+  function reloadOnce() {
+    if (sessionStorage.getItem(kReloaded)) return false;
+    sessionStorage.setItem(kReloaded, '1');
     location.reload();
     return true;
   }
@@ -878,7 +878,7 @@
     if (!canHaveWorker()) return refuse('unisolated', kNeedsHttps);
     if (!await takeWorker()) return refuse('unisolated', kNeedsHeaders);
     // In charge now, the worker isolates the page's next load.
-    if (!reloadOnce('isolate')) return refuse('unisolated', kNeedsHeaders);
+    if (!reloadOnce()) return refuse('unisolated', kNeedsHeaders);
     return false;
   }
   // Isolated, the page has shared memory; whether a worker can be handed it is the engine's
