@@ -313,8 +313,10 @@ async function missingPicture(p) {
   // Played again, the same box: Return chooses OK, and the production plays with the picture
   // black.
   await p.click('#again');
-  const again = await until('the message box again', async () => await clickIfAsked(p) || box(), 2 * kWaitMs, 300)
-    .catch((e) => ({ text: e.message }));
+  const again = await until('the message box again', async () => {
+    await clickIfAsked(p);
+    return box();
+  }, 2 * kWaitMs, 300).catch((e) => ({ text: e.message }));
   await p.keyboard.press('Enter');
   const replay = await until('the production played on', async () => {
     const v = await stats(p);
@@ -330,17 +332,17 @@ async function missingPicture(p) {
 
 // Played again, a browser that let the sound start without a click starts it at once; one that
 // does not (or not soon enough: Firefox on a busy machine) asks for the click again, and gets it
-// here. Resolves to nothing.
+// here. Returns the page's statistics as they were before any click.
 async function clickIfAsked(p) {
   const v = await p.evaluate(() => window.vadurerStats && vadurerStats());
   if (v && v.state === 'ready' && await p.evaluate(() => !document.getElementById('cover').hidden)) await p.mouse.click(640, 512);
+  return v;
 }
 
 async function playAgain(p) {
   await p.click('#again');
   const replay = await until('the production played again', async () => {
-    await clickIfAsked(p);
-    const v = await p.evaluate(() => window.vadurerStats && vadurerStats());
+    const v = await clickIfAsked(p);
     return v && v.state === 'running' && v.frames > 60 ? v : null;
   }, 30000, 300).catch((e) => ({ state: e.message }));
   check(replay.state === 'running', 'play it again starts the production anew', replay.state);
