@@ -65,7 +65,8 @@ heard() {
   local back=1e30
   [ -f "$out/back.t" ] && back=$(cat "$out/back.t")
   awk -v f="$(cat "$out/lost.t")" -v b="$back" '
-    !at_fault && $1 >= f { at_fault = 1; if (state == "lost") heard = 1 }
+    function fault_reached() { at_fault = 1; if (state == "lost") heard = 1 }
+    !at_fault && $1 >= f { fault_reached() }
     /vadurer: sound output lost;/ {
       if (state == "lost") bad = bad "+lost-twice"
       state = "lost"
@@ -78,7 +79,7 @@ heard() {
       if (heard == 1) { heard = 2; returned = ($1 >= b) ? "after" : "before" }
     }
     END {
-      if (!at_fault && state == "lost") heard = 1
+      if (!at_fault) fault_reached()
       print (heard ? "heard" : "unheard"), (state ? state : "none"), (returned ? returned : "none"), (bad ? bad : "none") }
   ' "$out/stderr.txt"
 }
