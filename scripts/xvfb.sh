@@ -29,15 +29,15 @@ on_xvfb() {
   fi
   DISPLAY=:$n "$@"
   rc=$?
-  if kill -0 "$xpid" 2>/dev/null; then
-    kill "$xpid" 2>/dev/null
-    wait "$xpid" 2>/dev/null
-  else
-    # Its clients then lost it: said, with its last words, so that a failure that follows is
-    # understood.
-    wait "$xpid" 2>/dev/null
-    echo "on_xvfb: the X server on :$n ended while the command ran (status $?): $(tail -5 "$dir/log")" >&2
-  fi
+  local gone=
+  kill -0 "$xpid" 2>/dev/null || gone=yes
+  kill "$xpid" 2>/dev/null
+  wait "$xpid" 2>/dev/null
+  local status=$?
+  # Gone before the command ended, its clients lost it: said, with its last words, so that a
+  # failure that follows is understood.
+  [ -z "$gone" ] ||
+    echo "on_xvfb: the X server on :$n ended while the command ran (status $status): $(tail -5 "$dir/log")" >&2
   on_xvfb_server=  # gone: its number may be another process's by the time the script exits
   rm -rf "$dir"
   return "$rc"
