@@ -244,6 +244,7 @@ struct Worker {
     HANDLE wake;
     std::atomic<int> nDone{0};
     std::atomic<bool> bStop{false};
+    std::atomic<bool> bHold{false};  // busy until the test lets go, however slow the machine
 };
 
 DWORD WINAPI WorkWhenWoken(LPVOID p)
@@ -251,6 +252,8 @@ DWORD WINAPI WorkWhenWoken(LPVOID p)
     auto* w = static_cast<Worker*>(p);
     while (WaitForSingleObject(w->wake, INFINITE) == WAIT_OBJECT_0 && !w->bStop) {
         Sleep(30);  // long enough that a settle which does not wait for it sees nothing done
+        while (w->bHold)
+            Sleep(1);
         ++w->nDone;
     }
     return 0;
@@ -269,8 +272,11 @@ TEST(KernelThreads, ThreadsSettleOnlyOnceEveryWokenThreadWaitsAgain)
         EXPECT_EQ(w.nDone, i) << "settled before the woken thread had done its work";
     }
     // Busy past the timeout: not settled, and said so.
+    w.bHold = true;
     SetEvent(wake);
     EXPECT_FALSE(standin::WaitForThreadsToSettle(5));
+    w.bHold = false;
+    ASSERT_TRUE(standin::WaitForThreadsToSettle(5000));
     w.bStop = true;
     SetEvent(wake);
     EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
