@@ -61,7 +61,7 @@ async function sceneOne(browser, url) {
   // Picture and sound once a second of the production's clock over scene 1, and the look at 9.5 s.
   const lead = async (at) => (await p.evaluate(`testFrames.lookAt(${at}, () => ({ lead: vadurerStats(true).pictureLeadsMs }))`)).lead;
   const leads = [await lead(8000), await lead(9000)];
-  const look = await p.evaluate(`testFrames.lookAt(9500, () => ${kLook})`);
+  const look = await p.evaluate(`testFrames.lookAt(9500, ${kLook}, 10000)`);
   for (const at of [10000, 11000, 12000, 13000, 14000]) leads.push(await lead(at));
   await p.keyboard.press('Escape');
   const end = await until('the end screen', async () => {
