@@ -283,9 +283,10 @@ function cubeHeight(k) {
   }
   return y;
 }
-function cubeInView(frames, toMs) {
-  if (!frames) return true;
-  const k = frames.filter((f) => f.clock - frames[0].clock >= 7000 && f.clock - frames[0].clock <= toMs).length;
+function cubeInView(frames, zero, toMs) {
+  if (!frames || !frames.length) return true;
+  const start = zero ?? frames[0].clock;
+  const k = frames.filter((f) => f.clock - start >= 7000 && f.clock - start <= toMs).length;
   return [-3, -2, -1, 0, 1, 2, 3].every((e) => Math.abs(cubeHeight(Math.max(0, k + e))) <= 400) || `${k} frames of scene 1`;
 }
 const made = (look) => (look.at === undefined ? '' : `; the frame made at ${(look.at / 1000).toFixed(3)} s` +
@@ -297,7 +298,7 @@ export function checkCube(report, look, background, frames) {
   const d = { n: look.n, counts: new Map(look.counts) };
   const seen = describeLook(look);
   report.check(look.width === 640 && look.height === 480, 'the canvas holds the 640 × 480 image', `${look.width} × ${look.height}`);
-  const n = count(d, cube), inView = cubeInView(frames, look.at);
+  const n = count(d, cube), inView = cubeInView(frames, look.zero, look.at);
   report.check((n > 3000 || inView !== true) && n >= 0.98 * d.n && count(d, [mask]) === 0,
     'at 9.5 s the cube turns over the background in its own colours, no mask yet',
     `${n} cube pixels${inView === true ? '' : ` (${inView}: the cube may be off the screen)`}; ${seen}`);
@@ -306,12 +307,17 @@ export function checkCube(report, look, background, frames) {
 export function checkMask(report, look, background, frames) {
   const cube = background.palette.slice(119, 128).map((c) => faded(c, look.g)), mask = faded(background.palette[63], look.g);
   const d = { n: look.n, counts: new Map(look.counts) };
-  const nMask = count(d, [mask]), nCube = count(d, cube), inView = cubeInView(frames, 11000);
+  const nMask = count(d, [mask]), nCube = count(d, cube), inView = cubeInView(frames, look.zero, 11000);
   report.check(nMask > 2000 && (nCube > 1000 || inView !== true) && nMask + nCube >= 0.98 * d.n,
     'at 12.5 s the mask is over the cube in its colour',
     `${nMask} mask and ${nCube} cube pixels of ${d.n}${inView === true ? '' : ` (${inView} by 11 s: the cube may be off the screen)`}; ` +
     `${describe(d)}${made(look)}`);
 }
+
+// The frame the last look was at, as a PNG file (a data URL from the page): what was checked, not
+// what the page shows by the time a screenshot is taken.
+export const kLookedPng = 'testFrames.looked.toDataURL("image/png")';
+export const writePng = (file, dataUrl) => fs.writeFileSync(file, Buffer.from(dataUrl.split(',')[1], 'base64'));
 
 // The frames as the page hands them to the browser, watched from inside the page from before the
 // click: every refresh's callback (its own timestamp), each image the module presents with the
@@ -320,13 +326,17 @@ export function checkMask(report, look, background, frames) {
 // holds one entry a frame: t, the timestamp of the refresh it was handed at (null: by the timer);
 // at, when it was handed; since, when its wait began; held, the refreshes whose callbacks ran
 // while it waited and left it waiting; clock, the production's clock of the image handed; madeAt,
-// the page's time as the module presented that image. testFrames.lookAt(ms, look, until) resolves,
-// at the first refresh at which the frame on the canvas was made ms or more after the first frame
-// on the production's clock, with what look(canvas) returns then and that time as at (or with
-// stalled set, where no frame has come for a minute). Where that frame was made at until or later
-// (a busy machine held the page past the moment and the production's clock moved on to what comes
-// next), the look is at the last frame made in the second before ms, kept as it was shown, and the
-// frame that came after it is next.
+// the page's time as the module presented that image. testFrames.lookAt(ms, look, until) resolves at
+// the first refresh at which the canvas shows a frame made ms or more into the production, with what
+// look(canvas) returns for the first such frame shown, that frame's time as at, and the production's
+// start on its clock as zero (or with stalled set, where no frame has come for a minute). The start
+// is the first frame's clock until the flash shows (the first image all one bright colour), then the
+// flash's clock less its 10 s: on a busy machine the first frame can come well after the start, and
+// the flash marks the production's own moment. Each frame shown over the last second is kept as it
+// was shown, so the look can be at a frame from before the start was known. Where that first frame
+// was made at until or later (a busy machine held the page past the moment and the production moved
+// on to what comes next: the flash at 10 s, scene 2 at 14 s), the look is at the frame shown before
+// it, and it is next. testFrames.looked is the frame looked at.
 export const kWatchFrames = `(${() => {
   const raf = window.requestAnimationFrame.bind(window);
   const page = window.VadurerPage, { present, nextFrame } = page;
@@ -345,13 +355,24 @@ export const kWatchFrames = `(${() => {
   // What the canvas shows: the page draws the image the module presented last at a refresh, which
   // can come before the module has asked for its turn (and so before frames has it).
   const context = document.getElementById('screen').getContext('2d'), put = context.putImageData.bind(context);
-  let shown = null;
+  let shown = null, flash = null;
   context.putImageData = (...args) => {
     shown = image.clock;
     return put(...args);
   };
+  // The flash: every one of 64 pixels spread over the image the same colour, and a bright one (the
+  // opening's first image is all black).
+  const isFlash = (heap, ptr, n) => {
+    if (heap[ptr] + heap[ptr + 1] + heap[ptr + 2] < 96) return false;
+    for (let k = 1; k < 64; ++k) {
+      const at = ptr + Math.floor((k * n) / 64) * 4;
+      if (heap[at] !== heap[ptr] || heap[at + 1] !== heap[ptr + 1] || heap[at + 2] !== heap[ptr + 2]) return false;
+    }
+    return true;
+  };
   page.present = (heap, ptr, w, h, clockMs) => {
     image = { clock: clockMs, madeAt: performance.now() };
+    if (flash === null && isFlash(heap, ptr, w * h)) flash = clockMs;
     return present.call(page, heap, ptr, w, h, clockMs);
   };
   page.nextFrame = (frame, calledAt, wakeUp) => {
@@ -368,21 +389,32 @@ export const kWatchFrames = `(${() => {
       wakeUp(value);
     });
   };
+  const kFlashMs = 10000;
   const lookAt = (ms, look, until = Infinity) => new Promise((resolve) => {
-    const screen = document.getElementById('screen'), kept = document.createElement('canvas');
-    let lastShown = shown, lastAt = performance.now(), keptAt = null;
+    const screen = document.getElementById('screen');
+    const kept = [];  // the frames shown over the last second of the production's clock, and one before
+    let lastAt = performance.now();
     const step = () => {
-      const at = frames.length && shown !== null ? shown - frames[0].clock : -1;
-      if (at >= until && keptAt !== null) return resolve({ ...look(kept), at: keptAt, next: at });
-      if (at >= ms) return resolve({ ...look(screen), at });
-      if (shown !== lastShown) {
-        [lastShown, lastAt] = [shown, performance.now()];
-        if (at >= ms - 1000) {
-          [kept.width, kept.height, keptAt] = [screen.width, screen.height, at];
-          kept.getContext('2d').drawImage(screen, 0, 0);
-        }
+      if (shown !== null && shown !== kept.at(-1)?.clock) {
+        lastAt = performance.now();
+        let spare = document.createElement('canvas');
+        while (kept.length > 1 && kept[1].clock <= shown - 1000) spare = kept.shift().canvas;
+        [spare.width, spare.height] = [screen.width, screen.height];
+        spare.getContext('2d').drawImage(screen, 0, 0);
+        kept.push({ clock: shown, canvas: spare });
       }
-      if (performance.now() - lastAt > 60000) return resolve({ at, stalled: true });
+      const zero = flash !== null ? flash - kFlashMs : frames.length ? frames[0].clock : null;
+      const at = (k) => k.clock - zero;
+      if (zero !== null && kept.length && at(kept.at(-1)) >= ms) {
+        const i = kept.findIndex((k) => at(k) >= ms);
+        const [k, next] = at(kept[i]) >= until && i > 0 ? [kept[i - 1], at(kept[i])] : [kept[i], undefined];
+        window.testFrames.looked = k.canvas;
+        return resolve({ ...look(k.canvas), at: at(k), next, zero });
+      }
+      if (performance.now() - lastAt > 60000) {
+        window.testFrames.looked = screen;
+        return resolve({ at: kept.length && zero !== null ? at(kept.at(-1)) : -1, zero, stalled: true });
+      }
       raf(step);
     };
     step();

@@ -15,7 +15,7 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import {
   Report, until, readBmp, installBackground, kLook, kWatchFrames, checkCube, launchChromium, CountingServer, firstVisit, release,
-  kVisitAims, mb,
+  kVisitAims, mb, kLookedPng, writePng,
 } from './common.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../..');
@@ -72,7 +72,7 @@ async function main() {
     await p.mouse.click(640, 512);
     const look = await p.evaluate(`testFrames.lookAt(9500, ${kLook}, 10000)`);
     checkCube(report, look, background, await p.evaluate(() => testFrames.frames));
-    await p.screenshot({ path: path.join(outDir, 'offline-at-9.5s.png') });
+    writePng(path.join(outDir, 'offline-at-9.5s.png'), await p.evaluate(kLookedPng));
     await p.keyboard.press('Escape');
   }
   await p.setOfflineMode(false);
