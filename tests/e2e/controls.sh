@@ -107,11 +107,12 @@ geometry() {  # geometry WID: "W H X Y"
   xdotool getwindowgeometry --shell "$1" | awk -F= '/^WIDTH/ { w = $2 } /^HEIGHT/ { h = $2 } /^X/ { x = $2 }
     /^Y/ { y = $2 } END { print w, h, x, y }'
 }
-expect_geometry() {  # expect_geometry WHAT "W H X Y": the window comes to that (10 s at most)
+expect_geometry() {  # expect_geometry WHAT "W H X Y": the window comes to that (10 s at most; a pattern)
   local got
   for _ in $(seq 100); do
     got=$(geometry "$wid")
-    [ "$got" = "$2" ] && return 0
+    # shellcheck disable=SC2053 # the expected geometry is a pattern
+    [[ $got == $2 ]] && return 0
     sleep 0.1
   done
   fail "$1: the window is $got (width height x y), expected $2"
@@ -126,9 +127,10 @@ toggle() {
   expect_geometry "fullscreen" "1280 1000 0 0"
   screenshot_key toggle; shoot fullscreen
   key F11
-  # Without a window manager the window is placed where the host asks: in the middle.
+  # Without a window manager the window is placed where the host asks: in the middle; with one,
+  # wherever the window manager puts it.
   if [ "${wm:-}" ]; then
-    expect_geometry "the window" "640 480 $(geometry "$wid" | cut -d' ' -f3-)"
+    expect_geometry "the window" "640 480 *"
   else
     expect_geometry "the window" "640 480 320 260"
   fi
@@ -139,7 +141,7 @@ toggle() {
   # While playing: to the window and back, then paused again half a second of the production on.
   resumed
   key F11
-  expect_geometry "the window while playing" "640 480 $(geometry "$wid" | cut -d' ' -f3-)"
+  expect_geometry "the window while playing" "640 480 *"
   key F11
   expect_geometry "fullscreen while playing" "1280 1000 0 0"
   at "$(($(production_ms "$frames") + 500))"
