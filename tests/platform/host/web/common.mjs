@@ -174,7 +174,7 @@ export async function firstVisit(browser, server, profile, incognito, shotDir) {
   await p.emulateNetworkConditions(PredefinedNetworkConditions[profile]);
   const mark = server.mark();
   await p.goto(server.url, { timeout: 180000 });
-  await until('the start screen', async () => (await stats(p))?.state === 'ready', 180000, 50);
+  await startScreen(p, 180000);
   const v = await stats(p);
   console.log(`${profile}: ${v.marks.map(([w, t]) => `${w} ${t}`).join(', ')}`);
   // Until the worker keeps the release the page has loaded (it is fetched in once the page is ready).
@@ -184,6 +184,17 @@ export async function firstVisit(browser, server, profile, incognito, shotDir) {
   const sent = server.since(mark);
   if (shotDir) await p.screenshot({ path: path.join(shotDir, `ready-${profile.replace(/ /g, '-').toLowerCase()}.png`) });
   return { p, context, readyMs: v.readyMs, bytes: sent.reduce((n, r) => n + r.bytes, 0), sent };
+}
+
+// Until a Chromium page shows "click to start"; where it never does, the error says how far the
+// page had got.
+export async function startScreen(p, timeoutMs) {
+  const stats = () => p.evaluate(() => window.vadurerStats && vadurerStats());
+  await until('the start screen', async () => (await stats())?.state === 'ready', timeoutMs, 50).catch(async (e) => {
+    const v = await stats().catch(() => null);
+    throw new Error(`${e.message}: ${v ? `the page ${v.state}, its last steps ` +
+      `${v.marks.slice(-4).map(([w, t]) => `${w} ${t}`).join(', ')} (ms), ${v.loaded} bytes counted` : 'the page not answering'}`);
+  });
 }
 
 export async function until(what, fn, timeoutMs, everyMs = 100) {

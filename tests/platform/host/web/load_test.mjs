@@ -15,7 +15,7 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import {
   Report, until, readBmp, installBackground, kLook, kWatchFrames, checkCube, launchChromium, CountingServer, firstVisit, release,
-  kVisitAims, mb, kLookedPng, writePng,
+  kVisitAims, mb, kLookedPng, writePng, startScreen,
 } from './common.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../..');
@@ -27,7 +27,7 @@ const check = report.check.bind(report);
 const kWaitMs = 30000;
 
 const stats = (p) => p.evaluate(() => window.vadurerStats && vadurerStats());
-const ready = (p, ms = 2 * kWaitMs) => until('the start screen', async () => (await stats(p))?.state === 'ready', ms, 50);
+const ready = (p, ms = 2 * kWaitMs) => startScreen(p, ms);
 
 async function main() {
   const server = new CountingServer(report);
