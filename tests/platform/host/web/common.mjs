@@ -344,7 +344,8 @@ export const writePng = (file, dataUrl) => fs.writeFileSync(file, Buffer.from(da
 // is the first frame's clock until the flash shows (the first image all one bright colour), then the
 // flash's clock less its 10 s: on a busy machine the first frame can come well after the start, and
 // the flash marks the production's own moment. Each frame shown over the last second is kept as it
-// was shown, so the look can be at a frame from before the start was known. Where that first frame
+// was shown (from 3 s before the moment), so the look can be at a frame from before the start was
+// known. Where that first frame
 // was made at until or later (a busy machine held the page past the moment and the production moved
 // on to what comes next: the flash at 10 s, scene 2 at 14 s), the look is at the frame shown before
 // it, and it is next. testFrames.looked is the frame looked at.
@@ -404,18 +405,19 @@ export const kWatchFrames = `(${() => {
   const lookAt = (ms, look, until = Infinity) => new Promise((resolve) => {
     const screen = document.getElementById('screen');
     const kept = [];  // the frames shown over the last second of the production's clock, and one before
-    let lastAt = performance.now();
+    let lastShown = shown, lastAt = performance.now();
     const step = () => {
-      if (shown !== null && shown !== kept.at(-1)?.clock) {
-        lastAt = performance.now();
+      const zero = flash !== null ? flash - kFlashMs : frames.length ? frames[0].clock : null;
+      const at = (k) => k.clock - zero;
+      if (shown !== lastShown) [lastShown, lastAt] = [shown, performance.now()];
+      // Copied only from 3 s before the moment: the flash moves the start by far less.
+      if (shown !== null && shown !== kept.at(-1)?.clock && zero !== null && shown - zero >= ms - 3000) {
         let spare = document.createElement('canvas');
         while (kept.length > 1 && kept[1].clock <= shown - 1000) spare = kept.shift().canvas;
         [spare.width, spare.height] = [screen.width, screen.height];
         spare.getContext('2d').drawImage(screen, 0, 0);
         kept.push({ clock: shown, canvas: spare });
       }
-      const zero = flash !== null ? flash - kFlashMs : frames.length ? frames[0].clock : null;
-      const at = (k) => k.clock - zero;
       if (zero !== null && kept.length && at(kept.at(-1)) >= ms) {
         const i = kept.findIndex((k) => at(k) >= ms);
         const [k, next] = at(kept[i]) >= until && i > 0 ? [kept[i - 1], at(kept[i])] : [kept[i], undefined];
