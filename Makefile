@@ -78,8 +78,7 @@ dist:
 
 dist-check: dist
 	@scripts/deps.sh dist-check
-	@scripts/deps.sh wine "$$(scripts/windows-route.sh $(BUILD))"
-	@JOBS=$(JOBS) scripts/dist-check.sh
+	@route=$$(scripts/windows-route.sh --install $(BUILD)) && VADURER_WINDOWS_ARCH=$$route JOBS=$(JOBS) scripts/dist-check.sh
 
 fuzz: deps-native
 	@scripts/fuzz.sh $(BUILD)/fuzz

@@ -75,9 +75,26 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 export DEBIAN_FRONTEND=noninteractive
+added_i386=no
 if [ "$needs_i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
+  added_i386=yes
 fi
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# A mirror part-way through a sync serves lists that do not match its index for a while: the lists
+# are fetched again twice, then the install goes on with those there are.
+for wait in 10 30 none; do
+  apt-get update -qq && break
+  if [ "$wait" = none ]; then
+    echo "deps: the package lists did not all download; going on with those there are" >&2
+  else
+    echo "deps: the package lists did not all download; again in $wait s" >&2
+    sleep "$wait"
+  fi
+done
+if ! apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+  echo "deps: could not install: ${missing[*]}" >&2
+  # The i386 architecture added for them goes again, so that it does not break later updates.
+  [ "$added_i386" = yes ] && dpkg --remove-architecture i386 2>/dev/null
+  exit 1
+fi
 npm_packages
