@@ -216,8 +216,9 @@ def bad(what):
     print("FAILED:", what); ok = False
 
 # The production's clock: each frame's wall clock and production milliseconds (one clock but for
-# the pauses), and the index the whole frame shows.
+# the pauses, from the first frame), and the index the whole frame shows.
 frames = [tuple(map(int, l.split())) for l in open(f"{out}/paused-frames.txt")]
+frames = [(w, c - frames[0][1], u) for w, c, u in frames]
 if any(b[1] < a[1] for a, b in zip(frames, frames[1:])):
     bad("the production's clock went back")
 gap = max(range(1, len(frames)), key=lambda i: frames[i][0] - frames[i - 1][0])

@@ -1,9 +1,12 @@
 # shellcheck shell=bash
 # The production's own clock for the end-to-end scripts, as the SDL host's frame log tells it
-# (VADURER_FRAME_LOG=FILE: a line for each frame the display ends, the wall clock's and the
-# production's milliseconds and the palette index the whole frame shows), so that a script does
-# what it does at a moment of the production, wherever a slow start or a busy machine put that
-# moment on the wall. Sourced; each function takes the log's path.
+# (VADURER_FRAME_LOG=FILE: a line for each frame the display ends, the wall clock's milliseconds
+# and those of the clock the production reads, and the palette index the whole frame shows), so
+# that a script does what it does at a moment of the production, wherever a slow start or a busy
+# machine put that moment on the wall. That clock runs from the program's start and stands still
+# while paused; the production's time is counted on it from the first frame, the opening fade's
+# first, which comes once the pictures and sounds have loaded.
+# Sourced; each function takes the log's path.
 #   frame_count LOG               how many frames the display has ended
 #   production_ms LOG             the production's milliseconds at the last frame ended (-1: none yet)
 #   at_production MS LOG [PID]    waits until the production's clock has passed MS; false, said,
@@ -16,9 +19,10 @@ frame_count() {
 }
 
 production_ms() {
-  local ms
-  ms=$(tail -n 1 "$1" 2>/dev/null | awk 'NF == 3 { print $2 }')
-  echo "${ms:--1}"
+  local first last
+  read -r _ first _ 2>/dev/null <"$1"
+  last=$(tail -n 1 "$1" 2>/dev/null | awk 'NF == 3 { print $2 }')
+  if [ -n "$first" ] && [ -n "$last" ]; then echo $((last - first)); else echo -1; fi
 }
 
 at_production() {
