@@ -19,7 +19,7 @@ frame_count() {
 }
 
 production_ms() {
-  local first last
+  local first= last=
   read -r _ first _ 2>/dev/null <"$1"
   last=$(tail -n 1 "$1" 2>/dev/null | awk 'NF == 3 { print $2 }')
   if [ -n "$first" ] && [ -n "$last" ]; then echo $((last - first)); else echo -1; fi
