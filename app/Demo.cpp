@@ -232,6 +232,12 @@ bool RunDemo()
     for (int i = 0; i < ASSET_PICTURES; ++i)
         nCodes[i] = pPictures[i]->Load(g_pszPictureFiles[i]);
     ReportMissingPictures(g_pszPictureFiles, nCodes, ASSET_PICTURES);
+    if (g_bQuit) {
+        // Stopped at the pictures' box: the production never starts, and no sound with it (the
+        // music's thread would begin as the process ends).
+        ScreenClose();
+        return true;
+    }
 
     CCube* pCube = new CCube(100.0f);
     Quad quad;

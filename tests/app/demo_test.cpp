@@ -300,6 +300,20 @@ TEST_F(DemoTest, APictureThatDidNotLoadIsNamedAndTheProductionRunsToTheEnd)
     EXPECT_GE(m_frames.back().nTime, timeline::kLengthMs);
 }
 
+TEST_F(DemoTest, CancelOnThePicturesBoxEndsTheRunWithNothingShownOrPlayed)
+{
+    EXPECT_EQ(chdir(".."), 0);
+    WriteAssets("tolbo.bmp");
+    Enter();
+    m_pHost->QueueBoxAnswer(host::BoxAnswer::Cancel);
+    RunProduction();
+    EXPECT_EQ(m_pHost->Boxes().size(), 1u);
+    EXPECT_TRUE(m_frames.empty()) << m_frames.size() << " frames presented";
+    ASSERT_TRUE(m_pHost->AudioOpen());
+    EXPECT_EQ(PullFrameAudio(*m_pHost), 0) << "a sound started";
+    EXPECT_EQ(g_pFramebuffer, nullptr) << "the screen is closed";
+}
+
 TEST_F(DemoTest, ASoundThatDidNotLoadIsNamedInItsReportAndTheProductionRunsToTheEnd)
 {
     EXPECT_EQ(chdir(".."), 0);
