@@ -19,22 +19,24 @@ scratch=${1:-build}
 # not wait on the same mirror.
 failed=$scratch/wine32-failed
 route() {
-  local fallback=no
-  [ "$1" = i686 ] && [ -z "${VADURER_WINDOWS_ARCH:-}" ] && fallback=yes
-  if [ "$install" = yes ] && [ "$fallback" = yes ] && [ -n "$(find "$failed" -mmin -360 2>/dev/null)" ]; then
-    echo "Windows route: x86_64 under 64-bit Wine after all, the 32-bit Wine could not be installed at" \
-      "$(date -r "$failed" +%H:%M) (tried again after six hours, or once $failed is deleted)" >&2
-    route x86_64
-    return
+  if [ "$install" = yes ]; then
+    local fallback=no why=""
+    [ "$1" = i686 ] && [ -z "${VADURER_WINDOWS_ARCH:-}" ] && fallback=yes
+    if [ "$fallback" = yes ] && [ -n "$(find "$failed" -mmin -360 2>/dev/null)" ]; then
+      why="at $(date -r "$failed" +%H:%M) (tried again after six hours, or once $failed is deleted)"
+    elif ! "$(dirname "$0")/deps.sh" wine "$1" >&2; then
+      [ "$fallback" = yes ] || { echo "Windows route: the packages for $1 could not be installed" >&2; exit 1; }
+      touch "$failed"
+      why="just now"
+    elif [ "$1" = i686 ]; then
+      rm -f "$failed"
+    fi
+    if [ -n "$why" ]; then
+      echo "Windows route: x86_64 under 64-bit Wine after all, the 32-bit Wine could not be installed $why" >&2
+      route x86_64
+      return
+    fi
   fi
-  if [ "$install" = yes ] && ! "$(dirname "$0")/deps.sh" wine "$1" >&2; then
-    [ "$fallback" = yes ] || { echo "Windows route: the packages for $1 could not be installed" >&2; exit 1; }
-    touch "$failed"
-    echo "Windows route: x86_64 under 64-bit Wine after all, the 32-bit Wine could not be installed" >&2
-    route x86_64
-    return
-  fi
-  [ "$install" = yes ] && [ "$1" = i686 ] && rm -f "$failed"
   echo "$1"
 }
 
