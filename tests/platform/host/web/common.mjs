@@ -345,10 +345,9 @@ export const writePng = (file, dataUrl) => fs.writeFileSync(file, Buffer.from(da
 // flash's clock less its 10 s: on a busy machine the first frame can come well after the start, and
 // the flash marks the production's own moment. Each frame shown over the last second is kept as it
 // was shown (from 3 s before the moment), so the look can be at a frame from before the start was
-// known. Where that first frame
-// was made at until or later (a busy machine held the page past the moment and the production moved
-// on to what comes next: the flash at 10 s, scene 2 at 14 s), the look is at the frame shown before
-// it, and it is next. testFrames.looked is the frame looked at.
+// known. Where that first frame was made at until or later (a busy machine held the page past the
+// moment and the production moved on to what comes next: the flash at 10 s, scene 2 at 14 s), the
+// look is at the frame shown before it, and it is next. testFrames.looked is the frame looked at.
 export const kWatchFrames = `(${() => {
   const raf = window.requestAnimationFrame.bind(window);
   const page = window.VadurerPage, { present, nextFrame } = page;
