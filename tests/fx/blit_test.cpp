@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fx/Blit.h"
+#include "tests/fx/masked_quad_rule.h"
 #include "tests/screen/screen_fixture.h"
 
 namespace {
@@ -122,21 +123,6 @@ TEST_F(BlitTest, MaskedQuadNeverWritesTheLastColumnOrRow)
     EXPECT_EQ(CountNot(0xEE), 639 * 479);
     DrawMaskedQuad(&mask, -100000, -100000, 100000, 100000);
     EXPECT_EQ(At(639, 479), 0xEE);
-}
-
-// The quad's rule, pixel by pixel as it is stated, for comparing the drawing against.
-void MaskedQuadByTheRule(const CImage& mask, BYTE* pScreen, int nLeft, int nTop, int nRight, int nBottom)
-{
-    if (nRight <= nLeft || nBottom <= nTop)
-        return;
-    const int64_t du = int64_t{mask.m_nWidth} * 65536 / (nRight - nLeft);
-    const int64_t dv = int64_t{mask.m_nHeight} * 65536 / (nBottom - nTop);
-    for (int y = std::max(nTop, 0); y < std::min(nBottom, 479); ++y)
-        for (int x = std::max(nLeft, 0); x < std::min(nRight, 639); ++x) {
-            const int64_t u = (x - int64_t{nLeft}) * du, v = (y - int64_t{nTop}) * dv;
-            if (mask.m_pPixels[(v >> 16) * mask.m_nWidth + (u >> 16)] != 0)
-                pScreen[y * 640 + x] = 63;
-        }
 }
 
 TEST_F(BlitTest, MaskedQuadMatchesItsRuleAtEveryScale)

@@ -18,7 +18,7 @@ using standin::PcmFormat;
 using standin::SampleBytes;
 
 constexpr int kRate = 44100;
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kTwoPi = 2 * 3.14159265358979323846;
 
 // nSeconds of a sine of that frequency and peak (a fraction of full scale), in the format.
 std::shared_ptr<SampleBytes> Sine(const PcmFormat& f, double dHz, double dPeak, double dSeconds)
@@ -26,7 +26,7 @@ std::shared_ptr<SampleBytes> Sine(const PcmFormat& f, double dHz, double dPeak, 
     auto p = std::make_shared<SampleBytes>();
     int nFrames = int(f.nRate * dSeconds);
     for (int i = 0; i < nFrames; ++i) {
-        double v = dPeak * std::sin(2 * kPi * dHz * i / f.nRate);
+        double v = dPeak * std::sin(kTwoPi * dHz * i / f.nRate);
         for (int c = 0; c < f.nChannels; ++c) {
             if (f.nBits == 8) {
                 p->push_back(uint8_t(std::lround(128 + v * 127)));
@@ -129,7 +129,7 @@ TEST(Mixer, TwoFullScaleVoicesSaturateInsteadOfWrapping)
     std::vector<int16_t> out = Pull(m, 4410);
     int nTop = 0, nBottom = 0;
     for (size_t i = 0; i + 1 < out.size(); i += 2) {
-        double d = 2 * 32767 * std::sin(2 * kPi * 441 * double(i / 2) / kRate);
+        double d = 2 * 32767 * std::sin(kTwoPi * 441 * double(i / 2) / kRate);
         // Where the sum is beyond full scale the output sits at full scale with the right sign.
         if (d > 33000) {
             EXPECT_EQ(out[i], 32767) << i;

@@ -40,7 +40,7 @@ std::vector<float> Sine(double dHz, double dRate, int nFrames)
     return v;
 }
 
-std::vector<float> ReadAll(standin::Resampler& r, double dRatio, int nChannels, long nBlock = 512)
+std::vector<float> ResampleAll(standin::Resampler& r, double dRatio, int nChannels, long nBlock = 512)
 {
     std::vector<float> out, block(size_t(nBlock * nChannels));
     for (;;) {
@@ -95,7 +95,7 @@ TEST_P(Resampler, DoublingTheRateKeepsTheSinesPitchLengthAndLevel)
     Source s;
     s.frames = Sine(1000, 22050, 22050);
     auto r = Make(s, 1);
-    std::vector<float> out = ReadAll(*r, 2.0, 1);
+    std::vector<float> out = ResampleAll(*r, 2.0, 1);
     EXPECT_NEAR(double(out.size()), 44100.0, 64.0) << "a second stays a second";
     // Away from the ends: 1 kHz at 44100 Hz is a rising zero every 44.1 frames, at full level.
     std::vector<double> zeros = RisingZeroCrossings(out, 2000, 42000);
@@ -111,7 +111,7 @@ TEST_P(Resampler, HowTheInputIsCutIntoChunksChangesNothing)
     whole.frames = cut.frames = Sine(440, 11025, 5000);
     cut.chunks = {1, 7, 300, 2, 55};
     auto a = Make(whole, 1), b = Make(cut, 1);
-    std::vector<float> x = ReadAll(*a, 44100.0 / 11025.0, 1, 100), y = ReadAll(*b, 44100.0 / 11025.0, 1, 37);
+    std::vector<float> x = ResampleAll(*a, 44100.0 / 11025.0, 1, 100), y = ResampleAll(*b, 44100.0 / 11025.0, 1, 37);
     ASSERT_EQ(x.size(), y.size());
     for (size_t i = 0; i < x.size(); ++i)
         ASSERT_NEAR(x[i], y[i], 1e-6) << i;
@@ -126,7 +126,7 @@ TEST_P(Resampler, StereoChannelsStaySeparate)
         s.frames.push_back(-0.25f);
     }
     auto r = Make(s, 2);
-    std::vector<float> out = ReadAll(*r, 1.5, 2);
+    std::vector<float> out = ResampleAll(*r, 1.5, 2);
     ASSERT_GT(out.size(), 2 * 5900u);
     // Away from the ends, where a band-limited converter rings at the step from and to silence.
     for (size_t i = 2 * 500; i < 2 * 5500; i += 2) {
@@ -140,13 +140,13 @@ TEST_P(Resampler, EndedInputGivesNothingMoreUntilResetThenStartsAfresh)
     Source s;
     s.frames = Sine(100, 8000, 800);
     auto r = Make(s, 1);
-    std::vector<float> first = ReadAll(*r, 44100.0 / 8000.0, 1);
+    std::vector<float> first = ResampleAll(*r, 44100.0 / 8000.0, 1);
     ASSERT_FALSE(first.empty());
     float out[64];
     EXPECT_EQ(r->Read(44100.0 / 8000.0, 64, out), 0) << "the input has ended";
     s.nNext = 0;  // the voice rewound
     r->Reset();
-    EXPECT_EQ(ReadAll(*r, 44100.0 / 8000.0, 1), first) << "from the start, as the first time";
+    EXPECT_EQ(ResampleAll(*r, 44100.0 / 8000.0, 1), first) << "from the start, as the first time";
 }
 
 TEST_P(Resampler, ANumberOfChannelsItCannotTakeMakesNoConverter)
@@ -166,7 +166,7 @@ TEST(LinearResampler, DoublingTheRateStraysFromTheSineOnlyBetweenFrames)
     Source s;
     s.frames = Sine(1000, 22050, 22050);
     auto r = standin::MakeLinearResampler(&Source::Input, &s, 1);
-    std::vector<float> out = ReadAll(*r, 2.0, 1);
+    std::vector<float> out = ResampleAll(*r, 2.0, 1);
     // One output frame per half input frame, up to the last input frame.
     ASSERT_EQ(out.size(), size_t(2 * (22050 - 1) + 1));
     double dWorst = 0;
@@ -184,7 +184,7 @@ TEST(LinearResampler, LoweringTheRateTakesEveryInputFrameInTurn)
         s.frames.push_back(float(i) / 48000.0f);  // a ramp: interpolated values are exact
     auto r = standin::MakeLinearResampler(&Source::Input, &s, 1);
     const double dRatio = 44100.0 / 48000.0;
-    std::vector<float> out = ReadAll(*r, dRatio, 1);
+    std::vector<float> out = ResampleAll(*r, dRatio, 1);
     EXPECT_NEAR(double(out.size()), 44100.0, 1.0);
     for (size_t k = 0; k < out.size(); k += 997)
         EXPECT_NEAR(out[k], double(k) / dRatio / 48000.0, 1e-5) << k;

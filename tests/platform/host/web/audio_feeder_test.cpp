@@ -16,7 +16,7 @@ namespace {
 using host::web::AudioFeeder;
 using host::web::AudioRing;
 
-constexpr int kRate = 44100;
+constexpr int kFeederRate = 44100;
 constexpr uint32_t kMask = AudioRing::kCapacity - 1;
 
 class WebAudioFeeder : public testing::Test {
@@ -25,7 +25,7 @@ protected:
     {
         m_ring.Reset();
         m_feeder.Start(
-            m_ring, kRate,
+            m_ring, kFeederRate,
             [this](int16_t* pSamples, int nFrames) {
                 uint32_t n = m_nMixed.fetch_add(uint32_t(nFrames));
                 for (int i = 0; i < nFrames; ++i) {
@@ -77,7 +77,7 @@ protected:
         int64_t nPlayed = 0;
         while (m_nNowMs.load() - nFromMs < nMs) {
             m_nNowMs.fetch_add(kStepMs);
-            int64_t nDue = (m_nNowMs.load() - nFromMs) * kRate / 1000;
+            int64_t nDue = (m_nNowMs.load() - nFromMs) * kFeederRate / 1000;
             for (; bPlaying && nPlayed + 128 <= nDue; nPlayed += 128)
                 PlayQuantum();
             Settle();
@@ -94,7 +94,7 @@ protected:
     int32_t Offset()
     {
         int nPlayed = PlayQuantum();
-        return int32_t(nPlayed - (m_nNowMs.load() - m_nStartMs) * kRate / 1000);
+        return int32_t(nPlayed - (m_nNowMs.load() - m_nStartMs) * kFeederRate / 1000);
     }
     // Whether this comes true while the feeder works (it sleeps a millisecond between rounds when
     // the ring is full; ten seconds is for a machine loaded well past that).
@@ -152,16 +152,16 @@ TEST_F(WebAudioFeeder, AnOutputThatStoodStillDropsTheStaleRingAndJumpsToTheClock
     // The output stands still for 0.6 s (a suspended audio context) while the clock goes on.
     StandStillFor(600);
     EXPECT_EQ(m_ring.nFlush.load(), 1u) << "the worklet is asked to drop what the ring holds";
-    EXPECT_GT(m_ring.nSkipped.load(), uint32_t(kRate / 10)) << "and the mix has gone on with the clock";
+    EXPECT_GT(m_ring.nSkipped.load(), uint32_t(kFeederRate / 10)) << "and the mix has gone on with the clock";
     // The first quantum after it drops the ring (and comes short); the next plays what the feeder
     // mixed since.
     PlayQuantum();
     ASSERT_TRUE(WaitFor([&] { return m_ring.nWrite.load() != m_ring.nRead.load(); }));
     int nFirst = PlayQuantum();
-    EXPECT_GT(nFirst, nNext + kRate / 10) << "the stale stretch is not played; the mix has gone on";
+    EXPECT_GT(nFirst, nNext + kFeederRate / 10) << "the stale stretch is not played; the mix has gone on";
     PlayFor(400);
     int32_t nOffsetAfter = Offset();
-    EXPECT_LT(std::abs(nOffsetAfter - nOffsetBefore), kRate / 10)
+    EXPECT_LT(std::abs(nOffsetAfter - nOffsetBefore), kFeederRate / 10)
         << "what is heard is with the clock again: " << nOffsetBefore << " frames from it before, " << nOffsetAfter
         << " after";
 }
@@ -175,14 +175,14 @@ TEST_F(WebAudioFeeder, AnOutputThatStartsLateJoinsTheClockAndNotTheStartOfTheMix
     EXPECT_EQ(m_nMixed.load(), m_ring.nWrite.load()) << "nothing is mixed before the output runs";
     PlayQuantum();
     ASSERT_TRUE(WaitFor([&] { return m_ring.nFlush.load() == 1; })) << "the first frames queued are stale";
-    EXPECT_GT(m_ring.nSkipped.load(), uint32_t(kRate / 2)) << "the mix goes on to the clock";
+    EXPECT_GT(m_ring.nSkipped.load(), uint32_t(kFeederRate / 2)) << "the mix goes on to the clock";
     PlayFor(300);
     int nPlayed = PlayQuantum();
     long nSinceOpenMs = m_nNowMs.load() - m_nStartMs;
-    EXPECT_NEAR(nPlayed, nSinceOpenMs * kRate / 1000, kRate / 10)
+    EXPECT_NEAR(nPlayed, nSinceOpenMs * kFeederRate / 1000, kFeederRate / 10)
         << "what is heard is what the clock says, not the mix's first second";
     PlayFor(300);
-    EXPECT_LT(m_ring.nSkipped.load(), uint32_t(kRate)) << "skipped once, not again";
+    EXPECT_LT(m_ring.nSkipped.load(), uint32_t(kFeederRate)) << "skipped once, not again";
 }
 
 TEST_F(WebAudioFeeder, AnOutputThatStartsAtOnceSkipsNothing)
@@ -202,7 +202,7 @@ TEST_F(WebAudioFeeder, APauseWhileTheOutputStoodStillSkipsNothing)
     m_feeder.Hold(false);
     PlayFor(400);
     EXPECT_EQ(m_ring.nSkipped.load(), 0u) << "the production's clock stood still: nothing to catch up";
-    EXPECT_LT(m_nMixed.load() - nStopped, uint32_t(kRate / 2)) << "the mix takes up where it stopped";
+    EXPECT_LT(m_nMixed.load() - nStopped, uint32_t(kFeederRate / 2)) << "the mix takes up where it stopped";
 }
 
 TEST_F(WebAudioFeeder, AHoldPlaysSilenceAndTakesUpAtTheFrameWhereItStopped)
@@ -214,7 +214,7 @@ TEST_F(WebAudioFeeder, AHoldPlaysSilenceAndTakesUpAtTheFrameWhereItStopped)
     // The output goes on through the pause.
     PlayFor(600);
     EXPECT_EQ(m_nMixed.load(), nStopped) << "nothing is mixed while held";
-    EXPECT_GT(m_ring.nHeld.load(), uint32_t(kRate / 2)) << "the pause's silence is counted as such";
+    EXPECT_GT(m_ring.nHeld.load(), uint32_t(kFeederRate / 2)) << "the pause's silence is counted as such";
     m_feeder.Hold(false);
     // What was queued before the hold has played; the pause's silence, then the mix from where
     // it stopped.
