@@ -45,18 +45,20 @@ echo "== building: native, native with sanitizers, with ThreadSanitizer, Windows
 # make dist-check's release tree then compiles nothing the cache does not have.
 mapfile -t debian_flags < <(scripts/debian-flags.sh)
 build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo "${debian_flags[@]}"
-build build/asan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_SANITIZE=ON
-build build/tsan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TSAN=ON
+build build/asan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_SANITIZE=ON -DVADURER_UNITY_TESTS=ON
+build build/tsan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TSAN=ON -DVADURER_UNITY_TESTS=ON
 # The Windows program's icon is drawn by the native asset maker.
 icon_maker=-DVADURER_ASSETMAKER=$root/build/linux/tools/assetmaker
 if [ "$route" = i686 ]; then
-  build build/win -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake "$icon_maker"
+  build build/win -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake "$icon_maker" \
+    -DVADURER_UNITY_TESTS=ON
   wintree=build/win
 else
   # What ships is still built, though it cannot run here.
   build build/win --target vadurer -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
     "$icon_maker"
-  build build/win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake "$icon_maker"
+  build build/win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake "$icon_maker" \
+    -DVADURER_UNITY_TESTS=ON
   wintree=build/win64
 fi
 read -r hits1 misses1 < <(ccache_counts)
