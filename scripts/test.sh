@@ -153,7 +153,7 @@ fi
 # release's program is the one they rendered with.
 check dist env VADURER_PAGE_PLAYED="$root/build/web" VADURER_WINE_PLAYED="$root/$wintree/vadurer.exe" \
   VADURER_RENDERED_BY="$root/build/linux/vadurer" VADURER_RENDERED_X1="$root/build/linux/e2e/video/a.mp4" \
-  VADURER_RENDERED_X3="$root/build/linux/e2e/video-scaled/x3.mp4" make --no-print-directory dist-check JOBS="$jobs"
+  VADURER_RENDERED_X3="$root/build/linux/e2e/video-x3/x3.mp4" make --no-print-directory dist-check JOBS="$jobs"
 
 echo "Windows route: $route; $(( ($(date +%s) - started) / 60 )) min $(( ($(date +%s) - started) % 60 )) s in all"
 report_end total
