@@ -109,9 +109,8 @@ wine_lane() {
   under_wine wine-production tests/e2e/production.sh wine build/win/e2e/production build/linux/assets "$wintree/vadurer.exe"
   under_wine wine-display tests/e2e/display.sh wine build/win/e2e/display "$wintree/tests/display_check.exe"
 }
-# The native end-to-end checks four at a time, each on a display of its own, the longest first (the
-# three renders start together and would otherwise hold back every other check until the first ends).
-end_to_end() { ctests end-to-end -j4 -E '^unit$'; }
+# The native end-to-end checks three at a time, each on a display of its own, the longest first.
+end_to_end() { ctests end-to-end -j3 -E '^unit$'; }
 
 # Everything at once but the unit programs, which run one after another: no test is timed against
 # the wall clock, and most of them wait on the production's clock. Started first, the longest: the
