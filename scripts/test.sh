@@ -45,8 +45,9 @@ echo "== building: native, native with sanitizers, with ThreadSanitizer, Windows
 # make dist-check's release tree then compiles nothing the cache does not have.
 mapfile -t debian_flags < <(scripts/debian-flags.sh)
 build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo "${debian_flags[@]}"
-# The trees only make test builds compile the unit program eight files to a unit (half the time);
-# the native tree keeps a unit a file, so that each file is still seen to compile alone.
+# The sanitizer and Windows trees, which only make test builds, compile the unit program eight
+# files to a unit (half the time); the native tree keeps a unit a file, so that each file is still
+# seen to compile alone.
 unity=-DVADURER_UNITY_TESTS=ON
 build build/asan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_SANITIZE=ON "$unity"
 build build/tsan --target vadurer_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVADURER_TSAN=ON "$unity"
