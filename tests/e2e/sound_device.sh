@@ -55,32 +55,35 @@ record() {
 # at MS: waits until the production's clock has passed MS; the run given up where it did not.
 at() { at_production "$1" "$frames" "$pid" || { fail "the production did not reach $1 ms"; exit 1; }; }
 mark() { date +%s.%N >"$out/$1.t"; }
-# heard: what the program said of its output, as "HEARD LAST RETURN PROBLEMS": whether it held the
-# sound lost while the test's fault held (a loss said from the fault to the server's return, or one
-# said before the fault and not ended by then), how it last left it (lost or back), whether the
-# fault's loss was said to end only once the server was back, and any loss said twice in a row or
-# return said with no loss. A busy machine can stall the sound server beside the test's own fault,
+# heard: what the program said of its output, as "HEARD LAST RETURN PROBLEMS LOST_AT BACK_AT":
+# whether it held the sound lost while the test's fault held (a loss said from the fault to the
+# server's return, or one said before the fault and not ended by then), how it last left it (lost
+# or back), whether the fault's loss was said to end only once the server was back, any loss said
+# twice in a row or return said with no loss, and when the fault's loss and its end were said
+# (seconds since the epoch, "none" where not). A busy machine can stall the sound server beside the test's own fault,
 # just before it too: each stall the program heard is said, and its end too.
 heard() {
   local back=1e30
   [ -f "$out/back.t" ] && back=$(cat "$out/back.t")
   awk -v f="$(cat "$out/lost.t")" -v b="$back" '
-    function fault_reached() { at_fault = 1; if (state == "lost") heard = 1 }
+    function fault_reached() { at_fault = 1; if (state == "lost") { heard = 1; lost_at = said_lost } }
     !at_fault && $1 >= f { fault_reached() }
     /vadurer: sound output lost;/ {
       if (state == "lost") bad = bad "+lost-twice"
       state = "lost"
-      if (!heard && $1 >= f && $1 <= b) heard = 1
+      said_lost = $1
+      if (!heard && $1 >= f && $1 <= b) { heard = 1; lost_at = $1 }
       next
     }
     /vadurer: sound output back/ {
       if (state != "lost") bad = bad "+back-without-loss"
       state = "back"
-      if (heard == 1) { heard = 2; returned = ($1 >= b) ? "after" : "before" }
+      if (heard == 1) { heard = 2; returned = ($1 >= b) ? "after" : "before"; back_at = $1 }
     }
     END {
       if (!at_fault) fault_reached()
-      print (heard ? "heard" : "unheard"), (state ? state : "none"), (returned ? returned : "none"), (bad ? bad : "none") }
+      print (heard ? "heard" : "unheard"), (state ? state : "none"), (returned ? returned : "none"), (bad ? bad : "none"),
+        (lost_at ? lost_at : "none"), (back_at ? back_at : "none") }
   ' "$out/stderr.txt"
 }
 escape() {
@@ -150,7 +153,7 @@ cat "$out/stderr.txt"
 echo "exit code $code, $after_ms ms after Escape"
 [ "$code" = 27 ] || fail "expected Escape's 27, got $code"
 [ "$after_ms" -le 5000 ] || fail "the run took $after_ms ms to end after Escape"
-read -r heard last returned problems < <(heard)
+read -r heard last returned problems lost_at back_at < <(heard)
 echo "what the program said of its output: $heard, last $last, the fault's loss ended $returned the server was back; problems: $problems"
 [ "$heard" = heard ] || fail "the loss is not said while the fault holds"
 [ "$problems" = none ] || fail "a loss or a return is said twice in a row ($problems)"
@@ -165,7 +168,7 @@ fi
 # so; the recording after the return (below) shows whether the music came back.
 [ "$last" = back ] || echo "a loss said after the return had not ended at Escape (a stall of the busy machine's own)"
 
-python3 - "$out" "$assets/Ruzuzireve.wav" "$case" <<'EOF' || failures=$((failures + 1))
+python3 - "$out" "$assets/Ruzuzireve.wav" "$case" "$lost_at" "$back_at" <<'EOF' || failures=$((failures + 1))
 import struct, sys
 out, wav, case = sys.argv[1], sys.argv[2], sys.argv[3]
 rate, B = 44100, 4
@@ -174,12 +177,8 @@ i = raw.find(b"data")
 music = raw[i + 8:i + 8 + struct.unpack("<I", raw[i + 4:i + 8])[0]]
 def t(name): return float(open(f"{out}/{name}.t").read())
 start = t("start")
-said = {}
-for line in open(f"{out}/stderr.txt"):
-    at, _, text = line.partition(" ")
-    for what in ("lost", "back"):
-        if f"sound output {what}" in text:
-            said[what] = float(at) - start
+# When the program said the fault's loss and its end (heard, above).
+said = {what: float(at) - start for what, at in zip(("lost", "back"), sys.argv[4:6]) if at != "none"}
 def when(what):
     return f"{said[what]:.2f} s" if what in said else "never"
 print(f"the server {'stopped' if case == 'stall' else 'killed'} at {t('lost') - start:.2f} s, back at "
